@@ -1,0 +1,44 @@
+# Shared by scripts/run and scripts/test: install what a fresh Debian 12 machine lacks, then
+# configure and build one CMake preset.
+
+VELKAN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Everything the build, the tests and the simulated keyboard need.
+VELKAN_PACKAGES=(
+    g++ clang cmake ninja-build pkg-config
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    libclang-rt-14-dev
+    qt6-base-dev xvfb xauth
+)
+
+velkan_install_missing() {
+    local missing=()
+    for pkg in "${VELKAN_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo=(sudo)
+    fi
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+}
+
+# velkan_build PRESET [TARGET...]
+velkan_build() {
+    local preset=$1
+    shift
+    cmake --preset "$preset" -S "$VELKAN_ROOT" >/dev/null
+    local targets=()
+    for target in "$@"; do
+        targets+=(--target "$target")
+    done
+    cmake --build "$VELKAN_ROOT/build/$preset" -j "$(nproc)" "${targets[@]}"
+}

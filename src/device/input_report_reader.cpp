@@ -1,0 +1,124 @@
+#include "device/input_report_reader.h"
+
+#include "device/keyboard_scan.h"
+
+#include <chrono>
+
+namespace velkan::device {
+
+namespace {
+constexpr auto kTrayWorkerHold = std::chrono::milliseconds(1);
+}
+
+InputReportReader::InputReportReader(platform::HidBackend& backend, DeviceLink& link,
+                                     DeviceLinkClient& client)
+    : eventChannel_(backend), link_(link), client_(client) {}
+
+InputReportReader::~InputReportReader() {
+    stop();
+}
+
+void InputReportReader::start() {
+    if (!thread_.joinable()) {
+        thread_ = std::thread([this] { run(); });
+    }
+}
+
+void InputReportReader::stop() {
+    // The flag goes first: a reader that opens the channel after the cancel below sees it.
+    stop_.request();
+    eventChannel_.CancelIo();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    eventChannel_.CloseHid();
+    joinTrayWorkers();
+}
+
+void InputReportReader::run() {
+    while (!stop_.requested()) {
+        // A failed enumeration is tried again after the search interval.
+        if (eventChannel_.EnumerateHidInterfaces() &&
+            scanForKeyboardCollection(eventChannel_, kEventCollection)) {
+            readEvents();
+            eventChannel_.CloseHid();
+        }
+        eventChannel_.FreeHidPathList();
+        if (!stop_.waitFor(kSearchInterval)) {
+            return;
+        }
+    }
+}
+
+// Reads until a read fails: the keyboard was unplugged, or stop() cancelled the wait.
+void InputReportReader::readEvents() {
+    if (stop_.requested()) {
+        return;
+    }
+    std::span<std::uint8_t> report = eventChannel_.reportBuffer(platform::HidReportType::input);
+    std::size_t length = 0;
+    while (eventChannel_.ReadReport(report, &length, platform::kHidInfiniteTimeout)) {
+        eventChannel_.UnpackInputReport(report.first(length));
+        const auto& items = eventChannel_.dataItems(platform::HidReportType::input);
+        if (!items.empty() && items.front().isButtonData && !items.front().usages.empty()) {
+            react(items.front().usages.front());
+        }
+    }
+}
+
+void InputReportReader::react(std::uint16_t code) {
+    switch (code) {
+    case event_code::kLightingChanged:
+        client_.startLightingReadBackTimer();
+        break;
+    case event_code::kKeyboardReset:
+        client_.startKeyboardResetTimer();
+        break;
+    case event_code::kTrayIconRestore:
+        requestTrayIcon(link_.connectionTrayIcon);
+        break;
+    case event_code::kTrayIconAlternate:
+        requestTrayIcon(kTrayIconAlternate);
+        break;
+    default:
+        break; // 0x1801-0x1804, releases (0) and unknown codes need nothing
+    }
+}
+
+void InputReportReader::requestTrayIcon(int image) {
+    // Finished workers are reaped here so the list stays short.
+    std::erase_if(trayWorkers_, [](TrayWorker& worker) {
+        if (!worker.done->load()) {
+            return false;
+        }
+        worker.thread.join();
+        return true;
+    });
+    std::uint64_t ticket = 0;
+    {
+        std::lock_guard lock(trayMutex_);
+        ticket = trayTicketsIssued_++;
+    }
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread worker([this, image, ticket, done] {
+        {
+            std::unique_lock lock(trayMutex_);
+            trayTurn_.wait(lock, [&] { return trayTicketServing_ == ticket; });
+            client_.setTrayIcon(image);
+            std::this_thread::sleep_for(kTrayWorkerHold);
+            ++trayTicketServing_;
+        }
+        trayTurn_.notify_all();
+        done->store(true);
+    });
+    trayWorkers_.push_back({std::move(worker), std::move(done)});
+}
+
+void InputReportReader::joinTrayWorkers() {
+    for (TrayWorker& worker : trayWorkers_) {
+        worker.thread.join();
+    }
+    trayWorkers_.clear();
+}
+
+} // namespace velkan::device

@@ -1,0 +1,305 @@
+#include "device/input_report_reader.h"
+#include "device/keyboard_scan.h"
+#include "device/presence_monitor.h"
+#include "protocol/command_set.h"
+#include "protocol/device_mirrors.h"
+#include "recording_client.h"
+#include "sim/sim_hid_backend.h"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <thread>
+
+namespace velkan::device {
+namespace {
+
+using namespace std::chrono_literals;
+using test::RecordingClient;
+
+TEST(HidPathIds, ReadsHexAfterEitherCaseOfMarker) {
+    struct Case {
+        const char* path;
+        std::uint16_t vendorId;
+        std::uint16_t productId;
+    };
+    const Case cases[] = {
+        {"/dev/hidraw3#vid_0c45&pid_5004&col01", 0x0C45, 0x5004},
+        {R"(\\?\HID#VID_0C45&PID_5004&MI_01#7&1)", 0x0C45, 0x5004},
+        {"sim/kbd0/if1#vid_320f&pid_5000", 0x320F, 0x5000},
+        {"vid_1230C45&pid_x", 0x0C45, 0}, // keeps the low 16 bits; no digits is 0
+        {"pid_5004&vid_0c45", 0x0C45, 0}, // pid is looked for after vid only
+        {"no markers at all", 0, 0},
+    };
+    for (const Case& c : cases) {
+        const HidIds ids = hidIdsFromPath(c.path);
+        EXPECT_EQ(ids.vendorId, c.vendorId) << c.path;
+        EXPECT_EQ(ids.productId, c.productId) << c.path;
+    }
+}
+
+// Interfaces described by their ids and usage, counting how often each path is opened.
+class ScriptedBackend : public platform::HidBackend {
+public:
+    struct Entry {
+        platform::HidAttributes attributes;
+        std::uint16_t usagePage;
+        std::uint8_t usage;
+    };
+    std::map<std::string, Entry> entries;
+    std::map<std::string, int> opens;
+
+    std::optional<std::vector<std::string>> enumerate() override {
+        std::vector<std::string> paths;
+        for (const auto& [path, entry] : entries) {
+            paths.push_back(path);
+        }
+        return paths;
+    }
+    std::unique_ptr<platform::HidInterface> open(const std::string& path,
+                                                 platform::HidOpenMode) override;
+    bool probe(const std::string& path) override { return entries.count(path) != 0; }
+};
+
+class ScriptedInterface : public platform::HidInterface {
+public:
+    ScriptedInterface(platform::HidAttributes attributes, platform::HidCollection collection)
+        : attributes_(attributes), collection_(std::move(collection)) {}
+    const platform::HidAttributes& attributes() const override { return attributes_; }
+    const platform::HidCollection& collection() const override { return collection_; }
+    platform::HidIoStatus read(std::span<std::uint8_t>, int, std::size_t&) override {
+        return platform::HidIoStatus::failed;
+    }
+    platform::HidIoStatus write(std::span<const std::uint8_t>, int, std::size_t&) override {
+        return platform::HidIoStatus::failed;
+    }
+    void cancel() override {}
+
+private:
+    platform::HidAttributes attributes_;
+    platform::HidCollection collection_;
+};
+
+std::unique_ptr<platform::HidInterface> ScriptedBackend::open(const std::string& path,
+                                                              platform::HidOpenMode) {
+    ++opens[path];
+    auto found = entries.find(path);
+    if (found == entries.end()) {
+        return nullptr;
+    }
+    const Entry& entry = found->second;
+    const std::vector<std::uint8_t> descriptor = {0x06,
+                                                  static_cast<std::uint8_t>(entry.usagePage & 0xFF),
+                                                  static_cast<std::uint8_t>(entry.usagePage >> 8),
+                                                  0x09,
+                                                  entry.usage,
+                                                  0xA1,
+                                                  0x01,
+                                                  0x85,
+                                                  0x04,
+                                                  0x15,
+                                                  0x00,
+                                                  0x26,
+                                                  0xFF,
+                                                  0x00,
+                                                  0x75,
+                                                  0x08,
+                                                  0x95,
+                                                  0x3F,
+                                                  0x09,
+                                                  0x01,
+                                                  0x81,
+                                                  0x02,
+                                                  0x09,
+                                                  0x01,
+                                                  0x91,
+                                                  0x02,
+                                                  0xC0};
+    auto collections = platform::parseReportDescriptor(descriptor);
+    return std::make_unique<ScriptedInterface>(entry.attributes, collections->front());
+}
+
+TEST(KeyboardScan, FiltersPathsBeforeOpeningAndChecksWhatOpens) {
+    ScriptedBackend backend;
+    backend.entries = {
+        {"a#vid_0c45&pid_5000", {{0x0C45, 0x5000, 1}, 0xFF1C, 0x92}}, // pair of two models
+        {"b#vid_320f&pid_5004", {{0x320F, 0x5004, 1}, 0xFF1C, 0x92}},
+        {"c#vid_0c45&pid_5004&col01", {{0x0C45, 0x5004, 1}, 0xFF1C, 0x91}}, // other usage
+        {"d#vid_0c45&pid_5004&col02", {{0x1234, 0x5678, 1}, 0xFF1C, 0x92}}, // lying path
+        {"e#VID_0C45&PID_5004&col03", {{0x0C45, 0x5004, 1}, 0xFF1C, 0x92}},
+        {"f#vid_320f&pid_5000", {{0x320F, 0x5000, 1}, 0xFF1C, 0x92}},
+    };
+    HidDevice device(backend);
+    ASSERT_TRUE(device.EnumerateHidInterfaces());
+    ASSERT_TRUE(scanForKeyboardCollection(device, kCommandCollection));
+    EXPECT_EQ(device.path(), "e#VID_0C45&PID_5004&col03");
+    EXPECT_EQ(backend.opens.count("a#vid_0c45&pid_5000"), 0u) << "never opened";
+    EXPECT_EQ(backend.opens.count("b#vid_320f&pid_5004"), 0u) << "never opened";
+    EXPECT_EQ(backend.opens["c#vid_0c45&pid_5004&col01"], 1);
+    EXPECT_EQ(backend.opens["d#vid_0c45&pid_5004&col02"], 1);
+    EXPECT_EQ(backend.opens.count("f#vid_320f&pid_5000"), 0u) << "the scan ends at the first";
+}
+
+struct DeviceLinkFixture : testing::Test {
+    void plug(sim::KeyboardModel model = sim::KeyboardModel::keys126) {
+        keyboard = std::make_shared<sim::SimulatedKeyboard>(model);
+        ASSERT_TRUE(backend.plug(keyboard));
+    }
+    int framesWithCommand(std::uint8_t command) const {
+        int count = 0;
+        for (const auto& frame : keyboard->wireLog()) {
+            count += frame.direction == sim::WireDirection::hostToDevice &&
+                     frame.collection == sim::SimCollection::command && frame.bytes[3] == command;
+        }
+        return count;
+    }
+
+    sim::SimHidBackend backend;
+    std::shared_ptr<sim::SimulatedKeyboard> keyboard;
+    DeviceLink link{backend};
+    RecordingClient client;
+    protocol::DeviceMirrors mirrors{link};
+    PresenceMonitor monitor{link, client, mirrors};
+};
+
+TEST_F(DeviceLinkFixture, KeyboardAtStartArrivesOnceAndShowsTheWindowOnce) {
+    plug(sim::KeyboardModel::keys128);
+    monitor.start();
+    ASSERT_TRUE(client.waitFor("show"));
+    std::this_thread::sleep_for(300ms); // the first pass's second report must change nothing
+    EXPECT_EQ(client.calls(), (std::vector<std::string>{"arrived", "tray141", "show"}));
+    EXPECT_TRUE(link.devicePresent);
+    EXPECT_TRUE(link.initialShowHandled);
+    EXPECT_EQ(link.tableBytes, 512);
+    EXPECT_EQ(link.keyCount, 128);
+
+    // The probe pass reads the information block once, arrival once more; the factory table
+    // and the macro capacity now mirror the keyboard's.
+    EXPECT_EQ(framesWithCommand(protocol::command::kReadDeviceInfo), 2);
+    EXPECT_EQ(framesWithCommand(protocol::command::kReadDefaultKeyTable), 10);
+    const auto factory = keyboard->memory(sim::SimRegion::defaultKeyTable);
+    const auto image = mirrors.defaultKeyTable();
+    EXPECT_TRUE(std::equal(factory.begin(), factory.end(), image.begin()));
+    EXPECT_EQ(mirrors.macroCapacity(),
+              sim::modelInfo(sim::KeyboardModel::keys128).macroUnits * 128);
+}
+
+TEST_F(DeviceLinkFixture, NoKeyboardAtStartReportsNothingAndLaterArrivalStaysHidden) {
+    monitor.start();
+    for (int i = 0; i < 100 && !link.initialShowHandled; ++i) {
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_TRUE(link.initialShowHandled);
+    EXPECT_TRUE(client.calls().empty());
+    EXPECT_EQ(mirrors.defaultKeyTable(), protocol::builtInDefaultKeyTable());
+
+    plug();
+    ASSERT_TRUE(client.waitFor("arrived"));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(client.calls(), (std::vector<std::string>{"arrived", "tray141"}));
+}
+
+TEST_F(DeviceLinkFixture, UnplugAndReplugAreEachReportedOnce) {
+    plug();
+    monitor.start();
+    ASSERT_TRUE(client.waitFor("show"));
+    link.activeProfileCache = 1;
+    client.clear();
+
+    ASSERT_TRUE(backend.unplug(keyboard));
+    ASSERT_TRUE(client.waitFor("removed", 1, 2s));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(client.calls(), (std::vector<std::string>{"removed", "hide", "tray128"}));
+    EXPECT_EQ(link.activeProfileCache, -1);
+    EXPECT_FALSE(link.devicePresent);
+    EXPECT_FALSE(link.commandChannel.isOpen());
+
+    client.clear();
+    keyboard->clearWireLog();
+    ASSERT_TRUE(backend.plug(keyboard));
+    ASSERT_TRUE(client.waitFor("arrived", 1, 3s));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(client.calls(), (std::vector<std::string>{"arrived", "tray141"}));
+    EXPECT_EQ(framesWithCommand(protocol::command::kReadDeviceInfo), 1);
+}
+
+TEST_F(DeviceLinkFixture, UnreadableFactoryTableKeepsTheImageAndTellsTheUser) {
+    plug();
+    keyboard->setFaults({.forcedStatus = 0xFE});
+    monitor.start();
+    ASSERT_TRUE(client.waitFor("arrived"));
+    EXPECT_EQ(client.count("message MAIN_DEFAULT_MATRIX_PROMPT"), 1);
+    EXPECT_EQ(mirrors.defaultKeyTable(), protocol::builtInDefaultKeyTable());
+    EXPECT_EQ(mirrors.macroCapacity(), 0);
+}
+
+// Enumeration that fails for a while must not lose the keyboard for the rest of the run.
+class FlakyEnumeration : public platform::HidBackend {
+public:
+    explicit FlakyEnumeration(platform::HidBackend& inner) : inner_(inner) {}
+    std::atomic<int> failuresLeft{2};
+    std::optional<std::vector<std::string>> enumerate() override {
+        if (failuresLeft > 0) {
+            --failuresLeft;
+            return std::nullopt;
+        }
+        return inner_.enumerate();
+    }
+    std::unique_ptr<platform::HidInterface> open(const std::string& path,
+                                                 platform::HidOpenMode mode) override {
+        return inner_.open(path, mode);
+    }
+    bool probe(const std::string& path) override { return inner_.probe(path); }
+
+private:
+    platform::HidBackend& inner_;
+};
+
+TEST_F(DeviceLinkFixture, FailedEnumerationIsTriedAgain) {
+    plug();
+    FlakyEnumeration flaky(backend);
+    DeviceLink flakyLink(flaky);
+    protocol::DeviceMirrors flakyMirrors(flakyLink);
+    PresenceMonitor flakyMonitor(flakyLink, client, flakyMirrors);
+    flakyMonitor.start();
+    EXPECT_TRUE(client.waitFor("arrived", 1, 5s));
+}
+
+TEST_F(DeviceLinkFixture, KeyboardEventsReachTheirTimerOrTrayRequest) {
+    plug();
+    link.connectionTrayIcon = kTrayIconConnected;
+    InputReportReader reader(backend, link, client);
+    reader.start();
+    // The reader finds the keyboard on its first scan; events sent before it reads are lost.
+    for (int i = 0; i < 100 && client.count("timer1051") == 0; ++i) {
+        keyboard->sendEvent(0x0401);
+        std::this_thread::sleep_for(20ms);
+    }
+    ASSERT_GE(client.count("timer1051"), 1);
+    client.clear();
+
+    for (int code : {0x1801, 0x0402, 0x1811, 0x1810, 0x7777}) {
+        keyboard->sendEvent(static_cast<std::uint16_t>(code));
+    }
+    ASSERT_TRUE(client.waitFor("tray141"));
+    EXPECT_EQ(client.calls(), (std::vector<std::string>{"timer1053", "tray142", "tray141"}));
+
+    keyboard->changeLightingOnKeyboard();
+    EXPECT_TRUE(client.waitFor("timer1051"));
+    reader.stop();
+}
+
+TEST_F(DeviceLinkFixture, StopEndsBothThreadsWhileTheKeyboardIsThere) {
+    plug();
+    InputReportReader reader(backend, link, client);
+    reader.start();
+    monitor.start();
+    ASSERT_TRUE(client.waitFor("arrived"));
+    std::this_thread::sleep_for(100ms); // the reader is blocked in its infinite read
+    reader.stop();
+    monitor.stop();
+    EXPECT_FALSE(link.devicePresent);
+    EXPECT_FALSE(link.commandChannel.isOpen());
+}
+
+} // namespace
+} // namespace velkan::device

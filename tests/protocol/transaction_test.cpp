@@ -1,0 +1,160 @@
+#include "link_fixture.h"
+#include "protocol/command_report.h"
+#include "protocol/command_set.h"
+#include "protocol/transaction.h"
+
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace velkan::protocol {
+namespace {
+
+using namespace std::chrono_literals;
+using test::LinkFixture;
+
+TEST(CommandFrame, ChecksumCoversBytesThreeToSixtyThree) {
+    CommandReport info = newCommandReport(command::kReadDeviceInfo, 0x2C);
+    FinishFrame(info);
+    EXPECT_EQ(info[0], 4);
+    EXPECT_EQ(info[1], 0x2F);
+    EXPECT_EQ(info[2], 0x00);
+
+    CommandReport full{};
+    full.fill(0xFF);
+    FinishFrame(full);
+    EXPECT_EQ(full[1], 0xC3) << "61 x 255 = 0x3CC3";
+    EXPECT_EQ(full[2], 0x3C);
+    EXPECT_EQ(full[0], 0xFF) << "the report id is not touched";
+
+    CommandReport address = newCommandReport(command::kWriteKeyTable, 56, 0x017A);
+    EXPECT_EQ(address[5], 0x7A);
+    EXPECT_EQ(address[6], 0x01);
+    EXPECT_EQ(address[7], 0);
+}
+
+using TransactTest = LinkFixture;
+
+TEST_F(TransactTest, RequestIsPaddedOrCutToOneReportAndSentAsBuilt) {
+    connect();
+    CommandReport reply{};
+    std::vector<std::uint8_t> shortRequest = {4, 0x2F, 0x00, command::kReadDeviceInfo, 0x2C};
+    std::size_t got = 0;
+    ASSERT_EQ(Transact(link, shortRequest, reply, &got), kResultSuccess);
+    EXPECT_EQ(got, 64u);
+    EXPECT_EQ(reply[kStatusOffset], 0x00);
+
+    std::vector<std::uint8_t> longRequest(70, 0);
+    longRequest[0] = 4;
+    longRequest[3] = command::kBeginConfig;
+    longRequest[1] = command::kBeginConfig;
+    longRequest[64] = 0xAA; // past the report: never sent
+    ASSERT_EQ(Transact(link, longRequest, reply, nullptr), kResultSuccess);
+
+    const auto frames = sentFrames();
+    ASSERT_EQ(frames.size(), 2u);
+    std::vector<std::uint8_t> expectedShort(64, 0);
+    std::copy(shortRequest.begin(), shortRequest.end(), expectedShort.begin());
+    EXPECT_EQ(frames[0], expectedShort);
+    EXPECT_EQ(frames[1], std::vector<std::uint8_t>(longRequest.begin(), longRequest.begin() + 64));
+}
+
+TEST_F(TransactTest, RetriesUntilAnsweredAndGivesUpAfterFourCopies) {
+    struct Case {
+        const char* what;
+        sim::SimFaults faults;
+        int result;
+        int writes;
+    };
+    const Case cases[] = {
+        {"answers at once", {}, kResultSuccess, 1},
+        {"answers the third copy", {.answerCopy = 3}, kResultSuccess, 3},
+        {"never answers", {.silent = true}, kResultNoDevice, 4},
+        {"write fails: no retry", {.failWrites = true}, kResultWriteFailed, 1},
+    };
+    connect();
+    for (const Case& c : cases) {
+        keyboard->setFaults(c.faults);
+        backend.writes = 0;
+        CommandReport reply{};
+        CommandReport request = newCommandReport(command::kReadDeviceInfo, 0x2C);
+        FinishFrame(request);
+        std::size_t got = 99;
+        EXPECT_EQ(Transact(link, request, reply, &got), c.result) << c.what;
+        EXPECT_EQ(backend.writes, c.writes) << c.what;
+        EXPECT_EQ(got, c.result == kResultSuccess ? 64u : 0u) << c.what;
+    }
+}
+
+TEST_F(TransactTest, AbsentKeyboardSendsNothing) {
+    connect();
+    link.devicePresent = false;
+    CommandReport reply{};
+    std::array<std::uint8_t, kDeviceInfoSize> info{};
+    EXPECT_EQ(Transact(link, newCommandReport(1), reply, nullptr), kResultNoDevice);
+    EXPECT_EQ(SendOnly(link, newCommandReport(1)), kResultNoDevice);
+    EXPECT_EQ(CmdReadDeviceInfo(link, info), kResultNoDevice);
+    EXPECT_EQ(CmdEnterBootMode(link), kResultNoDevice);
+    EXPECT_EQ(backend.writes, 0);
+}
+
+TEST_F(TransactTest, ReplyStatusDecidesTheCommandResult) {
+    connect();
+    const std::pair<std::uint8_t, int> cases[] = {{0xFF, kResultStatusFF},
+                                                  {0xFE, kResultStatusFE},
+                                                  {0x00, kResultSuccess},
+                                                  {0x01, kResultSuccess}};
+    for (auto [status, result] : cases) {
+        keyboard->setFaults({.forcedStatus = status});
+        std::array<std::uint8_t, kDeviceInfoSize> info{};
+        info.fill(0xEE);
+        EXPECT_EQ(CmdReadDeviceInfo(link, info), result) << int(status);
+        EXPECT_EQ(CmdBeginConfig(link), result) << int(status);
+        if (result != kResultSuccess) {
+            EXPECT_EQ(info[0], 0xEE) << "a failed read leaves the destination alone";
+        }
+    }
+}
+
+// A reply that comes after its transaction gave up must not answer the next request.
+TEST_F(TransactTest, LateReplyToAnEarlierRequestIsDropped) {
+    connect();
+    keyboard->setFaults({.latency = 400ms});
+    std::array<std::uint8_t, kDeviceInfoSize> info{};
+    // First copy times out at 300 ms, its reply arrives during the second copy's wait.
+    ASSERT_EQ(CmdReadDeviceInfo(link, info), kResultSuccess);
+    keyboard->setFaults({});
+    std::this_thread::sleep_for(500ms); // the second copy's reply is now waiting
+
+    CommandReport reply{};
+    CommandReport request = newCommandReport(command::kReadParams, 56, 42);
+    FinishFrame(request);
+    ASSERT_EQ(Transact(link, request, reply, nullptr), kResultSuccess);
+    EXPECT_EQ(reply[kCommandOffset], command::kReadParams);
+    EXPECT_EQ(reply[kAddressOffset], 42);
+}
+
+// Two threads issuing commands at once each get the answer to their own request.
+TEST_F(TransactTest, ConcurrentTransactionsNeverTakeEachOthersReplies) {
+    connect();
+    keyboard->setFaults({.latency = 1ms});
+    std::atomic<int> mismatches{0};
+    auto issue = [&](std::uint8_t command, std::uint16_t address) {
+        for (int i = 0; i < 40; ++i) {
+            CommandReport request = newCommandReport(command, 1, address);
+            FinishFrame(request);
+            CommandReport reply{};
+            if (Transact(link, request, reply, nullptr) != kResultSuccess ||
+                reply[kCommandOffset] != command || reply[kAddressOffset] != address) {
+                ++mismatches;
+            }
+        }
+    };
+    std::thread user(issue, command::kReadParams, std::uint16_t{42});
+    std::thread monitor(issue, command::kReadKeyTable, std::uint16_t{56});
+    user.join();
+    monitor.join();
+    EXPECT_EQ(mismatches, 0);
+}
+
+} // namespace
+} // namespace velkan::protocol
