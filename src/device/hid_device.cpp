@@ -184,8 +184,7 @@ void HidDevice::endIo() {
     ioIdle_.notify_all();
 }
 
-bool HidDevice::ReadReport(std::span<std::uint8_t> buffer, std::size_t* transferred,
-                           int timeoutMs) {
+template <typename Transfer> bool HidDevice::runIo(std::size_t* transferred, Transfer transfer) {
     if (transferred) {
         *transferred = 0;
     }
@@ -194,7 +193,7 @@ bool HidDevice::ReadReport(std::span<std::uint8_t> buffer, std::size_t* transfer
         return false;
     }
     std::size_t count = 0;
-    const bool ok = hid->read(buffer, timeoutMs, count) == HidIoStatus::ok;
+    const bool ok = transfer(*hid, count) == HidIoStatus::ok;
     endIo();
     if (ok && transferred) {
         *transferred = count;
@@ -202,22 +201,18 @@ bool HidDevice::ReadReport(std::span<std::uint8_t> buffer, std::size_t* transfer
     return ok;
 }
 
+bool HidDevice::ReadReport(std::span<std::uint8_t> buffer, std::size_t* transferred,
+                           int timeoutMs) {
+    return runIo(transferred, [&](platform::HidInterface& hid, std::size_t& count) {
+        return hid.read(buffer, timeoutMs, count);
+    });
+}
+
 bool HidDevice::WriteReport(std::span<const std::uint8_t> report, std::size_t* transferred,
                             int timeoutMs) {
-    if (transferred) {
-        *transferred = 0;
-    }
-    platform::HidInterface* hid = beginIo();
-    if (!hid) {
-        return false;
-    }
-    std::size_t count = 0;
-    const bool ok = hid->write(report, timeoutMs, count) == HidIoStatus::ok;
-    endIo();
-    if (ok && transferred) {
-        *transferred = count;
-    }
-    return ok;
+    return runIo(transferred, [&](platform::HidInterface& hid, std::size_t& count) {
+        return hid.write(report, timeoutMs, count);
+    });
 }
 
 bool HidDevice::UnpackInputReport(std::span<const std::uint8_t> report) {

@@ -107,6 +107,7 @@ private:
     // CloseHid can cancel it and wait for it to leave.
     platform::HidInterface* beginIo();
     void endIo();
+    template <typename Transfer> bool runIo(std::size_t* transferred, Transfer transfer);
     void buildDataItems(const platform::HidCollection& collection);
     void releaseOpenState();
 

@@ -1,4 +1,5 @@
 #include "device/hid_device.h"
+#include "support/fake_hid.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>
@@ -24,25 +25,6 @@ const std::vector<std::uint8_t> kEventDescriptor = {
     0x75, 0x08, 0x95, 0x01, 0x81, 0x02, // 1 x 8 bits, input (data, variable)
     0xC0};
 
-class FakeInterface : public platform::HidInterface {
-public:
-    explicit FakeInterface(platform::HidCollection collection)
-        : collection_(std::move(collection)) {}
-    const platform::HidAttributes& attributes() const override { return attributes_; }
-    const platform::HidCollection& collection() const override { return collection_; }
-    platform::HidIoStatus read(std::span<std::uint8_t>, int, std::size_t&) override {
-        return platform::HidIoStatus::failed;
-    }
-    platform::HidIoStatus write(std::span<const std::uint8_t>, int, std::size_t&) override {
-        return platform::HidIoStatus::failed;
-    }
-    void cancel() override {}
-
-private:
-    platform::HidAttributes attributes_{0x0C45, 0x5004, 0x0100};
-    platform::HidCollection collection_;
-};
-
 // Lists whatever paths a test sets and opens the ones that have a descriptor.
 class FakeBackend : public platform::HidBackend {
 public:
@@ -56,11 +38,7 @@ public:
         if (found == descriptors.end()) {
             return nullptr;
         }
-        auto collections = platform::parseReportDescriptor(found->second);
-        if (!collections || collections->empty()) {
-            return nullptr;
-        }
-        return std::make_unique<FakeInterface>(std::move(collections->front()));
+        return test::DescribedHidInterface::fromDescriptor({0x0C45, 0x5004, 0x0100}, found->second);
     }
     bool probe(const std::string& path) override { return descriptors.count(path) != 0; }
 };

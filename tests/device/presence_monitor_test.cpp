@@ -5,6 +5,7 @@
 #include "protocol/device_mirrors.h"
 #include "recording_client.h"
 #include "sim/sim_hid_backend.h"
+#include "support/fake_hid.h"
 
 #include <gtest/gtest.h>
 #include <map>
@@ -60,25 +61,6 @@ public:
     bool probe(const std::string& path) override { return entries.count(path) != 0; }
 };
 
-class ScriptedInterface : public platform::HidInterface {
-public:
-    ScriptedInterface(platform::HidAttributes attributes, platform::HidCollection collection)
-        : attributes_(attributes), collection_(std::move(collection)) {}
-    const platform::HidAttributes& attributes() const override { return attributes_; }
-    const platform::HidCollection& collection() const override { return collection_; }
-    platform::HidIoStatus read(std::span<std::uint8_t>, int, std::size_t&) override {
-        return platform::HidIoStatus::failed;
-    }
-    platform::HidIoStatus write(std::span<const std::uint8_t>, int, std::size_t&) override {
-        return platform::HidIoStatus::failed;
-    }
-    void cancel() override {}
-
-private:
-    platform::HidAttributes attributes_;
-    platform::HidCollection collection_;
-};
-
 std::unique_ptr<platform::HidInterface> ScriptedBackend::open(const std::string& path,
                                                               platform::HidOpenMode) {
     ++opens[path];
@@ -114,8 +96,7 @@ std::unique_ptr<platform::HidInterface> ScriptedBackend::open(const std::string&
                                                   0x91,
                                                   0x02,
                                                   0xC0};
-    auto collections = platform::parseReportDescriptor(descriptor);
-    return std::make_unique<ScriptedInterface>(entry.attributes, collections->front());
+    return velkan::test::DescribedHidInterface::fromDescriptor(entry.attributes, descriptor);
 }
 
 TEST(KeyboardScan, FiltersPathsBeforeOpeningAndChecksWhatOpens) {
