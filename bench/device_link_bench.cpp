@@ -13,11 +13,11 @@
 #include "protocol/device_mirrors.h"
 #include "sim/sim_hid_backend.h"
 #include "tests/device/recording_client.h"
+#include "wire_ratio.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <ctime>
-#include <sys/prctl.h>
 #include <thread>
 
 namespace velkan {
@@ -25,8 +25,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-constexpr auto kAnswerLatency = 1ms;
 
 struct ConnectedLink {
     explicit ConnectedLink(sim::KeyboardModel model)
@@ -37,7 +35,7 @@ struct ConnectedLink {
         link.setModel(*device::keyboardModelFor(link.commandChannel.vendorId(),
                                                 link.commandChannel.productId()));
         link.devicePresent = true;
-        keyboard->setFaults({.latency = kAnswerLatency});
+        keyboard->setFaults({.latency = bench::kAnswerLatency});
     }
 
     sim::SimHidBackend backend;
@@ -45,31 +43,12 @@ struct ConnectedLink {
     device::DeviceLink link{backend};
 };
 
-template <typename Transfer>
-void reportAgainstWireMinimum(benchmark::State& state, std::size_t transactions,
-                              Transfer transfer) {
-    Clock::duration spent{};
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        if (transfer() != protocol::kResultSuccess) {
-            state.SkipWithError("transfer failed");
-            return;
-        }
-        const auto elapsed = Clock::now() - start;
-        spent += elapsed;
-        state.SetIterationTime(std::chrono::duration<double>(elapsed).count());
-    }
-    const auto wireMinimum = kAnswerLatency * transactions * state.iterations();
-    state.counters["frames"] = static_cast<double>(transactions);
-    state.counters["ratio_to_wire"] =
-        std::chrono::duration<double>(spent) / std::chrono::duration<double>(wireMinimum);
-}
-
 void BM_KeyTableWrite512(benchmark::State& state) {
     ConnectedLink connected(sim::KeyboardModel::keys128);
     std::array<std::uint8_t, protocol::kMaxTableBytes> table{};
-    reportAgainstWireMinimum(state, 10,
-                             [&] { return protocol::CmdWriteKeyTable(connected.link, table, 1); });
+    bench::reportAgainstWireMinimum(state, 10, 0ms, [&] {
+        return protocol::CmdWriteKeyTable(connected.link, table, 1) == protocol::kResultSuccess;
+    });
 }
 BENCHMARK(BM_KeyTableWrite512)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
@@ -77,8 +56,9 @@ void BM_MacroAreaWrite16K(benchmark::State& state) {
     ConnectedLink connected(sim::KeyboardModel::keys126);
     std::vector<std::uint8_t> macros(16 * 1024, 0x5A);
     const std::size_t frames = (macros.size() + protocol::kMaxPayload - 1) / protocol::kMaxPayload;
-    reportAgainstWireMinimum(state, frames,
-                             [&] { return protocol::CmdWriteMacroArea(connected.link, macros); });
+    bench::reportAgainstWireMinimum(state, frames, 0ms, [&] {
+        return protocol::CmdWriteMacroArea(connected.link, macros) == protocol::kResultSuccess;
+    });
 }
 BENCHMARK(BM_MacroAreaWrite16K)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -162,15 +142,5 @@ BENCHMARK(BM_IdleCpuKeyboardAbsent)->Unit(benchmark::kMillisecond)->Iterations(1
 } // namespace velkan
 
 int main(int argc, char** argv) {
-    // The simulated keyboard's reply becomes readable at a deadline, which the reader's wait
-    // overshoots by the thread's timer slack (50 us by default); a real reply wakes the reader
-    // by interrupt. Keep the slack out of the figures.
-    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return velkan::bench::runBenchmarks(argc, argv);
 }

@@ -1,14 +1,11 @@
 #include "sim/sim_state_file.h"
 
+#include "platform/atomic_file.h"
 #include "platform/little_endian.h"
 
 #include <algorithm>
-#include <fcntl.h>
-#include <fstream>
 #include <iterator>
 #include <span>
-#include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace velkan::sim {
@@ -63,42 +60,6 @@ std::vector<std::uint8_t> encode(KeyboardModel model, const SimMemory& memory) {
     return out;
 }
 
-bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written <= 0) {
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-// Makes the rename itself durable. Best effort: the new file is already in place either way.
-void syncFolder(const std::filesystem::path& folder) {
-    const std::string name = folder.empty() ? std::string(".") : folder.string();
-    const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-std::optional<std::vector<std::uint8_t>> readFileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> bytes(kMaxFileBytes + 1);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    const auto count = static_cast<std::size_t>(in.gcount());
-    if (in.bad() || count > kMaxFileBytes) {
-        return std::nullopt;
-    }
-    bytes.resize(count);
-    return bytes;
-}
-
 // Reads the next counted region of `body` at `pos` into `out`.
 bool takeRegion(std::span<const std::uint8_t> body, std::size_t& pos,
                 std::vector<std::uint8_t>& out) {
@@ -116,25 +77,11 @@ bool takeRegion(std::span<const std::uint8_t> body, std::size_t& pos,
 
 bool writeStateFile(const std::filesystem::path& path, KeyboardModel model,
                     const SimMemory& memory) {
-    const std::vector<std::uint8_t> bytes = encode(model, memory);
-    std::string temporary = path.string() + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    syncFolder(path.parent_path());
-    return true;
+    return platform::writeFileAtomically(path, encode(model, memory));
 }
 
 std::optional<SimMemory> readStateFile(const std::filesystem::path& path, KeyboardModel model) {
-    const auto file = readFileBytes(path);
+    const auto file = platform::readWholeFile(path, kMaxFileBytes);
     if (!file || file->size() < kHeaderBytes + kHashBytes) {
         return std::nullopt;
     }

@@ -57,13 +57,19 @@ void DeviceMirrors::probeDeviceInfo() {
     CmdReadDeviceInfo(link_, unused);
 }
 
-void DeviceMirrors::readArrivalMirrors(device::DeviceLinkClient& client) {
+bool DeviceMirrors::readDefaultKeyTable() {
     KeyTableImage table{};
-    if (CmdReadDefaultKeyTable(link_, table) == kResultSuccess) {
-        const auto bytes = static_cast<std::ptrdiff_t>(link_.tableBytes.load());
-        std::lock_guard lock(mutex_);
-        std::copy(table.begin(), table.begin() + bytes, defaultKeyTable_.begin());
-    } else {
+    if (CmdReadDefaultKeyTable(link_, table) != kResultSuccess) {
+        return false;
+    }
+    const auto bytes = static_cast<std::ptrdiff_t>(link_.tableBytes.load());
+    std::lock_guard lock(mutex_);
+    std::copy(table.begin(), table.begin() + bytes, defaultKeyTable_.begin());
+    return true;
+}
+
+void DeviceMirrors::readArrivalMirrors(device::DeviceLinkClient& client) {
+    if (!readDefaultKeyTable()) {
         client.showMessage("MAIN_DEFAULT_MATRIX_PROMPT");
     }
 

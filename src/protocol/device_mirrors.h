@@ -27,6 +27,9 @@ public:
     // Bytes of macro memory the keyboard offers (information block byte 11 x 128).
     int macroCapacity() const;
 
+    // The keyboard's factory table into the image; false (image kept) when it cannot be read.
+    bool readDefaultKeyTable();
+
     void probeDeviceInfo() override;
     // Factory key table (on failure the image is kept and the user is told) and macro
     // capacity (kept on failure).

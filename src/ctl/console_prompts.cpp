@@ -1,0 +1,16 @@
+#include "ctl/console_prompts.h"
+
+namespace velkan::ctl {
+
+void ConsolePrompts::message(std::string_view text, bool) {
+    stream_ << text << '\n';
+    ++shown_;
+}
+
+bool ConsolePrompts::askYesNo(std::string_view text) {
+    stream_ << text << " [No]\n";
+    ++shown_;
+    return false;
+}
+
+} // namespace velkan::ctl

@@ -1,0 +1,141 @@
+#include "ctl/keyboard_access.h"
+
+#include "device/keyboard_scan.h"
+#include "platform/hid_backend_linux.h"
+#include "sim/sim_hid_backend.h"
+
+#include <system_error>
+#include <utility>
+
+namespace velkan::ctl {
+
+namespace {
+
+// The arrival reads can only ask for a message; the window and tray requests of the device
+// link have no counterpart on a terminal.
+class ArrivalMessages final : public device::DeviceLinkClient {
+public:
+    ArrivalMessages(lang::Prompts& prompts, const lang::TextLookup& texts)
+        : prompts_(prompts), texts_(texts) {}
+
+    void keyboardArrived() override {}
+    void keyboardRemoved() override {}
+    void showMainWindow() override {}
+    void hideMainWindow() override {}
+    void startLightingReadBackTimer() override {}
+    void startKeyboardResetTimer() override {}
+    void setTrayIcon(int) override {}
+    void showMessage(std::string_view languageKey) override {
+        prompts_.message(texts_.text(languageKey));
+    }
+
+private:
+    lang::Prompts& prompts_;
+    const lang::TextLookup& texts_;
+};
+
+// A missing file is a keyboard fresh from the factory.
+bool loadSimState(sim::SimulatedKeyboard& keyboard, const std::filesystem::path& file,
+                  std::ostream& err) {
+    std::error_code error;
+    const bool exists = std::filesystem::exists(file, error);
+    if (!error && (!exists || keyboard.loadState(file))) {
+        return true;
+    }
+    err << "velkanctl: " << file.string() << " does not hold a simulated "
+        << keyboard.info().keyCount << "-key keyboard; it was left as it is\n";
+    return false;
+}
+
+} // namespace
+
+std::unique_ptr<KeyboardAccess> KeyboardAccess::open(const Invocation& invocation,
+                                                     std::ostream& err) {
+    std::unique_ptr<platform::HidBackend> hardware;
+    std::shared_ptr<sim::SimulatedKeyboard> simulated;
+    if (invocation.simulate) {
+        simulated = std::make_shared<sim::SimulatedKeyboard>(*invocation.simulate);
+        if (invocation.simState && !loadSimState(*simulated, *invocation.simState, err)) {
+            return nullptr;
+        }
+        auto backend = std::make_unique<sim::SimHidBackend>();
+        if (!backend->plug(simulated)) {
+            err << "velkanctl: the simulated keyboard could not be plugged in\n";
+            return nullptr;
+        }
+        hardware = std::move(backend);
+    } else {
+        hardware = std::make_unique<platform::LinuxHidBackend>();
+    }
+
+    std::shared_ptr<WireLog> log;
+    if (invocation.wireLog) {
+        log = WireLog::open(*invocation.wireLog);
+        if (!log) {
+            err << "velkanctl: the wire log " << invocation.wireLog->string()
+                << " cannot be opened\n";
+            return nullptr;
+        }
+    }
+    return std::unique_ptr<KeyboardAccess>(new KeyboardAccess(
+        std::move(hardware), std::move(simulated), invocation.simState, std::move(log)));
+}
+
+KeyboardAccess::KeyboardAccess(std::unique_ptr<platform::HidBackend> hardware,
+                               std::shared_ptr<sim::SimulatedKeyboard> simulated,
+                               std::optional<std::filesystem::path> simState,
+                               std::shared_ptr<WireLog> log)
+    : hardware_(std::move(hardware)), simulated_(std::move(simulated)),
+      simState_(std::move(simState)), log_(std::move(log)),
+      logging_(log_ ? std::make_unique<WireLoggingBackend>(*hardware_, log_) : nullptr),
+      link_(logging_ ? static_cast<platform::HidBackend&>(*logging_) : *hardware_),
+      mirrors_(link_) {}
+
+std::optional<std::vector<FoundKeyboard>> KeyboardAccess::findAll() {
+    device::HidDevice& channel = link_.commandChannel;
+    if (!channel.EnumerateHidInterfaces()) {
+        return std::nullopt;
+    }
+    std::vector<FoundKeyboard> found;
+    while (device::scanForKeyboardCollection(channel, device::kCommandCollection)) {
+        if (const auto model = device::keyboardModelFor(channel.vendorId(), channel.productId())) {
+            found.push_back({channel.path(), *model});
+        }
+        channel.CloseHid();
+    }
+    return found;
+}
+
+bool KeyboardAccess::connect(lang::Prompts& prompts, const lang::TextLookup& texts) {
+    device::HidDevice& channel = link_.commandChannel;
+    if (!channel.EnumerateHidInterfaces() ||
+        !device::scanForKeyboardCollection(channel, device::kCommandCollection)) {
+        return false;
+    }
+    const auto model = device::keyboardModelFor(channel.vendorId(), channel.productId());
+    if (!model) {
+        return false;
+    }
+    model_ = *model;
+    link_.setModel(model_);
+    link_.devicePresent = true;
+    ArrivalMessages messages(prompts, texts);
+    mirrors_.readArrivalMirrors(messages);
+    return true;
+}
+
+bool KeyboardAccess::finish(std::ostream& err) {
+    bool ok = true;
+    if (simulated_ && simState_ && !simulated_->saveState(*simState_)) {
+        err << "velkanctl: the simulated keyboard could not be saved to " << simState_->string()
+            << '\n';
+        ok = false;
+    }
+    if (log_ && !log_->intact()) {
+        err << "velkanctl: the wire log could not be written whole\n";
+        ok = false;
+    }
+    return ok;
+}
+
+} // namespace velkan::ctl

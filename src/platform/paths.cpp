@@ -1,0 +1,82 @@
+#include "platform/paths.h"
+
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+#include <vector>
+
+namespace velkan::platform {
+
+namespace {
+
+// A relative value in these variables is invalid by the base-directory convention and is
+// ignored, as is an empty one.
+std::optional<std::filesystem::path> absoluteFromEnvironment(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == '\0') {
+        return std::nullopt;
+    }
+    std::filesystem::path path(value);
+    if (!path.is_absolute()) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+// $HOME, else the account's home from the user database; the current folder as a last resort.
+std::filesystem::path homeFolder() {
+    if (auto home = absoluteFromEnvironment("HOME")) {
+        return *home;
+    }
+    passwd entry{};
+    passwd* found = nullptr;
+    const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(suggested > 0 ? static_cast<std::size_t>(suggested) : 16384);
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] == '/') {
+        return found->pw_dir;
+    }
+    std::error_code error;
+    return std::filesystem::current_path(error);
+}
+
+} // namespace
+
+std::filesystem::path programFolder() {
+    std::error_code error;
+    const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error && executable.has_parent_path()) {
+        return executable.parent_path();
+    }
+    return std::filesystem::current_path(error);
+}
+
+std::optional<std::filesystem::path> userDataFolder(std::string_view subfolder) {
+    const std::filesystem::path sub(subfolder);
+    // Appending an absolute path would replace the base instead of extending it.
+    if (sub.has_root_path()) {
+        return std::nullopt;
+    }
+    auto folder = absoluteFromEnvironment("XDG_DATA_HOME");
+    if (!folder) {
+        folder = homeFolder() / ".local" / "share";
+    }
+    if (!sub.empty()) {
+        *folder /= sub;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(*folder, error);
+    if (error || !std::filesystem::is_directory(*folder, error)) {
+        return std::nullopt;
+    }
+    return folder;
+}
+
+std::filesystem::path userConfigFolder() {
+    if (auto folder = absoluteFromEnvironment("XDG_CONFIG_HOME")) {
+        return *folder;
+    }
+    return homeFolder() / ".config";
+}
+
+} // namespace velkan::platform

@@ -1,0 +1,20 @@
+// Where the program and the user's data live.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+namespace velkan::platform {
+
+// The folder of the running executable (the program folder: skins, help, language files).
+std::filesystem::path programFolder();
+
+// The per-user application-data folder: $XDG_DATA_HOME, else ~/.local/share. With a
+// subfolder name, that folder inside it. Created when missing; nullopt when it cannot be.
+std::optional<std::filesystem::path> userDataFolder(std::string_view subfolder = {});
+
+// The per-user configuration folder: $XDG_CONFIG_HOME, else ~/.config (not created).
+std::filesystem::path userConfigFolder();
+
+} // namespace velkan::platform

@@ -1,0 +1,121 @@
+#include "storage/keyboard_session.h"
+
+#include "protocol/command_report.h"
+#include "protocol/command_set.h"
+#include "storage/profile_file.h"
+
+namespace velkan::storage {
+
+namespace {
+constexpr std::uint8_t kPerKeyColourMode = 20;
+constexpr std::size_t kActiveProfileByte = 10;
+} // namespace
+
+KeyboardSession::KeyboardSession(Parts parts) : parts_(std::move(parts)) {}
+
+void KeyboardSession::readBackAfterArrival() {
+    loadWorkingFileOrFresh(true);
+    const int active = model::activeProfile(parts_.link);
+    if (active >= 0 && active < model::kProfileCount) {
+        page_ = active;
+    }
+    parts_.view.showProfile(page_);
+
+    parts_.lighting.setCurrentPage(page_);
+    // The keyboard gets the page's per-key colours from the user-colour file, not zeros.
+    parts_.colourFiles.fillUserModeColours(page_, parts_.lighting);
+    parts_.lighting.readLightingWithColourRefresh(parts_.link);
+    parts_.view.lightingChanged();
+}
+
+// The keyboard's key tables and macros become the working file and the model; when the
+// keyboard cannot be read back (or the file cannot be written and read again), the model
+// starts from a fresh profile in which every key keeps its default.
+void KeyboardSession::loadWorkingFileOrFresh(bool readKeyboardFirst) {
+    std::lock_guard lock(parts_.configuration.modelLock);
+    model::KeyModel& edited = parts_.configuration.edited;
+    const bool loaded =
+        (!readKeyboardFirst ||
+         backupKeyboardToFile(parts_.workingFile, parts_.link, parts_.mirrors, parts_.texts)) &&
+        loadProfileFile(parts_.workingFile, edited);
+    if (!loaded && readKeyboardFirst) {
+        newProfileInMemory(edited);
+    }
+    parts_.view.keyModelChanged();
+}
+
+bool KeyboardSession::applyKeyConfiguration(bool allProfiles) {
+    parts_.configuration.copyEditedToApplied();
+    return parts_.configuration.writeKeyConfiguration(allProfiles, parts_.link, parts_.mirrors,
+                                                      parts_.prompts, parts_.texts);
+}
+
+void KeyboardSession::switchToProfile(int profile) {
+    if (profile < 0 || profile >= model::kProfileCount) {
+        return;
+    }
+    page_ = profile;
+    parts_.lighting.setCurrentPage(page_);
+    plainLightingReadBack();
+    if (parts_.lighting.supportedModes().contains(kPerKeyColourMode)) {
+        parts_.lighting.writeKeyColours(parts_.link, page_);
+    }
+    if (model::activeProfile(parts_.link) != profile) {
+        selectProfile(profile);
+    }
+}
+
+void KeyboardSession::selectProfile(int profile) {
+    model::setActiveProfile(parts_.link, profile);
+    loadWorkingFileOrFresh(false);
+}
+
+void KeyboardSession::restoreDefaults() {
+    const protocol::KeyTableImage factory = parts_.mirrors.defaultKeyTable();
+    for (int profile = 0; profile < model::kProfileCount; ++profile) {
+        parts_.configuration.resetProfileToDefaults(profile);
+        parts_.lighting.restoreDefaultBlock(parts_.link, profile);
+        parts_.colourFiles.resetUserColours(profile);
+        // Outside any begin/end pair, as the keyboard takes it.
+        protocol::CmdWriteKeyTable(parts_.link, factory, profile);
+    }
+    parts_.view.keyModelChanged();
+    parts_.view.lightingChanged();
+}
+
+void KeyboardSession::plainLightingReadBack() {
+    parts_.lighting.readLighting(parts_.link);
+    parts_.view.lightingChanged();
+}
+
+void KeyboardSession::onLightingChangedOnKeyboard() {
+    plainLightingReadBack();
+}
+
+void KeyboardSession::onKeyboardReset() {
+    for (int profile = 0; profile < model::kProfileCount; ++profile) {
+        parts_.configuration.resetProfileToDefaults(profile);
+    }
+    parts_.view.keyModelChanged();
+
+    std::array<std::uint8_t, protocol::kDeviceInfoSize> info{};
+    if (protocol::CmdReadDeviceInfo(parts_.link, info) == protocol::kResultSuccess &&
+        info[kActiveProfileByte] < model::kProfileCount) {
+        page_ = info[kActiveProfileByte];
+    }
+    parts_.lighting.setCurrentPage(page_);
+    parts_.view.showProfile(page_);
+    selectProfile(page_);
+    if (model::SupportedModes::fromDeviceInfo(info).contains(kPerKeyColourMode)) {
+        for (int page = 0; page < model::kProfileCount; ++page) {
+            parts_.colourFiles.resetUserColours(page);
+        }
+    }
+    plainLightingReadBack();
+}
+
+bool KeyboardSession::enterBootMode() {
+    return protocol::CmdEnterBootMode(parts_.link) == protocol::kResultSuccess;
+}
+
+} // namespace velkan::storage

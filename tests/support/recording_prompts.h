@@ -1,0 +1,40 @@
+// Texts from a table and message boxes that are recorded, for tests of code that looks up
+// language texts and shows prompts.
+#pragma once
+
+#include "lang/prompts.h"
+#include "lang/text_lookup.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace velkan::test {
+
+// Every key's text is the key itself in angle brackets unless the table says otherwise, so a
+// test sees which key was looked up.
+class TableTexts : public lang::TextLookup {
+public:
+    std::map<std::string, std::string, std::less<>> table;
+
+    std::string lookup(lang::TextSection, std::string_view key) const override {
+        if (auto found = table.find(key); found != table.end()) {
+            return found->second;
+        }
+        return "<" + std::string(key) + ">";
+    }
+};
+
+class RecordingPrompts : public lang::Prompts {
+public:
+    std::vector<std::string> shown;
+    bool answer = false; // what every Yes/No question is answered
+
+    void message(std::string_view text, bool) override { shown.emplace_back(text); }
+    bool askYesNo(std::string_view text) override {
+        shown.emplace_back(text);
+        return answer;
+    }
+};
+
+} // namespace velkan::test
