@@ -30,8 +30,8 @@ public:
     // `appDataFolder` holds the files; `templateFile` is the shipped template.
     ColourFiles(std::filesystem::path appDataFolder, std::filesystem::path templateFile);
 
-    // The program's: the application-data folder and "<program
-    // folder>/Skins/UserDengColor_3.userd".
+    // The program's files: the application-data folder, and the template in the "Skins"
+    // folder beside the executable.
     static ColourFiles forProgram();
 
     // First run: when the folder is missing, creates it and copies the template to the
