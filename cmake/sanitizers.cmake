@@ -15,9 +15,3 @@ if(VELKAN_FUZZ)
     # Instrument the library code for coverage; the fuzz targets add the libFuzzer main.
     add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
-
-# GCC 12 reports maybe-uninitialized falsely inside libstdc++ (std::regex, std::function) once
-# the sanitizers' instrumentation is optimised; plain builds keep the warning.
-if(VELKAN_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-    add_compile_options(-Wno-maybe-uninitialized)
-endif()

@@ -148,12 +148,14 @@ std::string fillText(const Field& field, std::string_view argument) {
 // one of the integer conversions with bounded width and precision, with an argument of the
 // type that conversion reads.
 template <typename T> std::string printInteger(const Field& field, T value) {
-    std::string spec = "%" + field.flags;
+    std::string spec(1, '%');
+    spec += field.flags;
     if (field.width > 0) {
         spec += std::to_string(field.width);
     }
     if (field.precision) {
-        spec += "." + std::to_string(*field.precision);
+        spec += '.';
+        spec += std::to_string(*field.precision);
     }
     switch (field.length) {
     case LengthModifier::none:

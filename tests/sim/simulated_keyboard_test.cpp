@@ -301,7 +301,8 @@ TEST_F(SimStateFileTest, DamagedOrForeignFilesAreRefused) {
         KeyboardModel loader;
     };
     auto flipped = bytes;
-    flipped[bytes.size() / 2] ^= 0x20;
+    ASSERT_GT(bytes.size(), 200u);
+    flipped.at(bytes.size() / 2) ^= 0x20;
     auto longer = bytes;
     longer.push_back(0);
     const Case cases[] = {
