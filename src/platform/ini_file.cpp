@@ -412,6 +412,11 @@ std::vector<std::uint8_t> IniDocument::serialize() const {
     return out;
 }
 
+IniDocument IniDocument::readFile(const std::filesystem::path& file) {
+    const auto bytes = readWholeFile(file, kMaxIniBytes);
+    return bytes ? parse(*bytes) : IniDocument{};
+}
+
 std::string getPrivateProfileString(std::string_view section, std::string_view key,
                                     std::string_view defaultValue,
                                     const std::filesystem::path& file, std::size_t bufferUnits) {

@@ -37,6 +37,9 @@ enum class TextEncoding { utf8, utf16le };
 class IniDocument {
 public:
     static IniDocument parse(std::span<const std::uint8_t> bytes);
+    // The file's document; an empty one when the file is missing, unreadable or too large.
+    // For many reads of one file, where getPrivateProfileString would read it every time.
+    static IniDocument readFile(const std::filesystem::path& file);
 
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
     // Sets or adds the key (adding the section when missing), keeping everything else.

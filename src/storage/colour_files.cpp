@@ -188,6 +188,11 @@ void writeValue(const std::optional<fs::path>& file, std::string_view section, s
     }
 }
 
+KeyColour keyColourFromText(std::string_view text) {
+    const auto fields = parseFields(text, kDefaultKeyColour);
+    return {colourFrom(fields), fields[3] != 0};
+}
+
 } // namespace
 
 ColourFiles::ColourFiles(std::filesystem::path appDataFolder, std::filesystem::path templateFile)
@@ -267,10 +272,8 @@ void ColourFiles::writeModeTools(int page, int mode, const ModeTools& tools) con
 }
 
 KeyColour ColourFiles::readKeyColour(int page, int mode, int position) const {
-    const std::string text = readValue(pageFile(folder_, page), modeSection(mode),
-                                       std::to_string(position), kDefaultKeyColourText);
-    const auto fields = parseFields(text, kDefaultKeyColour);
-    return {colourFrom(fields), fields[3] != 0};
+    return keyColourFromText(readValue(pageFile(folder_, page), modeSection(mode),
+                                       std::to_string(position), kDefaultKeyColourText));
 }
 
 void ColourFiles::writeKeyColour(int page, int mode, int position, const KeyColour& colour) const {
@@ -300,9 +303,16 @@ void ColourFiles::fillUserModeColours(int page, model::Lighting& lighting) const
     if (page != lighting.currentPage() && !lighting.setCurrentPage(page)) {
         return;
     }
-    const int mode = readPresentMode(page);
+    // One read of the file for the 108 colours, not one per colour.
+    const auto file = pageFile(folder_, page);
+    const platform::IniDocument document =
+        file ? platform::IniDocument::readFile(*file) : platform::IniDocument{};
+    const std::string section = modeSection(readPresentMode(page));
     const auto fill = [&](int position) {
-        lighting.storeKeyColour(position, readKeyColour(page, mode, position).colour);
+        const auto text = document.value(section, std::to_string(position));
+        lighting.storeKeyColour(
+            position,
+            keyColourFromText(text ? std::string_view(*text) : kDefaultKeyColourText).colour);
     };
     for (const std::uint8_t position : model::ColourPositionList()) {
         fill(position);
