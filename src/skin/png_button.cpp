@@ -1,0 +1,234 @@
+#include "skin/png_button.h"
+
+#include <QEnterEvent>
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+#include <QToolTip>
+#include <algorithm>
+#include <utility>
+
+namespace velkan::skin {
+namespace {
+
+constexpr int kToolTipDelayMs = 300;
+constexpr int kBorderWidth = 2;
+
+} // namespace
+
+CPngButton::CPngButton(QWidget* parent) : QAbstractButton(parent) {
+    // Hover comes back with the first move after the pictures were replaced under the mouse.
+    setMouseTracking(true);
+}
+
+void CPngButton::setPictures(QPoint origin, const ButtonPictures& pictures, bool redraw) {
+    origin_ = origin;
+    pictures_ = pictures;
+    hovering_ = false;
+    setDown(false);
+    if (redraw) {
+        update();
+    }
+}
+
+void CPngButton::setAlternatePair(const QPixmap& first, const QPixmap& second) {
+    alternate_ = {first, second};
+    update();
+}
+
+void CPngButton::setAlternateMode(bool on, bool second) {
+    alternateMode_ = on;
+    alternateSecond_ = second;
+    update();
+}
+
+void CPngButton::setSelectedLook(bool on, bool redraw) {
+    selectedLook_ = on;
+    if (redraw) {
+        update();
+    }
+}
+
+void CPngButton::setBorderMode(const QColor& colour, bool on) {
+    borderColour_ = colour;
+    borderMode_ = on;
+    update();
+}
+
+void CPngButton::setTextStyle(const ButtonTextStyle& style) {
+    textStyle_ = style;
+    update();
+}
+
+void CPngButton::setToolTipText(const QString& text) {
+    toolTipText_ = text;
+    if (text.isEmpty()) {
+        if (toolTipTimer_ != nullptr) {
+            toolTipTimer_->stop();
+        }
+        return;
+    }
+    if (toolTipTimer_ == nullptr) {
+        toolTipTimer_ = new QTimer(this);
+        toolTipTimer_->setSingleShot(true);
+        toolTipTimer_->setInterval(kToolTipDelayMs);
+        connect(toolTipTimer_, &QTimer::timeout, this, &CPngButton::showToolTip);
+    }
+    if (hovering_) {
+        toolTipTimer_->start();
+    }
+}
+
+void CPngButton::setAfterDraw(AfterDraw afterDraw) {
+    afterDraw_ = std::move(afterDraw);
+    update();
+}
+
+CPngButton::Look CPngButton::currentLook() const {
+    if (!isEnabled()) {
+        return Look::disabled;
+    }
+    if (alternateMode_) {
+        return Look::alternate;
+    }
+    if (isDown()) {
+        return Look::down;
+    }
+    if (hovering_) {
+        return Look::over;
+    }
+    if (selectedLook_) {
+        return Look::selected;
+    }
+    return Look::normal;
+}
+
+const QPixmap& CPngButton::pictureOf(Look look) const {
+    switch (look) {
+    case Look::over:
+        return pictures_.over;
+    case Look::down:
+        return pictures_.down;
+    case Look::disabled:
+        return pictures_.disabled;
+    case Look::selected:
+        return pictures_.selected;
+    case Look::alternate:
+        return alternate_[alternateSecond_ ? 1 : 0];
+    case Look::normal:
+        break;
+    }
+    return pictures_.normal;
+}
+
+QColor CPngButton::textColourOf(Look look) const {
+    switch (look) {
+    case Look::over:
+        return textStyle_.over;
+    case Look::down:
+        return textStyle_.down;
+    case Look::disabled:
+        return textStyle_.disabled;
+    case Look::selected:
+        return textStyle_.selected;
+    case Look::alternate:
+    case Look::normal:
+        break;
+    }
+    return textStyle_.normal;
+}
+
+void CPngButton::paintEvent(QPaintEvent*) {
+    const Look look = currentLook();
+    {
+        QPainter painter(this);
+        if (borderMode_) {
+            drawBorder(painter);
+        } else {
+            // The pictures cover the whole window; the skin's origin counts from 1.
+            painter.drawPixmap(QPoint(0, 0), pictureOf(look),
+                               QRect(origin_ - QPoint(1, 1), size()));
+        }
+        if (textStyle_.on) {
+            drawText(painter, textColourOf(look));
+        }
+    }
+    if (afterDraw_) {
+        afterDraw_(this, look == Look::normal);
+    }
+}
+
+void CPngButton::drawBorder(QPainter& painter) const {
+    const int w = width();
+    const int h = height();
+    const int side = std::min(kBorderWidth, w);
+    const int band = std::min(kBorderWidth, h);
+    painter.fillRect(0, 0, w, band, borderColour_);
+    painter.fillRect(0, h - band, w, band, borderColour_);
+    painter.fillRect(0, 0, side, h, borderColour_);
+    painter.fillRect(w - side, 0, side, h, borderColour_);
+}
+
+void CPngButton::drawText(QPainter& painter, const QColor& colour) const {
+    QFont font(textStyle_.face);
+    const int pixels = static_cast<int>(textStyle_.pointSize * logicalDpiY() / 72.0 + 0.5);
+    font.setPixelSize(std::max(1, pixels));
+    font.setWeight(textStyle_.rotated ? QFont::Black : QFont::Normal);
+    painter.setFont(font);
+    painter.setPen(colour);
+    const QRect area = rect().marginsRemoved(textStyle_.insets);
+    if (textStyle_.escapement == 0) {
+        painter.drawText(area, textStyle_.format, text());
+        return;
+    }
+    const QFontMetrics metrics(font);
+    const QSize extent(metrics.horizontalAdvance(text()), metrics.height());
+    painter.translate(QRectF(area).center());
+    // Screen y grows downwards, so an anticlockwise angle turns the painter backwards.
+    painter.rotate(-textStyle_.escapement / 10.0);
+    painter.drawText(QRect(QPoint(-extent.width() / 2, -extent.height() / 2), extent),
+                     textStyle_.format, text());
+}
+
+void CPngButton::startHover() {
+    hovering_ = true;
+    update();
+    if (toolTipTimer_ != nullptr && !toolTipText_.isEmpty()) {
+        toolTipTimer_->start();
+    }
+}
+
+void CPngButton::showToolTip() {
+    if (hovering_) {
+        QToolTip::showText(mapToGlobal(QPoint(0, height())), toolTipText_, this, rect());
+    }
+}
+
+void CPngButton::enterEvent(QEnterEvent* event) {
+    startHover();
+    QAbstractButton::enterEvent(event);
+}
+
+void CPngButton::leaveEvent(QEvent* event) {
+    hovering_ = false;
+    if (toolTipTimer_ != nullptr) {
+        toolTipTimer_->stop();
+    }
+    QToolTip::hideText();
+    update();
+    QAbstractButton::leaveEvent(event);
+}
+
+void CPngButton::mouseMoveEvent(QMouseEvent* event) {
+    if (!hovering_ && rect().contains(event->position().toPoint())) {
+        startHover();
+    }
+    QAbstractButton::mouseMoveEvent(event);
+}
+
+void CPngButton::mouseDoubleClickEvent(QMouseEvent* event) {
+    mousePressEvent(event);
+}
+
+} // namespace velkan::skin

@@ -1,0 +1,44 @@
+// A colour swatch in a frame, with an optional caption beside it, that the user clicks to
+// choose a colour.
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QWidget>
+
+namespace velkan::widgets {
+
+class ColourStatic : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ColourStatic(QWidget* parent = nullptr);
+
+    QColor colour() const { return colour_; }
+    // An invalid colour shows a hatched swatch: no colour chosen.
+    void setColour(const QColor& colour);
+    QString caption() const { return caption_; }
+    void setCaption(const QString& caption);
+
+    QSize sizeHint() const override;
+
+signals:
+    void clicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    QRect swatchRect() const;
+
+    QColor colour_;
+    QString caption_;
+    bool pressed_ = false;
+};
+
+} // namespace velkan::widgets
