@@ -148,31 +148,31 @@ std::string fillText(const Field& field, std::string_view argument) {
 // one of the integer conversions with bounded width and precision, with an argument of the
 // type that conversion reads.
 template <typename T> std::string printInteger(const Field& field, T value) {
-    std::string spec(1, '%');
-    spec += field.flags;
+    std::string format(1, '%');
+    format += field.flags;
     if (field.width > 0) {
-        spec += std::to_string(field.width);
+        format += std::to_string(field.width);
     }
     if (field.precision) {
-        spec += '.';
-        spec += std::to_string(*field.precision);
+        format += '.';
+        format += std::to_string(*field.precision);
     }
     switch (field.length) {
     case LengthModifier::none:
         break;
     case LengthModifier::h:
-        spec += "h";
+        format += "h";
         break;
     case LengthModifier::l:
-        spec += "l";
+        format += "l";
         break;
     case LengthModifier::ll:
-        spec += "ll";
+        format += "ll";
         break;
     }
-    spec += field.conversion;
+    format += field.conversion;
     std::array<char, 2 * kMaxFieldSize> buffer{};
-    const int written = std::snprintf(buffer.data(), buffer.size(), spec.c_str(), value);
+    const int written = std::snprintf(buffer.data(), buffer.size(), format.c_str(), value);
     if (written < 0) {
         return {};
     }
