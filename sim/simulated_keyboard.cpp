@@ -154,7 +154,7 @@ void SimulatedKeyboard::handleCommandFrame(std::span<const std::uint8_t> frame,
     std::vector<std::uint8_t> reply(kFrameBytes, 0);
     std::copy_n(frame.begin(), kStatusOffset, reply.begin());
     reply[kStatusOffset] = faults_.forcedStatus ? *faults_.forcedStatus : execute(frame, reply);
-    emit(SimCollection::command, std::move(reply), arrival + faults_.latency, out);
+    emitReport(SimCollection::command, std::move(reply), arrival + faults_.latency, out);
 }
 
 std::uint8_t SimulatedKeyboard::execute(std::span<const std::uint8_t> frame,
@@ -244,15 +244,15 @@ void SimulatedKeyboard::queueEvent(std::uint16_t code, Outbox& out) {
         return; // off the bus: nobody hears it
     }
     const auto now = SimClock::now();
-    emit(SimCollection::consumer,
-         {kConsumerReportId, static_cast<std::uint8_t>(code & 0xFF),
-          static_cast<std::uint8_t>(code >> 8)},
-         now, out);
-    emit(SimCollection::consumer, {kConsumerReportId, 0, 0}, now, out);
+    emitReport(SimCollection::consumer,
+               {kConsumerReportId, static_cast<std::uint8_t>(code & 0xFF),
+                static_cast<std::uint8_t>(code >> 8)},
+               now, out);
+    emitReport(SimCollection::consumer, {kConsumerReportId, 0, 0}, now, out);
 }
 
-void SimulatedKeyboard::emit(SimCollection collection, std::vector<std::uint8_t> bytes,
-                             SimClock::time_point readyAt, Outbox& out) {
+void SimulatedKeyboard::emitReport(SimCollection collection, std::vector<std::uint8_t> bytes,
+                                   SimClock::time_point readyAt, Outbox& out) {
     log(WireDirection::deviceToHost, collection, bytes, readyAt);
     out.reports.push_back({std::move(bytes), readyAt});
 }

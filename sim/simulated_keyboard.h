@@ -160,8 +160,8 @@ private:
                             Outbox& out);
     std::uint8_t execute(std::span<const std::uint8_t> frame, std::span<std::uint8_t> reply);
     void queueEvent(std::uint16_t code, Outbox& out);
-    void emit(SimCollection collection, std::vector<std::uint8_t> bytes,
-              SimClock::time_point readyAt, Outbox& out);
+    void emitReport(SimCollection collection, std::vector<std::uint8_t> bytes,
+                    SimClock::time_point readyAt, Outbox& out);
     void log(WireDirection direction, SimCollection collection, std::span<const std::uint8_t> bytes,
              SimClock::time_point time);
     void dropOffBus(Outbox& out);

@@ -4,9 +4,14 @@
 #include "lang/prompts.h"
 
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 namespace velkan::skin {
+
+// "(*.fwc)|*.fwc|(*.*)|*.*||" as Qt's name filters: "(*.fwc)", "(*.*)". A description that
+// names no pattern in brackets gets its pattern appended.
+QStringList qtNameFilters(std::string_view filter);
 
 class QtPrompts : public lang::Prompts {
 public:
@@ -15,6 +20,8 @@ public:
 
     void message(std::string_view text, bool topMost = false) override;
     bool askYesNo(std::string_view text) override;
+    std::optional<std::filesystem::path>
+    chooseFile(const lang::FileDialogRequest& request) override;
 
 private:
     QPointer<QWidget> parent_;

@@ -51,8 +51,17 @@ bool KeyboardSession::applyKeyConfiguration(bool allProfiles) {
 }
 
 void KeyboardSession::switchToProfile(int profile) {
-    if (profile < 0 || profile >= model::kProfileCount) {
+    if (!showLightingPage(profile)) {
         return;
+    }
+    if (model::activeProfile(parts_.link) != profile) {
+        selectProfile(profile);
+    }
+}
+
+bool KeyboardSession::showLightingPage(int profile) {
+    if (profile < 0 || profile >= model::kProfileCount) {
+        return false;
     }
     page_ = profile;
     parts_.lighting.setCurrentPage(page_);
@@ -60,9 +69,7 @@ void KeyboardSession::switchToProfile(int profile) {
     if (parts_.lighting.supportedModes().contains(kPerKeyColourMode)) {
         parts_.lighting.writeKeyColours(parts_.link, page_);
     }
-    if (model::activeProfile(parts_.link) != profile) {
-        selectProfile(profile);
-    }
+    return true;
 }
 
 void KeyboardSession::selectProfile(int profile) {

@@ -61,6 +61,9 @@ public:
     // (and the page's per-key colours sent when offered), and only when the keyboard's active
     // profile differs, the profile is selected.
     void switchToProfile(int profile);
+    // Its first half: the page becomes `profile`, the lighting is read back and the page's
+    // per-key colours sent when offered. False for a profile outside 0-2.
+    bool showLightingPage(int profile);
     // Makes `profile` the keyboard's active one and loads the working file into the model.
     void selectProfile(int profile);
 

@@ -5,7 +5,9 @@
 #include "lang/prompts.h"
 #include "lang/text_lookup.h"
 
+#include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,15 @@ public:
     bool askYesNo(std::string_view text) override {
         shown.emplace_back(text);
         return answer;
+    }
+
+    std::vector<lang::FileDialogRequest> fileRequests;
+    std::optional<std::filesystem::path> chosenFile; // what every file dialog returns
+
+    std::optional<std::filesystem::path>
+    chooseFile(const lang::FileDialogRequest& request) override {
+        fileRequests.push_back(request);
+        return chosenFile;
     }
 };
 

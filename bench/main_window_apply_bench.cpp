@@ -1,0 +1,101 @@
+// Pressing Apply in the main window with a full macro memory, the keyboard answering each
+// request after 1 ms: the time from the press to the end of the write as a ratio to the wire
+// minimum, and the longest the window's event loop went without running meanwhile (a timer
+// asks every 5 ms; the figure is the largest gap between its ticks).
+//
+// Runs offscreen with its own HOME and XDG folders.
+#include "app/app_globals.h"
+#include "app/velkan_dlg.h"
+#include "lang/language.h"
+#include "platform/paths.h"
+#include "sim/sim_hid_backend.h"
+#include "sim/simulated_keyboard.h"
+#include "support/isolated_user_folders.h"
+#include "support/recording_prompts.h"
+#include "wire_ratio.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+
+namespace velkan {
+namespace {
+
+using namespace std::chrono_literals;
+
+void BM_MainWindowApplyWithFullMacroMemory(benchmark::State& state) {
+    auto keyboard = std::make_shared<sim::SimulatedKeyboard>(sim::KeyboardModel::keys126);
+    auto backend = std::make_unique<sim::SimHidBackend>();
+    backend->plug(keyboard);
+    app::AppGlobals globals{app::AppPaths::forProgramFolder(platform::programFolder()),
+                            platform::SettingsStore::currentUser()};
+    lang::Language language{globals.settings, globals.paths.programFolder};
+    test::RecordingPrompts prompts;
+    app::CVelkanDlg window({globals, language, prompts, std::move(backend), std::nullopt,
+                            [](const std::string&) { return true; }});
+    if (!window.initialise()) {
+        state.SkipWithError("the window could not be built");
+        return;
+    }
+    QElapsedTimer arrival;
+    arrival.start();
+    while (!window.isVisible() && arrival.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    {
+        auto& configuration = window.keyboard().configuration;
+        const std::lock_guard lock(configuration.modelLock);
+        model::MacroRecord& macro = configuration.edited.macros.emplace_back();
+        macro.id = 1;
+        macro.setName("long macro");
+        // 4000 actions fill the 16 KB of macro memory this keyboard offers.
+        macro.actionCount = static_cast<std::uint16_t>(model::kMaxMacroActions);
+        for (auto& action : macro.actions) {
+            action = {10, 0x01E, 0};
+        }
+    }
+    keyboard->setFaults({.latency = bench::kAnswerLatency});
+    keyboard->clearWireLog();
+    window.setApplyEnabled(true);
+    if (!window.Apply()) {
+        state.SkipWithError("apply failed");
+        return;
+    }
+    std::size_t frames = 0;
+    for (const auto& frame : keyboard->wireLog()) {
+        frames += frame.direction == sim::WireDirection::hostToDevice &&
+                  frame.collection == sim::SimCollection::command;
+    }
+
+    QTimer watch;
+    watch.setInterval(5);
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QObject::connect(&watch, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+    bench::reportAgainstWireMinimum(state, frames, 10ms, [&] {
+        window.setApplyEnabled(true);
+        sinceTick.start();
+        watch.start();
+        const bool applied = window.Apply();
+        watch.stop();
+        return applied;
+    });
+    state.counters["ui_longest_gap_ms"] = static_cast<double>(longestGap);
+}
+BENCHMARK(BM_MainWindowApplyWithFullMacroMemory)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+} // namespace
+} // namespace velkan
+
+int main(int argc, char** argv) {
+    const velkan::test::IsolatedUserFolders folders;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    return velkan::bench::runBenchmarks(argc, argv);
+}

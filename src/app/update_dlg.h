@@ -1,0 +1,96 @@
+// The firmware update hand-off: backs the keyboard's configuration up to a profile file, lets
+// the user pick the updater program, switches the keyboard into its boot mode and starts the
+// updater. The program never writes firmware itself, and once the keyboard has taken the
+// boot-mode request this window sends it nothing more, whether or not the updater starts.
+#pragma once
+
+#include "device/device_link.h"
+#include "lang/prompts.h"
+#include "lang/text_lookup.h"
+#include "platform/process.h"
+#include "protocol/device_mirrors.h"
+#include "skin/base_dialog.h"
+
+#include <filesystem>
+#include <functional>
+#include <map>
+
+class QLabel;
+
+namespace velkan::skin {
+class CPngButton;
+}
+
+namespace velkan::widgets {
+class SkinCombo;
+}
+
+namespace velkan::app {
+
+class CVelkan_DlgUpdate : public skin::CBaseDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kTemplateId = 149;
+
+    static constexpr int kBackupId = 1182;
+    static constexpr int kChooseUpdaterId = 1181;
+    static constexpr int kUpdateId = 1147;
+    static constexpr int kCancelUpdateId = 1180;
+    static constexpr int kTextLineId = 1179;
+    static constexpr int kPathFieldId = 1178;
+
+    // True when the program is running.
+    using ProgramStarter = std::function<bool(const std::filesystem::path&)>;
+
+    struct Parts {
+        std::filesystem::path iniPath; // "Skins/UpdateDlg.ini"
+        std::filesystem::path iniFolder;
+        // The keyboard session's boot-mode request; true when the keyboard took it.
+        std::function<bool()> enterBootMode;
+        // What the backup reads the keyboard through.
+        device::DeviceLink& link;
+        const protocol::DeviceMirrors& mirrors;
+        lang::Prompts& prompts;
+        const lang::TextLookup& texts;
+        // Where the updaters are delivered; the chooser opens there.
+        std::filesystem::path packageFolder;
+        ProgramStarter startProgram = [](const std::filesystem::path& program) {
+            return platform::startDetached(program, {});
+        };
+    };
+
+    // The main window makes one for the life of the program, so the chosen updater is kept
+    // from one opening to the next.
+    CVelkan_DlgUpdate(QWidget* parent, Parts parts);
+
+    QWidget* control(int controlId) const;
+    // Empty until the user has chosen one, and again after a hand-off or a cancelled choice.
+    const std::filesystem::path& updaterPath() const { return updaterPath_; }
+
+protected:
+    bool onInitDialog() override;
+
+private:
+    void createControls();
+    skin::CPngButton* addButton(int controlId, const char* caption);
+    void onCommand(int controlId);
+    void backUpKeyboard();
+    void chooseUpdater();
+    void handOverToUpdater();
+    void cancelUpdate();
+    void showUpdaterPath();
+
+    Parts parts_;
+    std::filesystem::path updaterPath_;
+    // Owned by the window.
+    std::map<int, QWidget*> controls_;
+    skin::CPngButton* backupButton_ = nullptr;
+    skin::CPngButton* chooseButton_ = nullptr;
+    skin::CPngButton* updateButton_ = nullptr;
+    skin::CPngButton* cancelButton_ = nullptr;
+    QLabel* textLine_ = nullptr;
+    widgets::SkinCombo* pathField_ = nullptr;
+};
+
+} // namespace velkan::app

@@ -1,0 +1,162 @@
+#include "app/velkan_app.h"
+
+#include "app/app_globals.h"
+#include "app/velkan_dlg.h"
+#include "lang/language.h"
+#include "platform/hid_backend_linux.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+#include "platform/single_instance.h"
+#include "sim/sim_hid_backend.h"
+#include "sim/simulated_keyboard.h"
+#include "skin/base_dialog.h"
+#include "skin/qt_prompts.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace velkan::app {
+
+namespace {
+
+// How long --screenshot waits for the window to be shown before it takes it as it stands:
+// without a keyboard the window is never shown by itself.
+constexpr int kScreenshotPatienceMs = 10000;
+
+bool sameSwitch(std::string_view argument, std::string_view name) {
+    return std::equal(argument.begin(), argument.end(), name.begin(), name.end(),
+                      [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                 std::tolower(static_cast<unsigned char>(b));
+                      });
+}
+
+// Sends a request to the running instance. False when none runs (or it could not be told).
+bool tellRunningInstance(const TaggedMessage& request) {
+    const auto running =
+        platform::findProcessByExecutableName(platform::executableFileName(), true);
+    if (!running) {
+        return false;
+    }
+    // Whether or not the running instance answered, this start has done its part.
+    platform::sendToInstance(*running, {request.message, request.tag, 0});
+    return true;
+}
+
+void scheduleScreenshot(CVelkanDlg& window, const std::filesystem::path& file, int& exitCode) {
+    auto* poll = new QTimer(&window);
+    auto waited = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, &window, [&window, file, poll, waited, &exitCode] {
+        *waited += poll->interval();
+        if (!window.isVisible() && *waited < kScreenshotPatienceMs) {
+            return;
+        }
+        poll->stop();
+        // Let the shown window settle (first paint, layout) before it is taken.
+        QTimer::singleShot(300, &window, [&window, file, &exitCode] {
+            const QImage picture = skin::renderWithShape(window);
+            if (picture.save(QString::fromStdString(file.string()), "PNG")) {
+                std::printf("%s\n", file.c_str());
+            } else {
+                std::fprintf(stderr, "velkan: cannot write %s\n", file.c_str());
+                exitCode = 1;
+            }
+            window.exitRoutine();
+        });
+    });
+    poll->start(100);
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
+    CommandLine line;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (sameSwitch(argument, "/Start")) {
+            line.startHidden = true;
+        } else if (sameSwitch(argument, "/Kill")) {
+            line.kill = true;
+        } else if (argument == "--simulate" || argument == "--simulate=126") {
+            line.simulate = sim::KeyboardModel::keys126;
+        } else if (argument == "--simulate=128") {
+            line.simulate = sim::KeyboardModel::keys128;
+        } else if (argument == "--screenshot" && i + 1 < arguments.size()) {
+            line.screenshot = arguments[++i];
+        } else if (argument.starts_with("--screenshot=") && argument.size() > 13) {
+            line.screenshot = argument.substr(13);
+        } else {
+            line.errors.push_back(argument);
+        }
+    }
+    return line;
+}
+
+int CVelkanApp::run(int argc, char** argv) {
+    const CommandLine line = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    for (const std::string& error : line.errors) {
+        std::fprintf(stderr, "velkan: ignoring unknown argument %s\n", error.c_str());
+    }
+    // "/Kill" only ever ends a running instance: with none running this start ends too,
+    // quietly, as it would have found only itself.
+    if (line.kill) {
+        tellRunningInstance(kKillRequest);
+        return 0;
+    }
+    AppGlobals globals{AppPaths::forProgramFolder(platform::programFolder()),
+                       platform::SettingsStore::currentUser()};
+    globals.instanceLock = platform::InstanceLock::acquire(kInstanceLockName);
+    if (globals.instanceLock.heldElsewhere() && tellRunningInstance(kOpenRequest)) {
+        return 0;
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(QStringLiteral("velkan"));
+    QApplication::setApplicationDisplayName(QString::fromUtf8(
+        storage::kAppTitle.data(), static_cast<qsizetype>(storage::kAppTitle.size())));
+
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(globals.paths.companion, ignored)) {
+        platform::startDetached(globals.paths.companion, {});
+    }
+
+    lang::Language language(globals.settings, globals.paths.programFolder);
+    skin::QtPrompts prompts;
+    std::unique_ptr<platform::HidBackend> backend;
+    std::optional<Simulation> simulation;
+    if (line.simulate) {
+        auto simulated = std::make_unique<sim::SimHidBackend>();
+        simulation =
+            Simulation{std::make_shared<sim::SimulatedKeyboard>(*line.simulate), simulated.get()};
+        simulated->plug(simulation->keyboard);
+        backend = std::move(simulated);
+    } else {
+        backend = std::make_unique<platform::LinuxHidBackend>();
+    }
+
+    int exitCode = 0;
+    CVelkanDlg window(
+        {globals, language, prompts, std::move(backend), simulation,
+         [](const std::string& target) { return platform::openWithDesktop(target); }});
+    if (line.startHidden) {
+        window.keyboard().link.initialShowHandled = true;
+    }
+    const auto channel =
+        platform::InstanceChannel::listen([&window](const platform::InstanceMessage& message) {
+            window.deliverInstanceMessage(message);
+        });
+    if (!window.initialise()) {
+        return 0;
+    }
+    if (line.screenshot) {
+        scheduleScreenshot(window, *line.screenshot, exitCode);
+    }
+    QApplication::exec();
+    return exitCode;
+}
+
+} // namespace velkan::app

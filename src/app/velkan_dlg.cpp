@@ -1,0 +1,1067 @@
+#include "app/velkan_dlg.h"
+
+#include "app/about_dlg.h"
+#include "app/profile_dlg.h"
+#include "app/update_dlg.h"
+#include "model/key_codes.h"
+#include "sim/sim_hid_backend.h"
+#include "sim/simulated_keyboard.h"
+#include "skin/png_button.h"
+#include "skin/skin_layout.h"
+#include "storage/profile_file.h"
+#include "storage/profile_list.h"
+#include "widgets/skin_menu.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QEventLoop>
+#include <QIntValidator>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QThread>
+#include <cstdio>
+#include <thread>
+#include <utility>
+
+namespace velkan::app {
+
+namespace {
+
+using skin::ButtonPictures;
+using skin::CPngButton;
+
+constexpr std::string_view kDefaultLink = "https://www.example.com/";
+constexpr std::string_view kMakerSite = "https://www.example.com/";
+constexpr std::string_view kSocialPage1 = "https://www.example.com/community";
+constexpr std::string_view kSocialPage2 = "https://www.example.com/news";
+
+constexpr int kFnKey = 1174;
+constexpr std::array<int, 2> kFurtherKeys = {1199, 1200};
+constexpr int kMacroButton = 1007;
+constexpr int kLastExtraKey = 1143;
+constexpr int kBusyIndicator = 1177;
+constexpr int kSwitchButton = 1144;
+constexpr std::array<int, 3> kProfileButtons = {1135, 1136, 1137};
+constexpr std::array<int, 4> kReportButtons = {1147, 1168, 1169, 1170};
+constexpr std::array<int, 3> kColourBoxIds = {1208, 1209, 1210};
+constexpr int kFirstPreset = 1211;
+constexpr int kFlipShown = 1129;
+constexpr int kFirstFlipFree = 1010;  // 1010-1013 usable with Flip 0
+constexpr int kFirstFlipBound = 1016; // 1016-1021 usable with Flip 1
+constexpr int kApplyButton = 1006;
+constexpr int kBusyFrameCount = 10;
+
+struct ButtonPlace {
+    int id;
+    const char* skinKey;
+};
+
+// Every plain button of the window with its skin key; the key grid is added apart.
+constexpr ButtonPlace kButtons[] = {
+    {command::kOk, "CONTROL_OK"},
+    {command::kCancel, "CONTROL_CANCEL"},
+    {1005, "FUNC_PROFILES"},
+    {kApplyButton, "CONTROL2_APPLY"},
+    {kMacroButton, "FUNC_MACRO"},
+    {1121, "VOLTRA_LINK"},
+    {1122, "CONTROL_HELP"},
+    {1123, "CONTROL_MINIMIZE"},
+    {1124, "CONTROL_CLOSE"},
+    {1139, "CONTROL_MENU"},
+    {1125, "LOCK_CAPS"},
+    {1126, "LOCK_NUM"},
+    {1127, "LOCK_SCROLL"},
+    {1128, "LOCK_AB"},
+    {kFlipShown, "FLIP_0"},
+    {1130, "FLIP_1"},
+    {1131, "FLIP_2"},
+    {1134, "VOLTRA_VER"},
+    {1135, "FUNC_PROFILE1"},
+    {1136, "FUNC_PROFILE2"},
+    {1137, "FUNC_PROFILE3"},
+    {1138, "FUNC_DEFAULT"},
+    {kSwitchButton, "FUNC_SWITCH"},
+    {1147, "FUNC_REPORT1"},
+    {1168, "FUNC_REPORT2"},
+    {1169, "FUNC_REPORT3"},
+    {1170, "FUNC_REPORT4"},
+    {1211, "CONTROL_Color1"},
+    {1212, "CONTROL_Color2"},
+    {1213, "CONTROL_Color3"},
+    {1214, "CONTROL_Color4"},
+    {1215, "CONTROL_Color5"},
+    {1216, "CONTROL_Color6"},
+    {1217, "CONTROL_Color7"},
+    {1218, "CONTROL_Color8"},
+    {1219, nullptr}, // the maker's site: the default skin has no place for it
+    {1220, "CONTROL_Facebook"},
+    {1221, "CONTROL_twitter"},
+};
+
+struct Preset {
+    std::uint8_t r, g, b;
+};
+constexpr std::array<Preset, 8> kPresets = {{{235, 99, 30},
+                                             {255, 0, 0},
+                                             {0, 126, 255},
+                                             {90, 255, 0},
+                                             {234, 255, 0},
+                                             {255, 192, 0},
+                                             {255, 0, 180},
+                                             {174, 0, 255}}};
+
+// The buttons whose captions are language texts, and their point sizes.
+struct Caption {
+    int id;
+    const char* key;
+    int pointSize;
+};
+constexpr Caption kCaptions[] = {
+    {1135, "PROFILE_1", 10},
+    {1136, "PROFILE_2", 10},
+    {1137, "PROFILE_3", 10},
+    {kMacroButton, "PROFILE_MACRO", 10},
+    {1138, "PROFILE_DEFAULT", 10},
+    {command::kOk, "PROFILE_OK", 10},
+    {command::kCancel, "PROFILE_CANCLE", 10},
+    {kApplyButton, "PROFILE_APPLY", 8},
+};
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+skin::ButtonTextStyle captionStyle(int pointSize) {
+    skin::ButtonTextStyle style;
+    style.on = true;
+    style.pointSize = pointSize;
+    style.face = QStringLiteral("Arial Unicode MS");
+    style.normal = style.over = style.down = style.selected = QColor(236, 240, 246);
+    style.disabled = QColor(120, 126, 136);
+    return style;
+}
+
+} // namespace
+
+CVelkanDlg::CVelkanDlg(Services services)
+    : skin::CBaseDialog(102, nullptr, services.globals.paths.mainSkin,
+                        services.globals.paths.skinFolder),
+      globals_(services.globals), language_(services.language), prompts_(services.prompts),
+      simulation_(std::move(services.simulation)), openDocument_(std::move(services.openDocument)),
+      stack_(std::move(services.backend), *this, *this, prompts_, language_,
+             storage::ColourFiles::forProgram()),
+      makeTrayArea_(std::move(services.trayArea)) {
+    globals_.mainWindow = this;
+    // No task-bar button until the window is first shown.
+    setWindowFlag(Qt::Tool, true);
+    busyTimer_.setInterval(50);
+    connect(&busyTimer_, &QTimer::timeout, this, [this] { nextBusyFrame(); });
+    for (QTimer* oneShot : {&lightingReadTimer_, &keyboardResetTimer_}) {
+        oneShot->setSingleShot(true);
+        oneShot->setInterval(0);
+    }
+    connect(&lightingReadTimer_, &QTimer::timeout, this, [this] { lightingReadBack(); });
+    connect(&keyboardResetTimer_, &QTimer::timeout, this, [this] { keyboardResetReaction(); });
+}
+
+void CVelkanDlg::WindowThreadPrompts::message(std::string_view text, bool topMost) {
+    const std::string copy(text);
+    window_.runOnWindowThread([this, copy, topMost] { window_.prompts_.message(copy, topMost); });
+}
+
+bool CVelkanDlg::WindowThreadPrompts::askYesNo(std::string_view text) {
+    const std::string copy(text);
+    bool answer = false;
+    window_.runOnWindowThread([this, copy, &answer] { answer = window_.prompts_.askYesNo(copy); });
+    return answer;
+}
+
+CVelkanDlg::~CVelkanDlg() {
+    {
+        const std::lock_guard lock(waitMutex_);
+        closing_ = true;
+    }
+    waitDone_.notify_all();
+    stack_.stopThreads();
+    if (globals_.mainWindow == this) {
+        globals_.mainWindow = nullptr;
+    }
+}
+
+bool CVelkanDlg::onInitDialog() {
+    stack_.link.activeProfileCache = -1;
+    globals_.deviceVariantWord = 0x0205;
+    stack_.startThreads();
+    setApplyEnabled(false);
+    if (!loadSharedPictures()) {
+        return false;
+    }
+    linkTarget_ = skin::readSkinLink(iniPath(), kDefaultLink);
+    createControls();
+    placeControls();
+    globals_.paths.addUserPaths();
+    stack_.colourFiles.ensureFolder();
+    setWindowTitle(fromUtf8(language_.text("MAIN_CAPTION")));
+    globals_.colourMode = 0;
+    updateSwitchText();
+    createTrayIcon();
+    postMessage(kInitMessage.message, kInitMessage.tag, 0);
+    const int index = language_.languageIndex();
+    sendMessage(skin::kLanguageMessage, skin::kLanguageTag, index >= 0 && index <= 2 ? index : 0);
+    return true;
+}
+
+bool CVelkanDlg::loadSharedPictures() {
+    for (const char* name :
+         {"main_normal.jpg", "main_over.jpg", "main_down.jpg", "main_disable.jpg", "Arrow.jpg",
+          "main_color0.jpg", "main_color1.jpg"}) {
+        if (skin::skinPicture(iniFolder() / name).isNull()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+CPngButton* CVelkanDlg::addButton(int controlId, const char* skinKey) {
+    auto* button = new CPngButton(this);
+    const ButtonPictures pictures{skin::skinPicture(iniFolder() / "main_normal.jpg"),
+                                  skin::skinPicture(iniFolder() / "main_over.jpg"),
+                                  skin::skinPicture(iniFolder() / "main_down.jpg"),
+                                  skin::skinPicture(iniFolder() / "main_disable.jpg"),
+                                  skin::skinPicture(iniFolder() / "main_down.jpg")};
+    skin::placeImageButton(*button, iniPath(), skin::kButtonSection, skinKey ? skinKey : "",
+                           pictures);
+    controls_[controlId] = button;
+    connect(button, &QAbstractButton::clicked, this, [this, controlId] { onCommand(controlId); });
+    return button;
+}
+
+void CVelkanDlg::createControls() {
+    const auto& extraKeys = model::ExtraKeyControlIds();
+    for (std::size_t g = 0; g < extraKeys.size(); ++g) {
+        const std::string key = "FUNC_G" + std::to_string(g + 1);
+        keyButtons_.push_back(
+            {extraKeys[g], addButton(extraKeys[g], key.c_str()), static_cast<int>(g)});
+    }
+    const auto& positions = model::KeyPositionList();
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        char key[16];
+        std::snprintf(key, sizeof key, "KEY_%03X",
+                      unsigned{model::keyIndexFromCode(positions[i].code)});
+        keyButtons_.push_back({positions[i].controlId, addButton(positions[i].controlId, key),
+                               static_cast<int>(extraKeys.size() + i)});
+    }
+    addButton(kFnKey, "KEY_FN");
+    for (int further : kFurtherKeys) {
+        addButton(further, nullptr);
+    }
+    for (const ButtonPlace& place : kButtons) {
+        addButton(place.id, place.skinKey);
+    }
+    for (const int indicator : {1125, 1126, 1127, 1128, 1134}) {
+        controls_[indicator]->setEnabled(false);
+    }
+    for (std::size_t i = 0; i < kColourBoxIds.size(); ++i) {
+        auto* box = new QLineEdit(this);
+        box->setValidator(new QIntValidator(0, 999, box));
+        box->setAlignment(Qt::AlignCenter);
+        box->setText(QStringLiteral("0"));
+        connect(box, &QLineEdit::textChanged, this, [this, box] { clampColourBox(box); });
+        colourBoxes_[i] = box;
+        controls_[kColourBoxIds[i]] = box;
+    }
+    busyIndicator_ = new QLabel(this);
+    busyIndicator_->hide();
+    controls_[kBusyIndicator] = busyIndicator_;
+    for (const Caption& caption : kCaptions) {
+        button(caption.id)->setTextStyle(captionStyle(caption.pointSize));
+    }
+    button(kSwitchButton)->setTextStyle(captionStyle(10));
+    const QPixmap lightOff = skin::skinPicture(iniFolder() / "main_color0.jpg");
+    const QPixmap lightOn = skin::skinPicture(iniFolder() / "main_color1.jpg");
+    for (const KeyButton& key : keyButtons_) {
+        key.button->setAlternatePair(lightOff, lightOn);
+    }
+}
+
+void CVelkanDlg::placeControls() {
+    const char* const boxKeys[] = {"COLOR_R", "COLOR_G", "COLOR_B"};
+    for (std::size_t i = 0; i < colourBoxes_.size(); ++i) {
+        skin::placeControl(*colourBoxes_[i], iniPath(), skin::kButtonSection, boxKeys[i]);
+    }
+    skin::placeControl(*busyIndicator_, iniPath(), skin::kButtonSection, "CONTROL_JDTStatic");
+    button(1121)->setToolTipText(fromUtf8(linkTarget_));
+    applyFlip();
+}
+
+CPngButton* CVelkanDlg::button(int controlId) const {
+    return qobject_cast<CPngButton*>(control(controlId));
+}
+
+QWidget* CVelkanDlg::control(int controlId) const {
+    const auto found = controls_.find(controlId);
+    return found == controls_.end() ? nullptr : found->second;
+}
+
+void CVelkanDlg::createTrayIcon() {
+    tray_ =
+        std::make_unique<CTrayIcon>([this](int command) { onCommand(command); }, makeTrayArea_());
+    tray_->SetSingleClickCommand(1009);
+    tray_->SetMenuCallback([this](widgets::SkinMenu& menu) { localiseTrayMenu(menu, language_); });
+    // Without a notification area the program still runs, reached by starting it again.
+    tray_->Create(this, kTrayCallbackMessage, fromUtf8(language_.text("KEYBOARD_TRAY_DESC")),
+                  device::kTrayIconNoKeyboard, kTrayIconId);
+    shownTrayImage_ = device::kTrayIconNoKeyboard;
+
+    about_ = std::make_unique<CAboutDlg>(
+        language_, linkTarget_, [this](const std::string& address) { openLink(address); },
+        [this] { openHelp(); });
+    profileManager_ = std::make_unique<CVelkan_DlgProfile>(
+        this, globals_.paths.profileSkin, globals_.paths.skinFolder,
+        CVelkan_DlgProfile::Parts{stack_.session,
+                                  stack_.link,
+                                  prompts_,
+                                  language_,
+                                  globals_.appProfile,
+                                  storage::workingFilePath(),
+                                  {[this] { return keyEditor_ ? keyEditor_->openCount() : 0; },
+                                   [this] { return applyEnabled_; }, [this] { return Apply(); }},
+                                  [this] { lightingChanged(); },
+                                  [this] { setApplyEnabled(false); }});
+    updateDialog_ = std::make_unique<CVelkan_DlgUpdate>(
+        this, CVelkan_DlgUpdate::Parts{globals_.paths.updateSkin, globals_.paths.skinFolder,
+                                       [this] { return stack_.session.enterBootMode(); },
+                                       stack_.link, stack_.mirrors, prompts_, language_,
+                                       globals_.paths.packageFolder});
+}
+
+qintptr CVelkanDlg::handleMessage(quint32 message, quintptr wParam, qintptr lParam) {
+    switch (message) {
+    case kOpenRequest.message:
+        if (wParam == kOpenRequest.tag) {
+            showWindow();
+        }
+        return 0;
+    case kKillRequest.message:
+        if (wParam == kKillRequest.tag) {
+            exitRoutine();
+        }
+        return 0;
+    case kInitMessage.message:
+        if (wParam == kInitMessage.tag) {
+            initialised_ = true;
+            hide();
+        }
+        return 0;
+    case skin::kLanguageMessage:
+        if (wParam == skin::kLanguageTag) {
+            globals_.languageIndex = static_cast<int>(lParam);
+            if (about_ && about_->isVisible()) {
+                about_->handleMessage(message, wParam, lParam);
+            }
+            if (keyEditor_ != nullptr) {
+                keyEditor_->reloadTexts(static_cast<int>(lParam));
+            }
+            reloadTexts(static_cast<int>(lParam));
+        }
+        return 0;
+    case kReloadProfiles.message:
+        if (wParam == kReloadProfiles.tag) {
+            reloadAfterArrival();
+        }
+        return 0;
+    case kCloseSecondaryWindows:
+        closeSecondaryWindows();
+        return 0;
+    case kRefreshExtraKeys.message:
+        if (wParam == kRefreshExtraKeys.tag) {
+            refreshExtraKeyMarks();
+        }
+        return 0;
+    case kExternalApply:
+        Apply();
+        return 0;
+    default:
+        return skin::CBaseDialog::handleMessage(message, wParam, lParam);
+    }
+}
+
+void CVelkanDlg::onCommand(int command) {
+    if (applying_) {
+        return; // one thing at a time while the keyboard is written
+    }
+    if (const auto& extra = model::ExtraKeyControlIds();
+        std::find(extra.begin(), extra.end(), command) != extra.end() ||
+        (command >= 1010 && command <= 1120) || command == kFurtherKeys[0] ||
+        command == kFurtherKeys[1]) {
+        onKeyClicked(command);
+        return;
+    }
+    if (command >= storage::kProfileMenuDefault && command <= storage::kProfileMenuLast) {
+        if (const auto profile = storage::profileOfMenuCommand(command)) {
+            selectProfile(*profile);
+        }
+        return;
+    }
+    if (command >= kFirstPreset && command < kFirstPreset + 8) {
+        choosePreset(command);
+        return;
+    }
+    switch (command) {
+    case command::kOk:
+        Apply();
+        hide();
+        break;
+    case command::kCancel:
+        hide();
+        break;
+    case kApplyButton:
+        Apply();
+        break;
+    case kMacroButton:
+        onKeyClicked(kLastExtraKey);
+        break;
+    case 1121:
+        openLink(linkTarget_);
+        break;
+    case 1122:
+        openHelp();
+        break;
+    case 1123:
+        showMinimized();
+        break;
+    case 1124:
+    case command::kTrayExit:
+    case command::kMenuExit:
+        exitRoutine();
+        break;
+    case 1139:
+        showMainMenu();
+        break;
+    case 1130:
+    case 1131:
+        invertFlip();
+        break;
+    case 1135:
+    case 1136:
+    case 1137:
+        selectProfile(command - 1135);
+        break;
+    case 1138:
+        restoreDefaults();
+        break;
+    case kSwitchButton:
+        switchColourMode();
+        break;
+    case 1147:
+        selectReport(0);
+        break;
+    case 1168:
+    case 1169:
+    case 1170:
+        selectReport(command - 1167);
+        break;
+    case 1219:
+        openLink(std::string(kMakerSite));
+        break;
+    case 1220:
+        openLink(std::string(kSocialPage1));
+        break;
+    case 1221:
+        openLink(std::string(kSocialPage2));
+        break;
+    case command::kOpenWindow:
+        showWindow();
+        break;
+    case command::kAbout:
+    case command::kAboutSystem:
+        openAbout();
+        break;
+    case command::kImport:
+        importProfile();
+        break;
+    case 1005:
+        profileManager_->openProfileManager();
+        refreshKeyGrid();
+        break;
+    case command::kFirmwareUpdate:
+        updateDialog_->exec();
+        break;
+    case command::kExport:
+        exportProfile();
+        break;
+    default:
+        break;
+    }
+}
+
+void CVelkanDlg::deliverInstanceMessage(const platform::InstanceMessage& message) {
+    if (message.message == kExternalApply) {
+        postMessage(kExternalApply, static_cast<quintptr>(message.wParam), 0);
+        return;
+    }
+    // Queued, not waited for: the open request may show a message box, and the channel must
+    // stay free meanwhile for a kill request, which the box's own loop then runs.
+    for (const TaggedMessage& request : {kOpenRequest, kKillRequest}) {
+        if (message.message == request.message && message.wParam == request.tag) {
+            postMessage(request.message, request.tag, 0);
+        }
+    }
+}
+
+void CVelkanDlg::showWindow() {
+    if (!stack_.link.lastNotifiedPresent) {
+        prompts_.message(language_.text("MAIN_NO_DEVICE_PROMPT"));
+        return;
+    }
+    if (windowFlags().testFlag(Qt::Tool)) {
+        setWindowFlag(Qt::Tool, false); // the window keeps its task-bar button from now on
+    }
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void CVelkanDlg::exitRoutine() {
+    if (exiting_) {
+        return;
+    }
+    exiting_ = true;
+    {
+        // Device threads and other processes waiting on the window are let go from now on.
+        const std::lock_guard lock(waitMutex_);
+        closing_ = true;
+    }
+    waitDone_.notify_all();
+    hide();
+    closeSecondaryWindows();
+    globals_.instanceLock.close();
+    if (tray_) {
+        tray_->Remove();
+    }
+    shownTrayImage_ = 0;
+    setApplyEnabled(false);
+    {
+        const std::lock_guard lock(stack_.configuration.modelLock);
+        storage::newProfileInMemory(stack_.configuration.edited);
+    }
+    QCoreApplication::exit(0);
+}
+
+void CVelkanDlg::closeSecondaryWindows() {
+    if (about_) {
+        about_->reject();
+    }
+    if (profileManager_ && profileManager_->isVisible()) {
+        profileManager_->reject();
+    }
+    if (keyEditor_ != nullptr) {
+        keyEditor_->cancelIfOpen();
+    }
+    if (QWidget* focus = QApplication::focusWidget(); focus != nullptr && focus->window() == this) {
+        setFocus();
+    }
+}
+
+void CVelkanDlg::openAbout() {
+    if (about_) {
+        about_->request();
+    }
+}
+
+void CVelkanDlg::openHelp() {
+    openDocument_((globals_.paths.helpFolder / "index.html").string());
+}
+
+void CVelkanDlg::openLink(const std::string& address) {
+    openDocument_(address);
+}
+
+void CVelkanDlg::showMainMenu() {
+    const std::unique_ptr<widgets::SkinMenu> menu = loadMenu(kMainMenu, this);
+    localiseMainMenu(*menu, language_);
+    // The profile list: switching the keyboard's profile from the menu.
+    menu->addSeparator();
+    for (const storage::ProfileMenuEntry& entry :
+         storage::profileMenuEntries(globals_.appProfile, language_)) {
+        menu->addCommand(entry.command, fromUtf8(entry.text))->setEnabled(entry.enabled);
+    }
+    if (simulation_) {
+        addSimulationMenu(*menu);
+    }
+    int chosen = 0;
+    connect(menu.get(), &widgets::SkinMenu::commandTriggered, this,
+            [&chosen](int id) { chosen = id; });
+    menu->exec(QCursor::pos());
+    if (chosen != 0) {
+        onCommand(chosen);
+    }
+}
+
+void CVelkanDlg::addSimulationMenu(widgets::SkinMenu& menu) {
+    // Not translated: the simulated keyboard is a developer's and tester's tool.
+    QMenu* sim = menu.addMenu(QStringLiteral("Simulated keyboard"));
+    Simulation simulation = *simulation_;
+    sim->addAction(QStringLiteral("Unplug"), this,
+                   [simulation] { simulation.backend->unplug(simulation.keyboard); });
+    sim->addAction(QStringLiteral("Plug in"), this,
+                   [simulation] { simulation.backend->plug(simulation.keyboard); });
+    sim->addSeparator();
+    sim->addAction(QStringLiteral("Change lighting on the keyboard"), this,
+                   [simulation] { simulation.keyboard->changeLightingOnKeyboard(); });
+    sim->addAction(QStringLiteral("Reset the keyboard"), this,
+                   [simulation] { simulation.keyboard->factoryReset(); });
+    sim->addAction(QStringLiteral("Alternate tray icon"), this, [simulation] {
+        simulation.keyboard->sendEvent(device::event_code::kTrayIconAlternate);
+    });
+    sim->addAction(QStringLiteral("Usual tray icon"), this, [simulation] {
+        simulation.keyboard->sendEvent(device::event_code::kTrayIconRestore);
+    });
+}
+
+// ---- device threads ----
+
+void CVelkanDlg::runOnWindowThread(std::function<void()> task) {
+    if (QThread::currentThread() == thread()) {
+        task();
+        return;
+    }
+    struct Wait {
+        bool done = false;
+    };
+    auto wait = std::make_shared<Wait>();
+    {
+        const std::lock_guard lock(waitMutex_);
+        if (closing_) {
+            return;
+        }
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, wait, task = std::move(task)] {
+            task();
+            {
+                const std::lock_guard lock(waitMutex_);
+                wait->done = true;
+            }
+            waitDone_.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(waitMutex_);
+    waitDone_.wait(lock, [&] { return wait->done || closing_; });
+}
+
+void CVelkanDlg::keyboardArrived() {
+    runOnWindowThread([this] { handleMessage(kReloadProfiles.message, kReloadProfiles.tag, 0); });
+}
+
+void CVelkanDlg::keyboardRemoved() {
+    runOnWindowThread([this] { handleMessage(kCloseSecondaryWindows, 0, 0); });
+}
+
+void CVelkanDlg::showMainWindow() {
+    postMessage(kOpenRequest.message, kOpenRequest.tag, 0);
+}
+
+void CVelkanDlg::hideMainWindow() {
+    QMetaObject::invokeMethod(
+        this, [this] { hide(); }, Qt::QueuedConnection);
+}
+
+void CVelkanDlg::startLightingReadBackTimer() {
+    QMetaObject::invokeMethod(&lightingReadTimer_, qOverload<>(&QTimer::start),
+                              Qt::QueuedConnection);
+}
+
+void CVelkanDlg::startKeyboardResetTimer() {
+    QMetaObject::invokeMethod(&keyboardResetTimer_, qOverload<>(&QTimer::start),
+                              Qt::QueuedConnection);
+}
+
+void CVelkanDlg::setTrayIcon(int image) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, image] {
+            if (image == shownTrayImage_ || exiting_) {
+                return;
+            }
+            shownTrayImage_ = image;
+            if (tray_) {
+                tray_->SetIcon(image);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void CVelkanDlg::showMessage(std::string_view languageKey) {
+    const std::string key(languageKey);
+    runOnWindowThread([this, key] { prompts_.message(language_.text(key)); });
+}
+
+// ---- the model's views ----
+
+void CVelkanDlg::showProfile(int profile) {
+    selectProfileButton(profile);
+}
+
+void CVelkanDlg::keyModelChanged() {
+    refreshKeyGrid();
+}
+
+void CVelkanDlg::lightingChanged() {}
+
+// ---- keys ----
+
+void CVelkanDlg::onKeyClicked(int controlId) {
+    const auto& extraKeys = model::ExtraKeyControlIds();
+    const auto extra = std::find(extraKeys.begin(), extraKeys.end(), controlId);
+    SelectedKey selected;
+    selected.controlId = controlId;
+    int flagIndex = -1;
+    if (extra != extraKeys.end()) {
+        const int position = static_cast<int>(extra - extraKeys.begin());
+        const bool secondBank = (globals_.deviceVariantWord >> 8) & 1;
+        selected.keyIndex = static_cast<model::KeyIndex>(256 + position + (secondBank ? 9 : 0));
+        flagIndex = position;
+    } else {
+        const auto& positions = model::KeyPositionList();
+        const auto found = std::find_if(positions.begin(), positions.end(),
+                                        [&](const auto& p) { return p.controlId == controlId; });
+        if (found == positions.end()) {
+            return;
+        }
+        selected.keyIndex = model::keyIndexFromCode(found->code);
+        flagIndex =
+            static_cast<int>(extraKeys.size()) + static_cast<int>(found - positions.begin());
+    }
+    if (globals_.colourMode == 0) {
+        if (keyEditor_ == nullptr) {
+            return;
+        }
+        button(controlId)->setDown(true);
+        keyEditor_->edit(selected, controlId == kLastExtraKey);
+        button(controlId)->setDown(false);
+        refreshKeyGrid();
+        return;
+    }
+    {
+        const std::lock_guard lock(stack_.configuration.modelLock);
+        lightFlags_[static_cast<std::size_t>(flagIndex)] =
+            !lightFlags_[static_cast<std::size_t>(flagIndex)];
+    }
+    drawKeyButton(keyButtons_[static_cast<std::size_t>(flagIndex)]);
+    setApplyEnabled(true);
+}
+
+bool CVelkanDlg::keyLightFlag(int controlId) const {
+    for (const KeyButton& key : keyButtons_) {
+        if (key.controlId == controlId) {
+            return lightFlags_[static_cast<std::size_t>(key.lightFlagIndex)];
+        }
+    }
+    return false;
+}
+
+void CVelkanDlg::switchColourMode() {
+    globals_.colourMode = globals_.colourMode == 0 ? 1 : 0;
+    updateSwitchText();
+    redrawKeyButtons();
+}
+
+void CVelkanDlg::updateSwitchText() {
+    button(kSwitchButton)
+        ->setText(fromUtf8(language_.text(globals_.colourMode != 0 ? "MAIN_SWITCH_COLOR_TEXT"
+                                                                   : "MAIN_SWITCH_FUNCTION_TEXT")));
+}
+
+void CVelkanDlg::drawKeyButton(const KeyButton& key) {
+    key.button->setAlternateMode(globals_.colourMode != 0,
+                                 lightFlags_[static_cast<std::size_t>(key.lightFlagIndex)]);
+}
+
+void CVelkanDlg::redrawKeyButtons() {
+    for (const KeyButton& key : keyButtons_) {
+        drawKeyButton(key);
+    }
+}
+
+void CVelkanDlg::refreshKeyGrid() {
+    const std::lock_guard lock(stack_.configuration.modelLock);
+    const model::KeyModel& edited = stack_.configuration.edited;
+    const int profile = std::clamp(stack_.link.activeProfileCache.load(), 0, 2);
+    const bool secondBank = (globals_.deviceVariantWord >> 8) & 1;
+    for (const KeyButton& key : keyButtons_) {
+        model::KeyIndex index = 0;
+        if (key.lightFlagIndex < 9) {
+            index = static_cast<model::KeyIndex>(256 + key.lightFlagIndex + (secondBank ? 9 : 0));
+        } else {
+            index = model::keyIndexFromCode(
+                model::KeyPositionList()[static_cast<std::size_t>(key.lightFlagIndex - 9)].code);
+        }
+        key.button->setSelectedLook(edited.image.record(profile, index).type != 0);
+    }
+    applyFlip();
+}
+
+void CVelkanDlg::refreshExtraKeyMarks() {
+    refreshKeyGrid();
+}
+
+// ---- profiles ----
+
+void CVelkanDlg::selectProfileButton(int profile) {
+    for (std::size_t i = 0; i < kProfileButtons.size(); ++i) {
+        button(kProfileButtons[i])->setSelectedLook(static_cast<int>(i) == profile);
+    }
+}
+
+void CVelkanDlg::selectProfile(int profile) {
+    stack_.session.showLightingPage(profile);
+    lightingChanged();
+    selectProfileButton(profile);
+    // The profile already in use keeps its mode: only a switch goes back to function mode.
+    if (stack_.link.activeProfileCache == profile) {
+        return;
+    }
+    if (!switchKeyProfile(profile)) {
+        selectProfileButton(stack_.link.activeProfileCache);
+        return;
+    }
+    selectProfileButton(profile);
+    globals_.colourMode = 0;
+    updateSwitchText();
+    refreshKeyGrid();
+    redrawKeyButtons();
+}
+
+bool CVelkanDlg::switchKeyProfile(int profile) {
+    return profileManager_->switchProfile(profile);
+}
+
+void CVelkanDlg::restoreDefaults() {
+    if (!prompts_.askYesNo(language_.text("MAIN_PROMPT_DEFAULT"))) {
+        return;
+    }
+    stack_.session.restoreDefaults();
+    setApplyEnabled(true);
+    Apply();
+    selectProfile(0);
+}
+
+void CVelkanDlg::reloadAfterArrival() {
+    stack_.session.readBackAfterArrival();
+    refreshKeyGrid();
+    lightingChanged();
+}
+
+void CVelkanDlg::lightingReadBack() {
+    stack_.session.onLightingChangedOnKeyboard();
+    lightingChanged();
+}
+
+void CVelkanDlg::keyboardResetReaction() {
+    stack_.session.onKeyboardReset();
+    setApplyEnabled(true);
+    lightingChanged();
+}
+
+// ---- Flip, report selector, colours ----
+
+void CVelkanDlg::applyFlip() {
+    const bool flip = globals_.appProfile.readInt("PROFILES", "Flip", 0) != 0;
+    for (int id = kFirstFlipFree; id <= kFirstFlipFree + 3; ++id) {
+        if (QWidget* key = control(id)) {
+            key->setEnabled(!flip);
+        }
+    }
+    for (int id = kFirstFlipBound; id <= kFirstFlipBound + 5; ++id) {
+        if (QWidget* key = control(id)) {
+            key->setEnabled(flip);
+        }
+    }
+    button(kFlipShown)->setSelectedLook(flip);
+}
+
+void CVelkanDlg::invertFlip() {
+    const bool flip = globals_.appProfile.readInt("PROFILES", "Flip", 0) != 0;
+    globals_.appProfile.writeInt("PROFILES", "Flip", flip ? 0 : 1);
+    applyFlip();
+}
+
+void CVelkanDlg::selectReport(int value) {
+    for (std::size_t i = 0; i < kReportButtons.size(); ++i) {
+        button(kReportButtons[i])->setSelectedLook(static_cast<int>(i) == value);
+    }
+    const std::uint8_t byte = static_cast<std::uint8_t>(value);
+    stack_.lighting.writeLightingField(stack_.link, model::lighting_offset::kPattern,
+                                       std::span(&byte, 1));
+}
+
+void CVelkanDlg::choosePreset(int controlId) {
+    const Preset& preset = kPresets[static_cast<std::size_t>(controlId - kFirstPreset)];
+    const QSignalBlocker blockRed(colourBoxes_[0]);
+    const QSignalBlocker blockGreen(colourBoxes_[1]);
+    const QSignalBlocker blockBlue(colourBoxes_[2]);
+    colourBoxes_[0]->setText(QString::number(preset.r));
+    colourBoxes_[1]->setText(QString::number(preset.g));
+    colourBoxes_[2]->setText(QString::number(preset.b));
+    stack_.lighting.chooseColour(stack_.link, model::colourRef(preset.r, preset.g, preset.b));
+}
+
+void CVelkanDlg::clampColourBox(QLineEdit* box) {
+    if (box->text().toInt() >= 256) {
+        box->setText(QStringLiteral("255"));
+    }
+}
+
+// ---- files ----
+
+namespace {
+
+lang::FileDialogRequest profileFileRequest(bool save) {
+    lang::FileDialogRequest request;
+    request.save = save;
+    request.defaultExtension = storage::kProfileFileExtension;
+    request.initialName = "*.fwc";
+    request.filter = storage::kProfileFileFilter;
+    request.confirmOverwrite = save;
+    return request;
+}
+
+} // namespace
+
+void CVelkanDlg::exportProfile() {
+    const auto path = prompts_.chooseFile(profileFileRequest(true));
+    if (!path) {
+        return;
+    }
+    storage::saveProfileFile(*path, stack_.configuration, true);
+}
+
+void CVelkanDlg::importProfile() {
+    const auto path = prompts_.chooseFile(profileFileRequest(false));
+    if (!path) {
+        return;
+    }
+    if (storage::checkProfileFile(*path, prompts_, language_) != 1) {
+        prompts_.message(language_.text("MAIN_PROMPT_INPORT"));
+        return;
+    }
+    {
+        const std::lock_guard lock(stack_.configuration.modelLock);
+        if (!storage::loadProfileFile(*path, stack_.configuration.edited)) {
+            prompts_.message(language_.text("MAIN_PROMPT_INPORT"));
+            return;
+        }
+        saveCurrentProfileFile(true);
+        stack_.session.applyKeyConfiguration(true);
+    }
+    refreshKeyGrid();
+    setApplyEnabled(false);
+}
+
+bool CVelkanDlg::saveCurrentProfileFile(bool lockHeld) {
+    return storage::saveWorkingFile(stack_.configuration, !lockHeld);
+}
+
+// ---- Apply ----
+
+void CVelkanDlg::setApplyEnabled(bool enabled) {
+    applyEnabled_ = enabled;
+    if (QWidget* apply = control(kApplyButton)) {
+        apply->setEnabled(enabled);
+    }
+}
+
+bool CVelkanDlg::Apply() {
+    if (applying_) {
+        return false;
+    }
+    applying_ = true;
+    busyFrame_ = 0;
+    busyIndicator_->show();
+    busyTimer_.start();
+    bool applied = false;
+    if (applyEnabled_) {
+        bool fileSaved = false;
+        {
+            // The edited copy is taken under both locks; writing then needs only the copy, so
+            // editing may go on while the keyboard is written.
+            const std::lock_guard lock(stack_.configuration.modelLock);
+            fileSaved = saveCurrentProfileFile(true);
+            stack_.configuration.copyEditedToApplied();
+        }
+        bool written = false;
+        QEventLoop loop;
+        std::thread writer([&] {
+            written = stack_.configuration.writeKeyConfiguration(false, stack_.link, stack_.mirrors,
+                                                                 workerPrompts_, language_);
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        writer.join();
+        applied = fileSaved && written;
+        if (applied) {
+            setApplyEnabled(false);
+        }
+    }
+    QTimer::singleShot(100, this, [this] {
+        busyTimer_.stop();
+        busyIndicator_->hide();
+    });
+    applying_ = false;
+    return applied;
+}
+
+void CVelkanDlg::nextBusyFrame() {
+    char name[32];
+    std::snprintf(name, sizeof name, "jdt%d.bmp", busyFrame_ + 1);
+    busyIndicator_->setPixmap(skin::skinPicture(iniFolder() / name));
+    busyFrame_ = (busyFrame_ + 1) % kBusyFrameCount;
+}
+
+// ---- texts and events ----
+
+void CVelkanDlg::reloadTexts(int) {
+    button(1123)->setToolTipText(fromUtf8(language_.text("MAIN_MINIMIZE_PROMPT")));
+    button(1139)->setToolTipText(fromUtf8(language_.text("MAIN_MENU_PROMPT")));
+    button(1124)->setToolTipText(fromUtf8(language_.text("MAIN_CLOSE_PROMPT")));
+    button(1122)->setToolTipText(fromUtf8(language_.text("MAIN_HELP_PROMPT")));
+    for (const Caption& caption : kCaptions) {
+        button(caption.id)->setText(fromUtf8(language_.text(caption.key)));
+    }
+    updateSwitchText();
+    setWindowTitle(fromUtf8(language_.text("MAIN_CAPTION")));
+    if (tray_) {
+        tray_->SetTooltip(fromUtf8(language_.text("KEYBOARD_TRAY_DESC")));
+    }
+}
+
+void CVelkanDlg::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        event->accept(); // never close or hide the window
+        return;
+    case Qt::Key_F1:
+        openHelp();
+        return;
+    default:
+        skin::CBaseDialog::keyPressEvent(event);
+    }
+}
+
+void CVelkanDlg::closeEvent(QCloseEvent* event) {
+    // The close box only hides; the program lives on in the notification area.
+    event->ignore();
+    hide();
+}
+
+bool CVelkanDlg::event(QEvent* event) {
+    return skin::CBaseDialog::event(event);
+}
+
+} // namespace velkan::app

@@ -1,0 +1,238 @@
+// The main window: the keyboard as a grid of skinned key buttons with the controls around it,
+// the tray icon, the secondary windows, and the main window's side of the device threads.
+// It starts hidden and lives in the notification area; it is shown on request.
+#pragma once
+
+#include "app/app_globals.h"
+#include "app/key_editor.h"
+#include "app/keyboard_stack.h"
+#include "app/tray_icon.h"
+#include "app/window_messages.h"
+#include "device/device_link_client.h"
+#include "lang/language.h"
+#include "platform/single_instance.h"
+#include "skin/base_dialog.h"
+#include "storage/keyboard_session.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+
+namespace velkan::sim {
+class SimHidBackend;
+class SimulatedKeyboard;
+} // namespace velkan::sim
+
+namespace velkan::skin {
+class CPngButton;
+}
+
+namespace velkan::widgets {
+class SkinMenu;
+}
+
+namespace velkan::app {
+
+class CAboutDlg;
+class CTrayIcon;
+class CVelkan_DlgProfile;
+class CVelkan_DlgUpdate;
+
+// A simulated keyboard the program runs on in place of hardware, with the backend it is
+// plugged into; the main menu then offers to unplug it and to raise its events.
+struct Simulation {
+    std::shared_ptr<sim::SimulatedKeyboard> keyboard;
+    sim::SimHidBackend* backend = nullptr; // owned by the keyboard stack
+};
+
+class CVelkanDlg : public skin::CBaseDialog,
+                   public device::DeviceLinkClient,
+                   public storage::SessionView {
+    Q_OBJECT
+
+public:
+    struct Services {
+        AppGlobals& globals;
+        lang::Language& language;
+        lang::Prompts& prompts;
+        std::unique_ptr<platform::HidBackend> backend;
+        std::optional<Simulation> simulation;
+        // Opens a document or web address with the desktop; the program's is the platform's.
+        std::function<bool(const std::string&)> openDocument;
+        // The notification area the tray icon lives in; the desktop's unless a test gives one.
+        std::function<std::unique_ptr<TrayArea>()> trayArea = makeSystemTrayArea;
+    };
+
+    explicit CVelkanDlg(Services services);
+    ~CVelkanDlg() override;
+
+    qintptr handleMessage(quint32 message, quintptr wParam, qintptr lParam) override;
+
+    // A request another process sent through the instance channel: the open and kill
+    // requests and the external Apply, queued for the window. Called on the channel's thread.
+    void deliverInstanceMessage(const platform::InstanceMessage& message);
+
+    // Every command of the window, its menus and the tray menu.
+    void onCommand(int command);
+
+    // The exit routine: hides the window, closes the secondary windows, lets the lock and
+    // the tray icon go and ends the program's event loop.
+    void exitRoutine();
+
+    // Shows the window, or says that no keyboard is connected.
+    void showWindow();
+
+    // Applies the model: the current profile's file, then the keyboard. The window stays
+    // responsive meanwhile; returns once both are done. True when Apply was enabled and
+    // both succeeded.
+    bool Apply();
+    bool applyEnabled() const { return applyEnabled_; }
+    void setApplyEnabled(bool enabled);
+
+    bool initialised() const { return initialised_; }
+    int shownTrayImage() const { return shownTrayImage_; }
+    int colourMode() const { return globals_.colourMode; }
+    bool keyLightFlag(int controlId) const;
+    int currentProfile() const { return stack_.session.currentPage(); }
+    KeyboardStack& keyboard() { return stack_; }
+    skin::CPngButton* button(int controlId) const;
+    CAboutDlg* aboutBox() const { return about_.get(); }
+    CTrayIcon* trayIcon() const { return tray_.get(); }
+    CVelkan_DlgProfile* profileManager() const { return profileManager_.get(); }
+    QWidget* control(int controlId) const;
+    // The editor the key clicks go to; the window does not own it.
+    void setKeyEditor(KeyEditor* editor) { keyEditor_ = editor; }
+
+    // DeviceLinkClient: called from the device threads.
+    void keyboardArrived() override;
+    void keyboardRemoved() override;
+    void showMainWindow() override;
+    void hideMainWindow() override;
+    void startLightingReadBackTimer() override;
+    void startKeyboardResetTimer() override;
+    void setTrayIcon(int image) override;
+    void showMessage(std::string_view languageKey) override;
+
+    // SessionView.
+    void showProfile(int profile) override;
+    void keyModelChanged() override;
+    void lightingChanged() override;
+
+protected:
+    bool onInitDialog() override;
+    void reloadTexts(int languageIndex) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    struct KeyButton {
+        int controlId;
+        skin::CPngButton* button;
+        int lightFlagIndex; // 0-8 the G keys, 9-114 the 106 positions
+    };
+
+    bool loadSharedPictures();
+    void createControls();
+    skin::CPngButton* addButton(int controlId, const char* skinKey);
+    void placeControls();
+    void createTrayIcon();
+    void showMainMenu();
+    void addSimulationMenu(widgets::SkinMenu& menu);
+    void openAbout();
+    void openHelp();
+    void openLink(const std::string& address);
+
+    // Runs `task` on the window's thread and waits for it, unless the program is ending.
+    void runOnWindowThread(std::function<void()> task);
+
+    void onKeyClicked(int controlId);
+    void switchColourMode();
+    void updateSwitchText();
+    void redrawKeyButtons();
+    void drawKeyButton(const KeyButton& key);
+    void refreshKeyGrid();
+    void refreshExtraKeyMarks();
+    void selectProfileButton(int profile);
+    void selectProfile(int profile);
+    bool switchKeyProfile(int profile);
+    void restoreDefaults();
+    void applyFlip();
+    void invertFlip();
+    void selectReport(int value);
+    void choosePreset(int controlId);
+    void clampColourBox(QLineEdit* box);
+    void exportProfile();
+    void importProfile();
+    void reloadAfterArrival();
+    void closeSecondaryWindows();
+    void keyboardResetReaction();
+    void lightingReadBack();
+    bool saveCurrentProfileFile(bool lockHeld);
+    void nextBusyFrame();
+
+    // The prompts of the keyboard write, which runs on a thread of its own: shown by the
+    // window's thread while the writer waits.
+    class WindowThreadPrompts final : public lang::Prompts {
+    public:
+        explicit WindowThreadPrompts(CVelkanDlg& window) : window_(window) {}
+        void message(std::string_view text, bool topMost) override;
+        bool askYesNo(std::string_view text) override;
+
+    private:
+        CVelkanDlg& window_;
+    };
+
+    AppGlobals& globals_;
+    lang::Language& language_;
+    lang::Prompts& prompts_;
+    WindowThreadPrompts workerPrompts_{*this};
+    std::optional<Simulation> simulation_;
+    std::function<bool(const std::string&)> openDocument_;
+    KeyboardStack stack_;
+
+    std::map<int, QWidget*> controls_;
+    std::vector<KeyButton> keyButtons_;
+    std::array<bool, 9 + 106> lightFlags_{};
+    std::array<QLineEdit*, 3> colourBoxes_{};
+    QLabel* busyIndicator_ = nullptr;
+    int busyFrame_ = 0;
+    std::string linkTarget_;
+
+    QTimer busyTimer_;          // 1050
+    QTimer lightingReadTimer_;  // 1051
+    QTimer previewTimer_;       // 1052
+    QTimer keyboardResetTimer_; // 1053
+
+    KeyEditor* keyEditor_ = nullptr;
+    std::function<std::unique_ptr<TrayArea>()> makeTrayArea_;
+    std::unique_ptr<CTrayIcon> tray_;
+    std::unique_ptr<CAboutDlg> about_;
+    std::unique_ptr<CVelkan_DlgProfile> profileManager_;
+    std::unique_ptr<CVelkan_DlgUpdate> updateDialog_;
+
+    bool initialised_ = false;
+    bool applyEnabled_ = false;
+    bool applying_ = false;
+    bool exiting_ = false;
+    int shownTrayImage_ = 0;
+
+    // Device threads waiting on the window give up once the program ends.
+    std::mutex waitMutex_;
+    std::condition_variable waitDone_;
+    bool closing_ = false;
+};
+
+} // namespace velkan::app

@@ -1,0 +1,38 @@
+// Starting other programs and finding running ones: the companion process, the updater, the
+// desktop's handler for documents and web addresses, an on-screen keyboard, and the search for
+// a running instance of this program by its executable's file name.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velkan::platform {
+
+// This program's executable file name, without its folder ("velkan").
+std::string executableFileName();
+
+// The id of a running process of the current user whose executable's file name equals
+// `fileName`, compared case-insensitively; the lowest such id, nullopt when there is none.
+// With `excludeSelf` the calling process is never the answer.
+std::optional<int> findProcessByExecutableName(std::string_view fileName, bool excludeSelf);
+
+// Starts `program` with `arguments`, detached: no terminal, standard streams on /dev/null, its
+// own session, never waited for and never left behind as a zombie. False when the program is
+// missing, not executable, or could not be started.
+bool startDetached(const std::filesystem::path& program, const std::vector<std::string>& arguments);
+
+// Opens a file or a web address with the desktop's default handler. False when no handler
+// could be started.
+bool openWithDesktop(std::string_view documentOrAddress);
+
+// `name` found in the folders of PATH as an executable file.
+std::optional<std::filesystem::path> findExecutableInPath(std::string_view name);
+
+// Starts the first installed on-screen keyboard unless one is running already. False when none
+// is installed or it could not be started.
+bool startOnScreenKeyboard();
+
+} // namespace velkan::platform

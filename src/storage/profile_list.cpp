@@ -1,0 +1,141 @@
+#include "storage/profile_list.h"
+
+#include "model/key_assignment.h"
+#include "storage/colour_files.h"
+#include "storage/profile_file.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace velkan::storage {
+
+namespace {
+
+constexpr int kCountNumber = 0;
+constexpr int kMaxStoredRows = kProfileMenuLast - kProfileMenuFirstRow + 1;
+
+std::string dottedExtension() {
+    return "." + std::string(kProfileFileExtension);
+}
+
+lang::FileDialogRequest profileFileRequest(bool save, std::string initialName) {
+    lang::FileDialogRequest request;
+    request.save = save;
+    request.defaultExtension = std::string(kProfileFileExtension);
+    request.initialName = std::move(initialName);
+    request.filter = std::string(kProfileFileFilter);
+    request.folder = appDataFolderPath().value_or(std::filesystem::path{});
+    // A new profile is written fresh over whatever file the user picks.
+    request.confirmOverwrite = save;
+    return request;
+}
+
+} // namespace
+
+ProfileRow ProfileRow::ofFile(const std::filesystem::path& file) {
+    return {file.stem().string(), file.parent_path()};
+}
+
+std::filesystem::path ProfileRow::storedPath() const {
+    return folder / (name + dottedExtension());
+}
+
+std::vector<ProfileRow> rowsOfWorkingFile(const std::filesystem::path& workingFile) {
+    return std::vector<ProfileRow>(model::kProfileCount, ProfileRow::ofFile(workingFile));
+}
+
+std::string profileListEntry(int number) {
+    char entry[16];
+    std::snprintf(entry, sizeof entry, "PROFILE%02d", number);
+    return entry;
+}
+
+bool storeProfileList(AppProfile& profile, std::span<const ProfileRow> rows) {
+    bool stored = true;
+    int number = kCountNumber;
+    for (const ProfileRow& row : rows) {
+        stored = profile.writeString(kProfileListSection, profileListEntry(++number),
+                                     row.storedPath().string()) &&
+                 stored;
+    }
+    return profile.writeInt(kProfileListSection, profileListEntry(kCountNumber), number) && stored;
+}
+
+std::vector<std::filesystem::path> readProfileList(const AppProfile& profile) {
+    const int count = std::clamp(
+        profile.readInt(kProfileListSection, profileListEntry(kCountNumber), 0), 0, kMaxStoredRows);
+    std::vector<std::filesystem::path> paths;
+    for (int number = 1; number <= count; ++number) {
+        paths.emplace_back(
+            profile.readString(kProfileListSection, profileListEntry(number)).value_or(""));
+    }
+    return paths;
+}
+
+std::optional<ProfileRow> addNewProfile(lang::Prompts& prompts, const lang::TextLookup& texts) {
+    // Without the folder the dialog still opens, wherever it last was.
+    ColourFiles::forProgram().ensureFolder();
+    const auto file = prompts.chooseFile(profileFileRequest(true, texts.text("PROFILE_NEW")));
+    if (!file || !newProfileFile(*file)) {
+        return std::nullopt;
+    }
+    return ProfileRow::ofFile(*file);
+}
+
+std::optional<ProfileRow> addExistingProfile(lang::Prompts& prompts) {
+    const auto file = prompts.chooseFile(profileFileRequest(false, "*" + dottedExtension()));
+    if (!file) {
+        return std::nullopt;
+    }
+    return ProfileRow::ofFile(*file);
+}
+
+std::vector<ProfileMenuEntry> profileMenuEntries(const AppProfile& profile,
+                                                 const lang::TextLookup& texts) {
+    std::vector<ProfileMenuEntry> entries = {
+        {kProfileMenuDefault, texts.text("DEFAULT_PROFILE_NAME"), false}};
+    const auto paths = readProfileList(profile);
+    for (std::size_t row = 0; row < paths.size(); ++row) {
+        // A damaged entry keeps its number, so the entries after it still switch to their rows.
+        if (paths[row].empty()) {
+            continue;
+        }
+        const int command = kProfileMenuFirstRow + static_cast<int>(row);
+        entries.push_back({command, paths[row].stem().string(),
+                           row < static_cast<std::size_t>(model::kProfileCount)});
+    }
+    return entries;
+}
+
+std::optional<int> profileOfMenuCommand(int command) {
+    if (command < kProfileMenuFirstRow || command > kProfileMenuLast) {
+        return std::nullopt;
+    }
+    return command - kProfileMenuFirstRow;
+}
+
+bool switchKeyProfile(int profile, KeyboardSession& session, device::DeviceLink& link,
+                      lang::Prompts& prompts, const lang::TextLookup& texts,
+                      const ProfileSwitchHooks& hooks) {
+    if (profile < 0 || profile >= model::kProfileCount) {
+        return false;
+    }
+    if (hooks.openEditors && hooks.openEditors() > 0) {
+        prompts.message(texts.text("PROFILE_SEELCT_PROMPT2"));
+        return false;
+    }
+    // Selecting reloads the model from the working file whether or not the keyboard took the
+    // profile, so without a keyboard the user's changes would go for nothing.
+    if (!link.devicePresent) {
+        return false;
+    }
+    if (hooks.hasUnappliedChanges && hooks.hasUnappliedChanges() &&
+        prompts.askYesNo(texts.text("PROFILE_SELECT_PROMPT")) &&
+        !(hooks.applyChanges && hooks.applyChanges())) {
+        return false;
+    }
+    session.selectProfile(profile);
+    return model::activeProfile(link) == profile;
+}
+
+} // namespace velkan::storage

@@ -1,0 +1,97 @@
+// The profile manager without its window: the rows it lists, the list it keeps in the
+// application's profile store ("PROFILES": "PROFILE00" the row count, "PROFILE01".. the full
+// path of each row), the file dialogs of Add and Load, the profile list menu of the main
+// window, and the switch of the keyboard's key profile that the main window asks for.
+#pragma once
+
+#include "device/device_link.h"
+#include "lang/prompts.h"
+#include "lang/text_lookup.h"
+#include "storage/app_profile.h"
+#include "storage/keyboard_session.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velkan::storage {
+
+inline constexpr std::string_view kProfileListSection = "PROFILES";
+inline constexpr std::string_view kProfileFileExtension = "fwc";
+// The file dialogs' filter of profile files, for import and export as well.
+inline constexpr std::string_view kProfileFileFilter = "(*.fwc)|*.fwc|(*.*)|*.*||";
+
+// The profile list menu: kProfileMenuDefault shows "DEFAULT_PROFILE_NAME", then one command
+// per stored row from kProfileMenuFirstRow.
+inline constexpr int kProfileMenuDefault = 9000;
+inline constexpr int kProfileMenuFirstRow = 9001;
+inline constexpr int kProfileMenuLast = 9200;
+
+// A profile file as the manager lists it: its name without folder and extension, and its
+// folder. The path kept for it is always the folder, the name and ".fwc".
+struct ProfileRow {
+    std::string name;
+    std::filesystem::path folder;
+
+    static ProfileRow ofFile(const std::filesystem::path& file);
+    std::filesystem::path storedPath() const;
+
+    friend bool operator==(const ProfileRow&, const ProfileRow&) = default;
+};
+
+// The rows the manager opens with: one for each keyboard profile, every one the working file,
+// since that one file holds all three profiles.
+std::vector<ProfileRow> rowsOfWorkingFile(const std::filesystem::path& workingFile);
+
+// "PROFILE" and the number in two digits: 00 is the count, row r is number r + 1.
+std::string profileListEntry(int number);
+// Stores every row under its number, then the count. False when the store refused a value.
+bool storeProfileList(AppProfile& profile, std::span<const ProfileRow> rows);
+// The stored paths by row; a row whose entry is missing is an empty path. The count is read
+// as 0 when it is not a number, and never exceeds what the profile list menu can show.
+std::vector<std::filesystem::path> readProfileList(const AppProfile& profile);
+
+// Add: a new profile file the user names, offered in the application-data folder (made and
+// seeded first when it is missing) and created fresh. Nothing when the user cancels or the
+// file cannot be created.
+std::optional<ProfileRow> addNewProfile(lang::Prompts& prompts, const lang::TextLookup& texts);
+// Load: an existing file the user picks; its content is not examined.
+std::optional<ProfileRow> addExistingProfile(lang::Prompts& prompts);
+
+struct ProfileMenuEntry {
+    int command = 0;
+    std::string text;
+    // Only the keyboard's three profiles can be switched to; the first entry is a heading.
+    bool enabled = false;
+
+    friend bool operator==(const ProfileMenuEntry&, const ProfileMenuEntry&) = default;
+};
+// The entries of the profile list menu, from the stored list.
+std::vector<ProfileMenuEntry> profileMenuEntries(const AppProfile& profile,
+                                                 const lang::TextLookup& texts);
+// The key profile a menu command asks for; nullopt for commands that are no row.
+std::optional<int> profileOfMenuCommand(int command);
+
+// What a profile switch asks of the main window. Missing callbacks count as no editor open
+// and no unapplied change.
+struct ProfileSwitchHooks {
+    std::function<int()> openEditors;
+    std::function<bool()> hasUnappliedChanges;
+    // The main window's Apply; true when everything reached the keyboard.
+    std::function<bool()> applyChanges;
+};
+
+// Makes key profile 0-2 the keyboard's active one and loads it into the model. Refused with
+// "PROFILE_SEELCT_PROMPT2" while an editor is open, since it would edit the profile being
+// replaced. With unapplied changes the user is asked "PROFILE_SELECT_PROMPT": Yes applies
+// them first (a failed apply keeps them and stops the switch), No lets them go. True when the
+// keyboard reports the profile active afterwards.
+bool switchKeyProfile(int profile, KeyboardSession& session, device::DeviceLink& link,
+                      lang::Prompts& prompts, const lang::TextLookup& texts,
+                      const ProfileSwitchHooks& hooks);
+
+} // namespace velkan::storage

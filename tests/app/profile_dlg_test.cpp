@@ -1,0 +1,254 @@
+#include "support/app_test_main.h"
+// The window under test and what the main window gives it.
+#include "app/profile_dlg.h"
+#include "device/keyboard_scan.h"
+#include "platform/paths.h"
+#include "platform/settings_store.h"
+#include "protocol/device_mirrors.h"
+#include "sim/sim_hid_backend.h"
+#include "skin/png_button.h"
+#include "storage/colour_files.h"
+#include "storage/profile_file.h"
+#include "support/recording_prompts.h"
+#include "widgets/skin_list.h"
+
+#include <QTimer>
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace velkan::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kOk = 1;
+constexpr int kCancel = 2;
+
+class RecordingView : public storage::SessionView {
+public:
+    std::vector<int> profilesShown;
+    void showProfile(int profile) override { profilesShown.push_back(profile); }
+    void keyModelChanged() override {}
+    void lightingChanged() override {}
+};
+
+// The profile manager as the main window holds it, on a simulated keyboard whose active
+// profile is 1, with its own settings store.
+struct Rig {
+    sim::SimHidBackend backend;
+    std::shared_ptr<sim::SimulatedKeyboard> keyboard =
+        std::make_shared<sim::SimulatedKeyboard>(sim::KeyboardModel::keys126);
+    device::DeviceLink link{backend};
+    protocol::DeviceMirrors mirrors{link};
+    model::KeyConfiguration configuration;
+    model::Lighting lighting;
+    storage::ColourFiles colourFiles = storage::ColourFiles::forProgram();
+    velkan::test::RecordingPrompts prompts;
+    velkan::test::TableTexts texts;
+    RecordingView view;
+    fs::path workingFile = storage::workingFilePath();
+    storage::KeyboardSession session{
+        {link, mirrors, configuration, lighting, colourFiles, prompts, texts, view, workingFile}};
+    platform::SettingsStore store{platform::userConfigFolder() /
+                                  ("settings" + std::to_string(++storesMade) + ".ini")};
+    storage::AppProfile appProfile{store};
+
+    int lightingRefreshes = 0;
+    int applyDisables = 0;
+    CVelkan_DlgProfile dialog{nullptr,
+                              platform::programFolder() / "Skins" / "Profile.ini",
+                              platform::programFolder() / "Skins",
+                              {session,
+                               link,
+                               prompts,
+                               texts,
+                               appProfile,
+                               workingFile,
+                               {[] { return 0; }, [] { return false; }, [] { return true; }},
+                               [this] { ++lightingRefreshes; },
+                               [this] { ++applyDisables; }}};
+
+    static inline int storesMade = 0;
+
+    bool connect() {
+        const std::array<std::uint8_t, 1> profileOne = {1};
+        if (!colourFiles.ensureFolder() || !backend.plug(keyboard) ||
+            !keyboard->setMemory(sim::SimRegion::deviceInfo, 10, profileOne) ||
+            !link.commandChannel.EnumerateHidInterfaces() ||
+            !device::scanForKeyboardCollection(link.commandChannel, device::kCommandCollection)) {
+            return false;
+        }
+        link.setModel(device::kKeyboard126);
+        link.devicePresent = true;
+        return true;
+    }
+
+    // Opens the manager and runs `steps` in it, as the user would; the window is cancelled
+    // afterwards unless the steps closed it. Returns the dialog's result.
+    int run(const std::function<void()>& steps) {
+        QTimer::singleShot(0, &dialog, [this, steps] {
+            steps();
+            if (dialog.isVisible()) {
+                dialog.reject();
+            }
+        });
+        return dialog.openProfileManager();
+    }
+
+    widgets::SkinList& list() { return *static_cast<widgets::SkinList*>(dialog.control(1007)); }
+    void press(int controlId) { dialog.button(controlId)->click(); }
+    bool applyEnabled() { return dialog.button(1012)->isEnabled(); }
+    std::optional<std::string> stored(const char* entry) const {
+        return appProfile.readString("PROFILES", entry);
+    }
+};
+
+} // namespace
+
+class ProfileDlgTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void opensOnTheWorkingFileWithTheActiveProfileChosen() {
+        Rig rig;
+        QVERIFY(rig.connect());
+        rig.texts.table["PROFILE_OK"] = "Fine";
+        rig.run([&] {
+            widgets::SkinList& list = rig.list();
+            QCOMPARE(list.rowCount(), 3);
+            for (int row = 0; row < 3; ++row) {
+                QCOMPARE(list.cellText(row, 0).isEmpty(), row != 1);
+                QCOMPARE(list.cellText(row, 1), QStringLiteral("$Profile0"));
+                QCOMPARE(list.cellText(row, 2),
+                         QString::fromStdString(rig.workingFile.parent_path().string()));
+            }
+            QCOMPARE(list.selectedRow(), 1);
+            QVERIFY(!rig.applyEnabled());
+            QCOMPARE(rig.dialog.button(kOk)->text(), QStringLiteral("Fine"));
+            QCOMPARE(rig.dialog.button(kCancel)->text(), QStringLiteral("<PROFILE_CANCLE>"));
+            QCOMPARE(rig.dialog.button(1012)->text(), QStringLiteral("<PROFILE_APPLY>"));
+
+            rig.texts.table["PROFILE_OK"] = "Good";
+            rig.dialog.handleMessage(skin::kLanguageMessage, skin::kLanguageTag, 0);
+            QCOMPARE(rig.dialog.button(kOk)->text(), QStringLiteral("Good"));
+            QVERIFY(rig.dialog.button(1010)->isVisible());
+            QVERIFY(!rig.dialog.control(1013)->isVisible());
+        });
+    }
+
+    void applyStoresEveryRowAndTheCount() {
+        Rig rig;
+        QVERIFY(rig.connect());
+        rig.prompts.chosenFile = "/nowhere/old.fwc";
+        rig.run([&] {
+            rig.press(1008);
+            QCOMPARE(rig.list().rowCount(), 4);
+            QVERIFY(rig.applyEnabled());
+            rig.press(1012);
+            QVERIFY(!rig.applyEnabled());
+        });
+        const std::string working = (rig.workingFile.parent_path() / "$Profile0.fwc").string();
+        QCOMPARE(rig.stored("PROFILE00"), std::optional<std::string>("4"));
+        for (const char* entry : {"PROFILE01", "PROFILE02", "PROFILE03"}) {
+            QCOMPARE(rig.stored(entry), std::optional(working));
+        }
+        QCOMPARE(rig.stored("PROFILE04"), std::optional<std::string>("/nowhere/old.fwc"));
+        QCOMPARE(rig.stored("PROFILE05"), std::optional<std::string>());
+        // The file is not examined when it is loaded.
+        QVERIFY(rig.prompts.shown.empty());
+    }
+
+    void deletingEveryRowStoresOnlyTheCountAndKeepsTheActiveProfile() {
+        Rig rig;
+        QVERIFY(rig.connect());
+        rig.run([&] {
+            for (int left = 3; left > 0; --left) {
+                rig.list().selectRow(left - 1);
+                rig.press(1011);
+                QCOMPARE(rig.list().rowCount(), left - 1);
+                // No other row is chosen in its place.
+                QCOMPARE(rig.list().selectedRow(), -1);
+            }
+            rig.press(1011);
+            rig.keyboard->clearWireLog();
+            rig.press(1012);
+        });
+        QCOMPARE(rig.stored("PROFILE00"), std::optional<std::string>("0"));
+        QCOMPARE(rig.stored("PROFILE01"), std::optional<std::string>());
+        QCOMPARE(int{rig.keyboard->activeProfile()}, 1);
+        QVERIFY(rig.keyboard->wireLog().empty());
+        QCOMPARE(rig.applyDisables, 0);
+    }
+
+    void applyMakesTheSelectedRowTheActiveProfile() {
+        Rig rig;
+        QVERIFY(rig.connect());
+        rig.run([&] {
+            rig.list().selectRow(2);
+            QVERIFY(rig.applyEnabled());
+            rig.press(1012);
+            QCOMPARE(int{rig.keyboard->activeProfile()}, 2);
+            QVERIFY(rig.list().cellText(1, 0).isEmpty());
+            QVERIFY(!rig.list().cellText(2, 0).isEmpty());
+            QVERIFY(!rig.applyEnabled());
+        });
+        // The main window follows: its profile buttons, its lighting and its Apply.
+        QCOMPARE(rig.view.profilesShown, std::vector<int>{2});
+        QCOMPARE(rig.lightingRefreshes, 1);
+        QCOMPARE(rig.applyDisables, 1);
+        QCOMPARE(storage::checkProfileFile(rig.workingFile, rig.prompts, rig.texts),
+                 storage::kProfileValid);
+    }
+
+    void addCreatesAProfileFileAndARow() {
+        Rig rig;
+        QVERIFY(rig.connect());
+        const fs::path file = rig.workingFile.parent_path() / "Racing.fwc";
+        rig.prompts.chosenFile = file;
+        rig.run([&] {
+            rig.press(1010);
+            QCOMPARE(rig.list().rowCount(), 4);
+            QCOMPARE(rig.list().cellText(3, 1), QStringLiteral("Racing"));
+            QVERIFY(rig.applyEnabled());
+        });
+        QCOMPARE(storage::checkProfileFile(file, rig.prompts, rig.texts), storage::kProfileValid);
+    }
+
+    void onlyOkWithChangesKeepsThem_data() {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("changed");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("cancel") << kCancel << true << int{QDialog::Rejected} << false;
+        QTest::newRow("ok") << kOk << true << int{QDialog::Accepted} << true;
+        // Nothing to store or switch, and so nothing to take from the main window.
+        QTest::newRow("ok unchanged") << kOk << false << int{QDialog::Accepted} << false;
+    }
+    void onlyOkWithChangesKeepsThem() {
+        QFETCH(int, button);
+        QFETCH(bool, changed);
+        Rig rig;
+        QVERIFY(rig.connect());
+        rig.prompts.chosenFile = "/nowhere/old.fwc";
+        const int result = rig.run([&] {
+            if (changed) {
+                rig.press(1008);
+                rig.list().selectRow(0);
+                rig.press(1011);
+                rig.list().selectRow(2);
+            }
+            rig.press(button);
+        });
+        QTEST(result, "result");
+        QTEST(rig.stored("PROFILE00").has_value(), "stored");
+        QCOMPARE(int{rig.keyboard->activeProfile()}, rig.stored("PROFILE00") ? 2 : 1);
+        QCOMPARE(rig.applyDisables, rig.stored("PROFILE00") ? 1 : 0);
+    }
+};
+
+} // namespace velkan::app
+
+VELKAN_APP_TEST_MAIN(velkan::app::ProfileDlgTest)
+#include "profile_dlg_test.moc"

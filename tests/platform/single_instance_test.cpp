@@ -1,0 +1,229 @@
+#include "platform/single_instance.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <limits>
+#include <mutex>
+#include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace velkan::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::string_view kLockName = "QT40M17C";
+const InstanceMessage kOpen{0x5350, 0x4F50454E, 0};
+// The same message as a sender puts it on the wire.
+const Bytes kOpenFrame = {0x56, 0x4C, 0x4B, 0x4E, 0x50, 0x53, 0x00, 0x00, 0x4E, 0x45, 0x50, 0x4F,
+                          0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+
+fs::path channelFile(int processId) {
+    return fs::path(std::getenv("XDG_RUNTIME_DIR")) /
+           ("velkan-" + std::to_string(processId) + ".sock");
+}
+
+int connectTo(const fs::path& socketFile) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socketFile.native().copy(address.sun_path, sizeof address.sun_path - 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// True when the channel acknowledged the bytes.
+bool sendRaw(const fs::path& socketFile, const Bytes& bytes) {
+    const int fd = connectTo(socketFile);
+    std::uint8_t ack = 0;
+    const bool answered = fd >= 0 && ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) >= 0 &&
+                          ::shutdown(fd, SHUT_WR) == 0 && ::recv(fd, &ack, 1, 0) == 1;
+    ::close(fd);
+    return answered;
+}
+
+struct Ended {
+    pid_t pid = -1;
+    int status = -1;
+};
+
+// Runs `body` in a forked copy of this process; its exit code becomes the status.
+Ended runInChild(const std::function<int()>& body) {
+    Ended ended{::fork()};
+    if (ended.pid == 0) {
+        ::_exit(body());
+    }
+    ::waitpid(ended.pid, &ended.status, 0);
+    return ended;
+}
+
+bool killedBySigkill(int status) {
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+// Every message a channel handled, in order.
+struct Inbox {
+    InstanceChannel::Handler handler(std::chrono::milliseconds delay = 0ms) {
+        return [this, delay](const InstanceMessage& message) {
+            std::this_thread::sleep_for(delay);
+            const std::lock_guard lock(mutex);
+            messages.push_back(message);
+        };
+    }
+    std::vector<InstanceMessage> handled() {
+        const std::lock_guard lock(mutex);
+        return messages;
+    }
+    std::mutex mutex;
+    std::vector<InstanceMessage> messages;
+};
+
+TEST(InstanceLockTest, HeldAgainstOtherProcessesAndFreedWhenItsHolderIsKilled) {
+    {
+        const InstanceLock first = InstanceLock::acquire(kLockName);
+        ASSERT_TRUE(first.owned());
+        const Ended second = runInChild([] {
+            const InstanceLock lock = InstanceLock::acquire(kLockName);
+            return lock.heldElsewhere() && !lock.owned() ? 0 : 1;
+        });
+        EXPECT_EQ(second.status, 0);
+    }
+    // SIGKILL: nothing of the holder's own clean-up runs.
+    const Ended killed = runInChild([] {
+        const InstanceLock held = InstanceLock::acquire(kLockName);
+        if (held.owned()) {
+            ::raise(SIGKILL);
+        }
+        return 1;
+    });
+    ASSERT_TRUE(killedBySigkill(killed.status));
+    const InstanceLock next = InstanceLock::acquire(kLockName);
+    EXPECT_TRUE(next.owned());
+    EXPECT_FALSE(next.heldElsewhere());
+}
+
+TEST(InstanceChannelTest, DeliversEachMessageExactlyBeforeTheSenderReturns) {
+    const InstanceMessage messages[] = {
+        kOpen,
+        {0x4D4B, 0x4C4C494B, 0},
+        {0xFFFFFFFF, 0xFFFFFFFFFFFFFFFF, std::numeric_limits<std::int64_t>::min()},
+        {0x80000001, 0x0102030405060708, std::numeric_limits<std::int64_t>::max()},
+        {0, 0, -1},
+    };
+    Inbox inbox;
+    // A slow handler: a sender that returned early would find it unfinished.
+    const auto channel = InstanceChannel::listen(inbox.handler(50ms));
+    ASSERT_NE(channel, nullptr);
+    std::vector<InstanceMessage> expected;
+    for (const InstanceMessage& message : messages) {
+        EXPECT_TRUE(sendToInstance(::getpid(), message));
+        expected.push_back(message);
+        EXPECT_EQ(inbox.handled(), expected);
+    }
+}
+
+TEST(InstanceChannelTest, WithoutALiveReceiverSendingFailsAtOnce) {
+    const Ended killed = runInChild([] {
+        const auto channel = InstanceChannel::listen([](const InstanceMessage&) {});
+        if (channel) {
+            ::raise(SIGKILL);
+        }
+        return 1;
+    });
+    ASSERT_TRUE(killedBySigkill(killed.status));
+    ASSERT_TRUE(fs::exists(channelFile(killed.pid))) << "a killed process leaves its socket";
+
+    for (const int pid : {killed.pid, ::getpid(), 0, -1, std::numeric_limits<int>::max()}) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(sendToInstance(pid, kOpen)) << pid;
+        // Well below the sender's time-out: nothing was waited out.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << pid;
+    }
+}
+
+TEST(InstanceChannelTest, BrokenSendersAreIgnoredAndLaterOnesServed) {
+    Bytes wrongMagic = kOpenFrame;
+    wrongMagic[0] ^= 0xFF;
+    Bytes withMore = kOpenFrame;
+    withMore.insert(withMore.end(), {1, 2, 3});
+    const std::pair<Bytes, bool> cases[] = {
+        {{}, false},
+        {{0xDE, 0xAD, 0xBE, 0xEF, 0x00}, false},
+        {Bytes(kOpenFrame.begin(), kOpenFrame.end() - 1), false},
+        {wrongMagic, false},
+        {kOpenFrame, true},
+        {withMore, true},
+    };
+    Inbox inbox;
+    const auto channel = InstanceChannel::listen(inbox.handler());
+    ASSERT_NE(channel, nullptr);
+    std::size_t handled = 0;
+    for (const auto& [bytes, answered] : cases) {
+        EXPECT_EQ(sendRaw(channelFile(::getpid()), bytes), answered) << bytes.size() << " bytes";
+        handled += answered ? 1 : 0;
+        EXPECT_EQ(inbox.handled().size(), handled);
+    }
+
+    // One that stops half-way and stays connected holds the channel up only briefly.
+    const int stalled = connectTo(channelFile(::getpid()));
+    ASSERT_EQ(::send(stalled, kOpenFrame.data(), 10, 0), 10);
+    EXPECT_TRUE(sendToInstance(::getpid(), kOpen));
+    EXPECT_EQ(inbox.handled().size(), handled + 1);
+    ::close(stalled);
+}
+
+TEST(InstanceChannelTest, OtherUsersAreNotServed) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to act as another user";
+    }
+    Inbox inbox;
+    const auto channel = InstanceChannel::listen(inbox.handler());
+    ASSERT_NE(channel, nullptr);
+    // Open the way to the socket so that only the channel's own check stands in between.
+    const fs::path socketFile = channelFile(::getpid());
+    for (const fs::path& folder :
+         {socketFile.parent_path(), socketFile.parent_path().parent_path()}) {
+        fs::permissions(folder, fs::perms::others_exec, fs::perm_options::add);
+    }
+    fs::permissions(socketFile, fs::perms::others_all, fs::perm_options::add);
+    const Ended nobody = runInChild([&socketFile] {
+        constexpr uid_t kNobody = 65534;
+        const int probe =
+            ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 ? connectTo(socketFile) : -1;
+        ::close(probe);
+        return probe < 0 ? 2 : sendRaw(socketFile, kOpenFrame) ? 1 : 0;
+    });
+    EXPECT_EQ(nobody.status, 0) << "1: served, 2: could not reach the socket";
+    EXPECT_TRUE(inbox.handled().empty());
+}
+
+TEST(InstanceChannelTest, SilentReceiverMakesTheSenderGiveUp) {
+    // Listens but never accepts, like a process that hangs.
+    const int silentPid = std::numeric_limits<int>::max() - 1;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    channelFile(silentPid).native().copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(fd, 4), 0);
+    EXPECT_FALSE(sendToInstance(silentPid, kOpen));
+    ::close(fd);
+    fs::remove(channelFile(silentPid));
+}
+
+} // namespace
+} // namespace velkan::platform

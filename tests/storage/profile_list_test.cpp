@@ -1,0 +1,187 @@
+#include "platform/settings_store.h"
+#include "protocol/command_report.h"
+#include "protocol/command_set.h"
+#include "protocol/link_fixture.h"
+#include "storage/profile_file.h"
+#include "storage/profile_list.h"
+#include "support/recording_prompts.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace velkan::storage {
+namespace {
+
+namespace fs = std::filesystem;
+namespace command = protocol::command;
+
+fs::path testFolder() {
+    return fs::path(std::getenv("XDG_DATA_HOME")) /
+           testing::UnitTest::GetInstance()->current_test_info()->name();
+}
+
+TEST(ProfileRowTest, RowsShowNameAndFolderAndAreStoredAsProfileFiles) {
+    const struct {
+        fs::path file;
+        ProfileRow row;
+        fs::path stored;
+    } cases[] = {
+        {"/a/b.c/profile.v2.fwc", {"profile.v2", "/a/b.c"}, "/a/b.c/profile.v2.fwc"},
+        {"/data/Halvory/$Profile0", {"$Profile0", "/data/Halvory"}, "/data/Halvory/$Profile0.fwc"},
+        {"/a/copy.bin", {"copy", "/a"}, "/a/copy.fwc"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ProfileRow::ofFile(c.file), c.row) << c.file;
+        EXPECT_EQ(c.row.storedPath(), c.stored) << c.file;
+    }
+}
+
+// The stored list is text anyone can edit; damage must never make the menu huge or shift rows.
+TEST(ProfileMenuTest, ListsStoredRowsAndSurvivesDamagedEntries) {
+    const struct {
+        const char* count;
+        std::vector<const char*> paths; // nullptr: entry missing
+        std::vector<ProfileMenuEntry> rows;
+    } cases[] = {
+        {"", {}, {}},
+        {"two", {"/p/a.fwc"}, {}},
+        {"-3", {"/p/a.fwc"}, {}},
+        {"100000", {}, {}},
+        {"2", {"/p/a.fwc", "/p/b.fwc", "/p/c.fwc"}, {{9001, "a", true}, {9002, "b", true}}},
+        {"5",
+         {"/p/a.fwc", nullptr, "/p/c.fwc", "/p/d.fwc", "/p/e.fwc"},
+         {{9001, "a", true}, {9003, "c", true}, {9004, "d", false}, {9005, "e", false}}},
+    };
+    velkan::test::TableTexts texts;
+    for (const auto& c : cases) {
+        platform::SettingsStore store(testFolder() / (std::string("store") + c.count));
+        AppProfile profile(store);
+        profile.writeString(kProfileListSection, "PROFILE00", c.count);
+        for (std::size_t i = 0; i < c.paths.size(); ++i) {
+            if (c.paths[i]) {
+                profile.writeString(kProfileListSection, profileListEntry(static_cast<int>(i) + 1),
+                                    c.paths[i]);
+            }
+        }
+        std::vector<ProfileMenuEntry> expected = {{9000, "<DEFAULT_PROFILE_NAME>", false}};
+        expected.insert(expected.end(), c.rows.begin(), c.rows.end());
+        EXPECT_EQ(profileMenuEntries(profile, texts), expected) << c.count;
+    }
+    const std::pair<int, std::optional<int>> commands[] = {
+        {9000, std::nullopt}, {9001, 0}, {9003, 2}, {9200, 199}, {9201, std::nullopt}};
+    for (const auto& [commandId, row] : commands) {
+        EXPECT_EQ(profileOfMenuCommand(commandId), row) << commandId;
+    }
+}
+
+TEST(ProfileFilesTest, AddAndLoadOfferProfileFilesInTheDataFolder) {
+    velkan::test::RecordingPrompts prompts;
+    velkan::test::TableTexts texts;
+    EXPECT_EQ(addNewProfile(prompts, texts), std::nullopt); // cancelled
+    prompts.chosenFile = testFolder() / "no such folder" / "x.fwc";
+    EXPECT_EQ(addNewProfile(prompts, texts), std::nullopt);
+    prompts.chosenFile = "/nowhere/old.fwc";
+    EXPECT_EQ(addExistingProfile(prompts), (ProfileRow{"old", "/nowhere"}));
+
+    ASSERT_EQ(prompts.fileRequests.size(), 3u);
+    const lang::FileDialogRequest& add = prompts.fileRequests[0];
+    const lang::FileDialogRequest& load = prompts.fileRequests[2];
+    EXPECT_TRUE(add.save && add.confirmOverwrite);
+    EXPECT_FALSE(load.save);
+    EXPECT_EQ(add.initialName, "<PROFILE_NEW>");
+    EXPECT_EQ(load.initialName, "*.fwc");
+    for (const auto* request : {&add, &load}) {
+        EXPECT_EQ(request->defaultExtension, "fwc");
+        EXPECT_EQ(request->filter, "(*.fwc)|*.fwc|(*.*)|*.*||");
+        EXPECT_EQ(request->folder, appDataFolderPath());
+    }
+    // Add made the folder it offers.
+    EXPECT_TRUE(fs::is_directory(*appDataFolderPath()));
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+class NoView : public SessionView {
+    void showProfile(int) override {}
+    void keyModelChanged() override {}
+    void lightingChanged() override {}
+};
+
+struct ProfileSwitchTest : protocol::test::LinkFixture {
+    fs::path workingFile = testFolder() / "$Profile0";
+    protocol::DeviceMirrors mirrors{link};
+    model::KeyConfiguration configuration;
+    model::Lighting lighting;
+    ColourFiles colourFiles{testFolder(), testFolder() / "none.userd"};
+    velkan::test::RecordingPrompts prompts;
+    velkan::test::TableTexts texts;
+    NoView view;
+    KeyboardSession session{
+        {link, mirrors, configuration, lighting, colourFiles, prompts, texts, view, workingFile}};
+    std::vector<int> activeWhenApplied;
+
+    void SetUp() override {
+        fs::create_directories(workingFile.parent_path());
+        ASSERT_TRUE(newProfileFile(workingFile));
+        connect();
+    }
+};
+
+TEST_F(ProfileSwitchTest, WaitsForEditorsAndOffersToApplyFirst) {
+    const struct {
+        const char* name;
+        int profile;
+        int editors;
+        bool present;
+        bool unapplied;
+        bool answer;
+        bool applies; // what the main window's Apply returns
+        std::vector<std::string> shown;
+        bool switched;
+    } cases[] = {
+        {"editor open", 1, 1, true, true, true, true, {"<PROFILE_SEELCT_PROMPT2>"}, false},
+        {"no keyboard", 1, 0, false, true, true, true, {}, false},
+        {"no such profile", 3, 0, true, true, true, true, {}, false},
+        {"yes, apply fails", 1, 0, true, true, true, false, {"<PROFILE_SELECT_PROMPT>"}, false},
+        {"nothing to apply", 1, 0, true, false, true, true, {}, true},
+        {"yes", 2, 0, true, true, true, true, {"<PROFILE_SELECT_PROMPT>"}, true},
+        {"no", 1, 0, true, true, false, true, {"<PROFILE_SELECT_PROMPT>"}, true},
+        // The active profile is still written again.
+        {"active one", 1, 0, true, false, false, true, {}, true},
+    };
+    for (const auto& c : cases) {
+        const int before = keyboard->activeProfile();
+        link.devicePresent = c.present;
+        prompts.answer = c.answer;
+        prompts.shown.clear();
+        activeWhenApplied.clear();
+        configuration.setAssignment(0, 5, {2, 0, 0x1E, 0, 0});
+        keyboard->clearWireLog();
+        const ProfileSwitchHooks hooks{[&] { return c.editors; }, [&] { return c.unapplied; },
+                                       [&] {
+                                           activeWhenApplied.push_back(keyboard->activeProfile());
+                                           return c.applies;
+                                       }};
+
+        EXPECT_EQ(switchKeyProfile(c.profile, session, link, prompts, texts, hooks), c.switched)
+            << c.name;
+        EXPECT_EQ(prompts.shown, c.shown) << c.name;
+        const bool applied =
+            c.answer && c.shown == std::vector<std::string>{"<PROFILE_SELECT_PROMPT>"};
+        // Apply reaches the keyboard before the profile changes.
+        EXPECT_EQ(activeWhenApplied, std::vector<int>(applied ? 1 : 0, before)) << c.name;
+        EXPECT_EQ(keyboard->activeProfile(), c.switched ? c.profile : before) << c.name;
+        // The switch loads the working file: changes not applied are gone; a refusal keeps them.
+        EXPECT_EQ(configuration.edited.image.record(0, 5).type == 0, c.switched) << c.name;
+        EXPECT_EQ(sentFrames().size(), c.switched ? 2u : 0u) << c.name;
+        if (c.switched) {
+            EXPECT_EQ(sentFrames()[0][protocol::kCommandOffset], command::kReadDeviceInfo);
+            EXPECT_EQ(sentFrames()[1][protocol::kCommandOffset], command::kWriteDeviceInfo);
+        }
+    }
+}
+
+} // namespace
+} // namespace velkan::storage
