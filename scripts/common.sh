@@ -3,12 +3,13 @@
 
 VELKAN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Everything the build, the tests and the simulated keyboard need.
+# Everything the build, the tests, the simulated keyboard and the Debian package need.
 VELKAN_PACKAGES=(
     g++ clang cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libclang-rt-14-dev
     qt6-base-dev xvfb xauth
+    desktop-file-utils appstream dpkg-dev
 )
 
 velkan_install_missing() {

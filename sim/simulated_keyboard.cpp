@@ -135,7 +135,8 @@ void SimulatedKeyboard::handleCommandFrame(std::span<const std::uint8_t> frame,
         dropOffBus(out);
         return;
     }
-    if (faults_.silent) {
+    if (faults_.silent ||
+        (faults_.silentAfterFrames != 0 && framesSinceFaults_ >= faults_.silentAfterFrames)) {
         return;
     }
     if (faults_.answerCopy > 1) {

@@ -76,6 +76,9 @@ struct SimFaults {
     // The keyboard drops off the bus right after taking the Nth host frame counted from when
     // the faults were set, before carrying it out. 0: never.
     unsigned removeAfterFrames = 0;
+    // From the Nth host frame counted from when the faults were set on, the keyboard takes
+    // every request and answers none, as with `silent`. 0: never.
+    unsigned silentAfterFrames = 0;
 };
 
 enum class SimRegion : std::uint8_t {

@@ -3,6 +3,7 @@
 #include "skin/png_button.h"
 #include "skin/skin_layout.h"
 #include "storage/profile_file.h"
+#include "storage/profile_list.h"
 #include "widgets/skin_combo.h"
 #include "widgets/skin_look.h"
 
@@ -22,15 +23,6 @@ constexpr std::string_view kBackupFailed = "备份失败,请重新备份!";
 constexpr std::string_view kNoUpdater = "请选择正确的更新文件! ";
 constexpr std::string_view kNoBootMode = "无法进入Boot模式! ";
 constexpr std::string_view kCannotStartUpdater = "无法执行更新文件! ";
-
-const lang::FileDialogRequest kBackupRequest{
-    .save = true,
-    .defaultExtension = "fwc",
-    .initialName = "*.fwc",
-    .filter = "(*.fwc)|*.fwc|(*.*)|*.*||",
-    .folder = {},
-    .confirmOverwrite = true,
-};
 
 // Updaters here are programs of any name: the chooser lists every file and gives a typed name
 // no extension of its own.
@@ -136,12 +128,12 @@ void CVelkan_DlgUpdate::onCommand(int controlId) {
 }
 
 void CVelkan_DlgUpdate::backUpKeyboard() {
-    const auto path = parts_.prompts.chooseFile(kBackupRequest);
+    const auto path = parts_.prompts.chooseFile(storage::profileFileRequest(true, "*.fwc", {}));
     if (!path) {
         return;
     }
-    const bool saved =
-        storage::backupKeyboardToFile(*path, parts_.link, parts_.mirrors, parts_.texts);
+    // The editing model, as the user sees it, whether or not the keyboard is there.
+    const bool saved = storage::saveProfileFile(*path, parts_.configuration, true);
     parts_.prompts.message(saved ? kBackupDone : kBackupFailed);
 }
 

@@ -4,11 +4,10 @@
 // boot-mode request this window sends it nothing more, whether or not the updater starts.
 #pragma once
 
-#include "device/device_link.h"
 #include "lang/prompts.h"
 #include "lang/text_lookup.h"
+#include "model/key_assignment.h"
 #include "platform/process.h"
-#include "protocol/device_mirrors.h"
 #include "skin/base_dialog.h"
 
 #include <filesystem>
@@ -49,8 +48,7 @@ public:
         // The keyboard session's boot-mode request; true when the keyboard took it.
         std::function<bool()> enterBootMode;
         // What the backup reads the keyboard through.
-        device::DeviceLink& link;
-        const protocol::DeviceMirrors& mirrors;
+        model::KeyConfiguration& configuration;
         lang::Prompts& prompts;
         const lang::TextLookup& texts;
         // Where the updaters are delivered; the chooser opens there.

@@ -116,6 +116,8 @@ int CVelkanApp::run(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("velkan"));
+    // The desktop finds the program's menu entry and icon by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.velkan.Velkan"));
     QApplication::setApplicationDisplayName(QString::fromUtf8(
         storage::kAppTitle.data(), static_cast<qsizetype>(storage::kAppTitle.size())));
 

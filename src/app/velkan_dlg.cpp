@@ -1,9 +1,13 @@
 #include "app/velkan_dlg.h"
 
 #include "app/about_dlg.h"
+#include "app/lighting_panel.h"
 #include "app/profile_dlg.h"
 #include "app/update_dlg.h"
+#include "editors/composite_dlg.h"
 #include "model/key_codes.h"
+#include "platform/autostart.h"
+#include "platform/process.h"
 #include "sim/sim_hid_backend.h"
 #include "sim/simulated_keyboard.h"
 #include "skin/png_button.h"
@@ -16,10 +20,8 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QEventLoop>
-#include <QIntValidator>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QThread>
 #include <cstdio>
 #include <thread>
@@ -45,8 +47,6 @@ constexpr int kBusyIndicator = 1177;
 constexpr int kSwitchButton = 1144;
 constexpr std::array<int, 3> kProfileButtons = {1135, 1136, 1137};
 constexpr std::array<int, 4> kReportButtons = {1147, 1168, 1169, 1170};
-constexpr std::array<int, 3> kColourBoxIds = {1208, 1209, 1210};
-constexpr int kFirstPreset = 1211;
 constexpr int kFlipShown = 1129;
 constexpr int kFirstFlipFree = 1010;  // 1010-1013 usable with Flip 0
 constexpr int kFirstFlipBound = 1016; // 1016-1021 usable with Flip 1
@@ -100,18 +100,6 @@ constexpr ButtonPlace kButtons[] = {
     {1221, "CONTROL_twitter"},
 };
 
-struct Preset {
-    std::uint8_t r, g, b;
-};
-constexpr std::array<Preset, 8> kPresets = {{{235, 99, 30},
-                                             {255, 0, 0},
-                                             {0, 126, 255},
-                                             {90, 255, 0},
-                                             {234, 255, 0},
-                                             {255, 192, 0},
-                                             {255, 0, 180},
-                                             {174, 0, 255}}};
-
 // The buttons whose captions are language texts, and their point sizes.
 struct Caption {
     int id;
@@ -164,6 +152,9 @@ CVelkanDlg::CVelkanDlg(Services services)
     }
     connect(&lightingReadTimer_, &QTimer::timeout, this, [this] { lightingReadBack(); });
     connect(&keyboardResetTimer_, &QTimer::timeout, this, [this] { keyboardResetReaction(); });
+    // Re-armed after each step, so a slow step never queues another behind it.
+    previewTimer_.setSingleShot(true);
+    connect(&previewTimer_, &QTimer::timeout, this, [this] { nextPreviewStep(); });
 }
 
 void CVelkanDlg::WindowThreadPrompts::message(std::string_view text, bool topMost) {
@@ -201,6 +192,16 @@ bool CVelkanDlg::onInitDialog() {
     linkTarget_ = skin::readSkinLink(iniPath(), kDefaultLink);
     createControls();
     placeControls();
+    lightingPanel_ = std::make_unique<LightingPanel>(LightingPanel::Parts{
+        *this, stack_.lighting, stack_.link, stack_.colourFiles, language_,
+        [this](int controlId) { return button(controlId); },
+        [this](int controlId) { onCommand(controlId); },
+        [this] { return profileManager_->switchProfile(stack_.link.activeProfileCache); },
+        [this] {
+            refreshKeyGrid();
+            redrawKeyButtons();
+        }});
+    previewTimer_.start(100);
     globals_.paths.addUserPaths();
     stack_.colourFiles.ensureFolder();
     setWindowTitle(fromUtf8(language_.text("MAIN_CAPTION")));
@@ -263,15 +264,6 @@ void CVelkanDlg::createControls() {
     for (const int indicator : {1125, 1126, 1127, 1128, 1134}) {
         controls_[indicator]->setEnabled(false);
     }
-    for (std::size_t i = 0; i < kColourBoxIds.size(); ++i) {
-        auto* box = new QLineEdit(this);
-        box->setValidator(new QIntValidator(0, 999, box));
-        box->setAlignment(Qt::AlignCenter);
-        box->setText(QStringLiteral("0"));
-        connect(box, &QLineEdit::textChanged, this, [this, box] { clampColourBox(box); });
-        colourBoxes_[i] = box;
-        controls_[kColourBoxIds[i]] = box;
-    }
     busyIndicator_ = new QLabel(this);
     busyIndicator_->hide();
     controls_[kBusyIndicator] = busyIndicator_;
@@ -287,10 +279,6 @@ void CVelkanDlg::createControls() {
 }
 
 void CVelkanDlg::placeControls() {
-    const char* const boxKeys[] = {"COLOR_R", "COLOR_G", "COLOR_B"};
-    for (std::size_t i = 0; i < colourBoxes_.size(); ++i) {
-        skin::placeControl(*colourBoxes_[i], iniPath(), skin::kButtonSection, boxKeys[i]);
-    }
     skin::placeControl(*busyIndicator_, iniPath(), skin::kButtonSection, "CONTROL_JDTStatic");
     button(1121)->setToolTipText(fromUtf8(linkTarget_));
     applyFlip();
@@ -301,8 +289,10 @@ CPngButton* CVelkanDlg::button(int controlId) const {
 }
 
 QWidget* CVelkanDlg::control(int controlId) const {
-    const auto found = controls_.find(controlId);
-    return found == controls_.end() ? nullptr : found->second;
+    if (const auto found = controls_.find(controlId); found != controls_.end()) {
+        return found->second;
+    }
+    return lightingPanel_ ? lightingPanel_->control(controlId) : nullptr;
 }
 
 void CVelkanDlg::createTrayIcon() {
@@ -330,10 +320,27 @@ void CVelkanDlg::createTrayIcon() {
                                    [this] { return applyEnabled_; }, [this] { return Apply(); }},
                                   [this] { lightingChanged(); },
                                   [this] { setApplyEnabled(false); }});
+    composite_ = std::make_unique<editors::Velkan_DlgComposite>(
+        this, editors::Velkan_DlgComposite::Parts{
+                  globals_.paths.compositeSkin, globals_.paths.skinFolder, stack_.configuration,
+                  [this] { return std::clamp(stack_.link.activeProfileCache.load(), 0, 2); },
+                  [this] { return ((globals_.deviceVariantWord >> 8) & 1) != 0; },
+                  [this](int id) {
+                      const QWidget* key = control(id);
+                      return key ? QRect(key->mapToGlobal(QPoint()), key->size()) : QRect();
+                  },
+                  prompts_, language_, globals_.appProfile,
+                  [this] {
+                      setApplyEnabled(true);
+                      refreshKeyGrid();
+                  },
+                  [] { return platform::startOnScreenKeyboard(); }, openDocument_,
+                  globals_.paths.helpFolder});
+    setKeyEditor(composite_.get());
     updateDialog_ = std::make_unique<CVelkan_DlgUpdate>(
         this, CVelkan_DlgUpdate::Parts{globals_.paths.updateSkin, globals_.paths.skinFolder,
                                        [this] { return stack_.session.enterBootMode(); },
-                                       stack_.link, stack_.mirrors, prompts_, language_,
+                                       stack_.configuration, prompts_, language_,
                                        globals_.paths.packageFolder});
 }
 
@@ -383,6 +390,11 @@ qintptr CVelkanDlg::handleMessage(quint32 message, quintptr wParam, qintptr lPar
     case kExternalApply:
         Apply();
         return 0;
+    case kSliderMessage:
+        if (lightingPanel_) {
+            lightingPanel_->sliderMessage(static_cast<int>(wParam));
+        }
+        return 0;
     default:
         return skin::CBaseDialog::handleMessage(message, wParam, lParam);
     }
@@ -405,8 +417,7 @@ void CVelkanDlg::onCommand(int command) {
         }
         return;
     }
-    if (command >= kFirstPreset && command < kFirstPreset + 8) {
-        choosePreset(command);
+    if (lightingPanel_ && lightingPanel_->onCommand(command)) {
         return;
     }
     switch (command) {
@@ -454,6 +465,11 @@ void CVelkanDlg::onCommand(int command) {
         break;
     case kSwitchButton:
         switchColourMode();
+        break;
+    case kFnKey:
+        if (lightingPanel_ && lightingPanel_->perKeyView()) {
+            lightingPanel_->paintKey(kFnKey);
+        }
         break;
     case 1147:
         selectReport(0);
@@ -588,6 +604,12 @@ void CVelkanDlg::showMainMenu() {
          storage::profileMenuEntries(globals_.appProfile, language_)) {
         menu->addCommand(entry.command, fromUtf8(entry.text))->setEnabled(entry.enabled);
     }
+    // Starting with the desktop session: the program then lives in the tray from log-in on.
+    menu->addSeparator();
+    QAction* autostart = menu->addAction(fromUtf8(language_.text("MENU_AUTOSTART")));
+    autostart->setCheckable(true);
+    autostart->setChecked(platform::autostartEnabled());
+    connect(autostart, &QAction::toggled, this, [](bool on) { platform::setAutostart(on); });
     if (simulation_) {
         addSimulationMenu(*menu);
     }
@@ -710,13 +732,29 @@ void CVelkanDlg::keyModelChanged() {
     refreshKeyGrid();
 }
 
-void CVelkanDlg::lightingChanged() {}
+void CVelkanDlg::lightingChanged() {
+    if (lightingPanel_) {
+        lightingPanel_->refresh();
+    }
+}
+
+void CVelkanDlg::nextPreviewStep() {
+    if (lightingPanel_) {
+        lightingPanel_->previewTick();
+    }
+    previewTimer_.start(50);
+}
 
 // ---- keys ----
 
 void CVelkanDlg::onKeyClicked(int controlId) {
     const auto& extraKeys = model::ExtraKeyControlIds();
     const auto extra = std::find(extraKeys.begin(), extraKeys.end(), controlId);
+    // In the per-key view a main key is painted; the G keys never are.
+    if (extra == extraKeys.end() && lightingPanel_ && lightingPanel_->perKeyView()) {
+        lightingPanel_->paintKey(controlId);
+        return;
+    }
     SelectedKey selected;
     selected.controlId = controlId;
     int flagIndex = -1;
@@ -800,7 +838,10 @@ void CVelkanDlg::refreshKeyGrid() {
             index = model::keyIndexFromCode(
                 model::KeyPositionList()[static_cast<std::size_t>(key.lightFlagIndex - 9)].code);
         }
-        key.button->setSelectedLook(edited.image.record(profile, index).type != 0);
+        const model::KeyAssignment& record = edited.image.record(profile, index);
+        key.button->setSelectedLook(record.type != 0);
+        key.button->setToolTipText(
+            fromUtf8(editors::keyButtonToolTip(index, record, edited.macros, language_)));
     }
     applyFlip();
 }
@@ -820,6 +861,9 @@ void CVelkanDlg::selectProfileButton(int profile) {
 void CVelkanDlg::selectProfile(int profile) {
     stack_.session.showLightingPage(profile);
     lightingChanged();
+    if (lightingPanel_) {
+        lightingPanel_->leavePerKeyView();
+    }
     selectProfileButton(profile);
     // The profile already in use keeps its mode: only a switch goes back to function mode.
     if (stack_.link.activeProfileCache == profile) {
@@ -899,41 +943,10 @@ void CVelkanDlg::selectReport(int value) {
                                        std::span(&byte, 1));
 }
 
-void CVelkanDlg::choosePreset(int controlId) {
-    const Preset& preset = kPresets[static_cast<std::size_t>(controlId - kFirstPreset)];
-    const QSignalBlocker blockRed(colourBoxes_[0]);
-    const QSignalBlocker blockGreen(colourBoxes_[1]);
-    const QSignalBlocker blockBlue(colourBoxes_[2]);
-    colourBoxes_[0]->setText(QString::number(preset.r));
-    colourBoxes_[1]->setText(QString::number(preset.g));
-    colourBoxes_[2]->setText(QString::number(preset.b));
-    stack_.lighting.chooseColour(stack_.link, model::colourRef(preset.r, preset.g, preset.b));
-}
-
-void CVelkanDlg::clampColourBox(QLineEdit* box) {
-    if (box->text().toInt() >= 256) {
-        box->setText(QStringLiteral("255"));
-    }
-}
-
 // ---- files ----
 
-namespace {
-
-lang::FileDialogRequest profileFileRequest(bool save) {
-    lang::FileDialogRequest request;
-    request.save = save;
-    request.defaultExtension = storage::kProfileFileExtension;
-    request.initialName = "*.fwc";
-    request.filter = storage::kProfileFileFilter;
-    request.confirmOverwrite = save;
-    return request;
-}
-
-} // namespace
-
 void CVelkanDlg::exportProfile() {
-    const auto path = prompts_.chooseFile(profileFileRequest(true));
+    const auto path = prompts_.chooseFile(storage::profileFileRequest(true, "*.fwc", {}));
     if (!path) {
         return;
     }
@@ -941,7 +954,7 @@ void CVelkanDlg::exportProfile() {
 }
 
 void CVelkanDlg::importProfile() {
-    const auto path = prompts_.chooseFile(profileFileRequest(false));
+    const auto path = prompts_.chooseFile(storage::profileFileRequest(false, "*.fwc", {}));
     if (!path) {
         return;
     }
@@ -1033,6 +1046,9 @@ void CVelkanDlg::reloadTexts(int) {
         button(caption.id)->setText(fromUtf8(language_.text(caption.key)));
     }
     updateSwitchText();
+    if (lightingPanel_) {
+        lightingPanel_->reloadTexts();
+    }
     setWindowTitle(fromUtf8(language_.text("MAIN_CAPTION")));
     if (tray_) {
         tray_->SetTooltip(fromUtf8(language_.text("KEYBOARD_TRAY_DESC")));

@@ -28,7 +28,6 @@
 #include <vector>
 
 class QLabel;
-class QLineEdit;
 
 namespace velkan::sim {
 class SimHidBackend;
@@ -43,10 +42,15 @@ namespace velkan::widgets {
 class SkinMenu;
 }
 
+namespace velkan::editors {
+class Velkan_DlgComposite;
+}
+
 namespace velkan::app {
 
 class CAboutDlg;
 class CTrayIcon;
+class LightingPanel;
 class CVelkan_DlgProfile;
 class CVelkan_DlgUpdate;
 
@@ -112,6 +116,7 @@ public:
     CTrayIcon* trayIcon() const { return tray_.get(); }
     CVelkan_DlgProfile* profileManager() const { return profileManager_.get(); }
     QWidget* control(int controlId) const;
+    LightingPanel* lightingPanel() const { return lightingPanel_.get(); }
     // The editor the key clicks go to; the window does not own it.
     void setKeyEditor(KeyEditor* editor) { keyEditor_ = editor; }
 
@@ -172,8 +177,7 @@ private:
     void applyFlip();
     void invertFlip();
     void selectReport(int value);
-    void choosePreset(int controlId);
-    void clampColourBox(QLineEdit* box);
+    void nextPreviewStep();
     void exportProfile();
     void importProfile();
     void reloadAfterArrival();
@@ -206,7 +210,6 @@ private:
     std::map<int, QWidget*> controls_;
     std::vector<KeyButton> keyButtons_;
     std::array<bool, 9 + 106> lightFlags_{};
-    std::array<QLineEdit*, 3> colourBoxes_{};
     QLabel* busyIndicator_ = nullptr;
     int busyFrame_ = 0;
     std::string linkTarget_;
@@ -222,6 +225,9 @@ private:
     std::unique_ptr<CAboutDlg> about_;
     std::unique_ptr<CVelkan_DlgProfile> profileManager_;
     std::unique_ptr<CVelkan_DlgUpdate> updateDialog_;
+    std::unique_ptr<editors::Velkan_DlgComposite> composite_;
+    // Built once the window's own controls are placed; refers to the keyboard stack.
+    std::unique_ptr<LightingPanel> lightingPanel_;
 
     bool initialised_ = false;
     bool applyEnabled_ = false;

@@ -91,6 +91,9 @@ int listKeyboards(Context& context, KeyboardAccess& access) {
     for (const FoundKeyboard& keyboard : *found) {
         context.out << keyboard.path << '\t' << describeModel(keyboard.model) << '\n';
     }
+    if (access.permissionDenied()) {
+        context.prompts.message(context.texts.text("MAIN_NO_PERMISSION_PROMPT"));
+    }
     return kExitSuccess;
 }
 
@@ -206,7 +209,11 @@ int runOnKeyboard(Context& context, KeyboardAccess& access) {
         return listKeyboards(context, access);
     }
     if (!access.connect(context.prompts, context.texts)) {
-        context.prompts.message(context.texts.text("MAIN_NO_DEVICE_PROMPT"));
+        if (access.permissionDenied()) {
+            context.prompts.message(context.texts.text("MAIN_NO_PERMISSION_PROMPT"));
+        } else {
+            context.prompts.message(context.texts.text("MAIN_NO_DEVICE_PROMPT"));
+        }
         return kExitFailure;
     }
     if (context.invocation.command == Command::backup) {

@@ -97,7 +97,8 @@ std::optional<std::vector<FoundKeyboard>> KeyboardAccess::findAll() {
         return std::nullopt;
     }
     std::vector<FoundKeyboard> found;
-    while (device::scanForKeyboardCollection(channel, device::kCommandCollection)) {
+    while (device::scanForKeyboardCollection(channel, device::kCommandCollection,
+                                             &permissionDenied_)) {
         if (const auto model = device::keyboardModelFor(channel.vendorId(), channel.productId())) {
             found.push_back({channel.path(), *model});
         }
@@ -109,7 +110,8 @@ std::optional<std::vector<FoundKeyboard>> KeyboardAccess::findAll() {
 bool KeyboardAccess::connect(lang::Prompts& prompts, const lang::TextLookup& texts) {
     device::HidDevice& channel = link_.commandChannel;
     if (!channel.EnumerateHidInterfaces() ||
-        !device::scanForKeyboardCollection(channel, device::kCommandCollection)) {
+        !device::scanForKeyboardCollection(channel, device::kCommandCollection,
+                                           &permissionDenied_)) {
         return false;
     }
     const auto model = device::keyboardModelFor(channel.vendorId(), channel.productId());

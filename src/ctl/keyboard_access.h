@@ -42,6 +42,10 @@ public:
     // table and the macro capacity as on every arrival. False when there is none.
     bool connect(lang::Prompts& prompts, const lang::TextLookup& texts);
 
+    // Whether findAll() or connect() passed over a supported keyboard that this user may not
+    // open.
+    bool permissionDenied() const { return permissionDenied_; }
+
     const device::KeyboardModel& model() const { return model_; }
     device::DeviceLink& link() { return link_; }
     protocol::DeviceMirrors& mirrors() { return mirrors_; }
@@ -63,6 +67,7 @@ private:
     device::DeviceLink link_;
     protocol::DeviceMirrors mirrors_;
     device::KeyboardModel model_ = device::kKeyboard126;
+    bool permissionDenied_ = false;
 };
 
 } // namespace velkan::ctl

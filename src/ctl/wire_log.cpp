@@ -104,4 +104,8 @@ bool WireLoggingBackend::probe(const std::string& path) {
     return inner_.probe(path);
 }
 
+bool WireLoggingBackend::permissionDenied(const std::string& path) const {
+    return inner_.permissionDenied(path);
+}
+
 } // namespace velkan::ctl

@@ -49,6 +49,7 @@ public:
     std::unique_ptr<platform::HidInterface> open(const std::string& path,
                                                  platform::HidOpenMode mode) override;
     bool probe(const std::string& path) override;
+    bool permissionDenied(const std::string& path) const override;
 
 private:
     platform::HidBackend& inner_;

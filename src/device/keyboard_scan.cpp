@@ -56,13 +56,17 @@ HidIds hidIdsFromPath(std::string_view path) {
     return ids;
 }
 
-bool scanForKeyboardCollection(HidDevice& device, const CollectionWanted& wanted) {
+bool scanForKeyboardCollection(HidDevice& device, const CollectionWanted& wanted,
+                               bool* permissionDenied) {
     while (auto path = device.NextHidPath()) {
         const HidIds ids = hidIdsFromPath(*path);
         if (!keyboardModelFor(ids.vendorId, ids.productId)) {
             continue;
         }
         if (!device.OpenHid(*path, wanted.read, wanted.write, true, false)) {
+            if (permissionDenied && device.backend().permissionDenied(*path)) {
+                *permissionDenied = true;
+            }
             continue;
         }
         if (keyboardModelFor(device.vendorId(), device.productId()) &&

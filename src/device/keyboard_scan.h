@@ -31,6 +31,9 @@ inline constexpr CollectionWanted kEventCollection{0x000C, 0x0001, true, false};
 // Walks the rest of the device's path list. Paths that name no supported keyboard are skipped
 // unopened; the others are opened and kept only when the attributes name a supported keyboard
 // and the collection has the wanted usage. True with the device left open on the first match.
-bool scanForKeyboardCollection(HidDevice& device, const CollectionWanted& wanted);
+// `permissionDenied`, when given, is set (never cleared) when a supported keyboard's path was
+// passed over because this user may not open it.
+bool scanForKeyboardCollection(HidDevice& device, const CollectionWanted& wanted,
+                               bool* permissionDenied = nullptr);
 
 } // namespace velkan::device

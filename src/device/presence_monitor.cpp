@@ -126,13 +126,15 @@ void PresenceMonitor::searchOnce(bool& firstPass) {
     if (!channel.EnumerateHidInterfaces()) {
         return;
     }
-    if (scanForKeyboardCollection(channel, kCommandCollection)) {
+    bool permissionDenied = false;
+    if (scanForKeyboardCollection(channel, kCommandCollection, &permissionDenied)) {
         if (auto model = keyboardModelFor(channel.vendorId(), channel.productId())) {
             link_.setModel(*model);
         }
         link_.devicePresent = true;
         OnDeviceStateChanged(true);
     }
+    tellPermissionDenied(permissionDenied && !link_.devicePresent);
     if (firstPass) {
         firstPass = false;
         OnDeviceStateChanged(link_.devicePresent);
@@ -141,6 +143,15 @@ void PresenceMonitor::searchOnce(bool& firstPass) {
         }
     }
     channel.FreeHidPathList();
+}
+
+// Once while a keyboard this user may not open stays plugged in; plugging it in again without
+// access tells it again.
+void PresenceMonitor::tellPermissionDenied(bool denied) {
+    if (denied && !permissionDeniedTold_) {
+        client_.showMessage(kNoPermissionMessage);
+    }
+    permissionDeniedTold_ = denied;
 }
 
 } // namespace velkan::device

@@ -9,12 +9,16 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 namespace velkan::device {
 
 inline constexpr auto kPresentProbeInterval = std::chrono::milliseconds(100);
 inline constexpr auto kSearchInterval = std::chrono::milliseconds(1000);
+
+// The message shown when a keyboard is plugged in that this user may not open.
+inline constexpr std::string_view kNoPermissionMessage = "MAIN_NO_PERMISSION_PROMPT";
 
 // Sleeps that a stop request cuts short.
 class StopSignal {
@@ -51,12 +55,14 @@ private:
     void probePass();
     void watchOnce();
     void searchOnce(bool& firstPass);
+    void tellPermissionDenied(bool denied);
 
     DeviceLink& link_;
     DeviceLinkClient& client_;
     ArrivalCommands& arrival_;
     StopSignal stop_;
     std::thread thread_;
+    bool permissionDeniedTold_ = false; // the monitor's thread only
 };
 
 } // namespace velkan::device

@@ -82,6 +82,11 @@ public:
     // nullptr when the path is unknown, gone, unreadable or refused (permissions, sharing).
     virtual std::unique_ptr<HidInterface> open(const std::string& path, HidOpenMode mode) = 0;
 
+    // True when the last open() of `path` failed because this user may not open the device,
+    // which the user can fix, unlike a device that is gone. Safe from any thread. Backends
+    // without access rights of their own keep this default.
+    virtual bool permissionDenied(const std::string& /*path*/) const { return false; }
+
     // Cheap check that the device behind a path is still attached, without opening it for I/O
     // and without sending anything to it.
     virtual bool probe(const std::string& path) = 0;

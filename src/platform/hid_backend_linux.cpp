@@ -560,6 +560,7 @@ std::unique_ptr<HidInterface> LinuxHidBackend::open(const std::string& path, Hid
     const int access = mode.read && mode.write ? O_RDWR : (mode.read ? O_RDONLY : O_WRONLY);
     const std::string node = devRoot_ + "/" + parsed->nodeName;
     UniqueFd fd(::open(node.c_str(), access | O_CLOEXEC | O_NONBLOCK));
+    notePermission(path, !fd.valid() && (errno == EACCES || errno == EPERM));
     if (!fd.valid()) {
         return nullptr;
     }
@@ -599,6 +600,20 @@ std::unique_ptr<HidInterface> LinuxHidBackend::open(const std::string& path, Hid
     }
     return wrapDescriptor(fd.release(), std::move((*collections)[parsed->collectionIndex]),
                           attributes);
+}
+
+bool LinuxHidBackend::permissionDenied(const std::string& path) const {
+    const std::lock_guard lock(deniedMutex_);
+    return denied_.contains(path);
+}
+
+void LinuxHidBackend::notePermission(const std::string& path, bool denied) {
+    const std::lock_guard lock(deniedMutex_);
+    if (denied) {
+        denied_.insert(path);
+    } else {
+        denied_.erase(path);
+    }
 }
 
 bool LinuxHidBackend::probe(const std::string& path) {

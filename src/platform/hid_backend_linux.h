@@ -7,7 +7,9 @@
 #include "platform/hid_descriptor.h"
 
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,9 @@ public:
     // Opens nothing in /dev and sends nothing.
     bool probe(const std::string& path) override;
 
+    // The node's file permissions refused the last open of the path (EACCES or EPERM).
+    bool permissionDenied(const std::string& path) const override;
+
     // Wraps an open descriptor that keeps report boundaries (hidraw, or a SOCK_SEQPACKET socket
     // in tests) as one collection. Takes ownership of `fd`, closing it on failure too. Reads
     // come from one thread at a time; a write and a cancel may run alongside.
@@ -41,9 +46,12 @@ public:
 
 private:
     std::string classDir() const;
+    void notePermission(const std::string& path, bool denied);
 
     std::string sysRoot_;
     std::string devRoot_;
+    mutable std::mutex deniedMutex_;
+    std::set<std::string> denied_;
 };
 
 } // namespace velkan::platform

@@ -14,23 +14,28 @@ namespace {
 constexpr int kCountNumber = 0;
 constexpr int kMaxStoredRows = kProfileMenuLast - kProfileMenuFirstRow + 1;
 
+std::filesystem::path dataFolder() {
+    return appDataFolderPath().value_or(std::filesystem::path{});
+}
+
 std::string dottedExtension() {
     return "." + std::string(kProfileFileExtension);
 }
 
-lang::FileDialogRequest profileFileRequest(bool save, std::string initialName) {
+} // namespace
+
+lang::FileDialogRequest profileFileRequest(bool save, std::string initialName,
+                                           std::filesystem::path folder) {
     lang::FileDialogRequest request;
     request.save = save;
     request.defaultExtension = std::string(kProfileFileExtension);
     request.initialName = std::move(initialName);
     request.filter = std::string(kProfileFileFilter);
-    request.folder = appDataFolderPath().value_or(std::filesystem::path{});
-    // A new profile is written fresh over whatever file the user picks.
+    request.folder = std::move(folder);
+    // A profile is written fresh over whatever file the user picks.
     request.confirmOverwrite = save;
     return request;
 }
-
-} // namespace
 
 ProfileRow ProfileRow::ofFile(const std::filesystem::path& file) {
     return {file.stem().string(), file.parent_path()};
@@ -45,7 +50,7 @@ std::vector<ProfileRow> rowsOfWorkingFile(const std::filesystem::path& workingFi
 }
 
 std::string profileListEntry(int number) {
-    char entry[16];
+    char entry[32]; // room for any int, so the name is never cut
     std::snprintf(entry, sizeof entry, "PROFILE%02d", number);
     return entry;
 }
@@ -75,7 +80,8 @@ std::vector<std::filesystem::path> readProfileList(const AppProfile& profile) {
 std::optional<ProfileRow> addNewProfile(lang::Prompts& prompts, const lang::TextLookup& texts) {
     // Without the folder the dialog still opens, wherever it last was.
     ColourFiles::forProgram().ensureFolder();
-    const auto file = prompts.chooseFile(profileFileRequest(true, texts.text("PROFILE_NEW")));
+    const auto file =
+        prompts.chooseFile(profileFileRequest(true, texts.text("PROFILE_NEW"), dataFolder()));
     if (!file || !newProfileFile(*file)) {
         return std::nullopt;
     }
@@ -83,7 +89,8 @@ std::optional<ProfileRow> addNewProfile(lang::Prompts& prompts, const lang::Text
 }
 
 std::optional<ProfileRow> addExistingProfile(lang::Prompts& prompts) {
-    const auto file = prompts.chooseFile(profileFileRequest(false, "*" + dottedExtension()));
+    const auto file =
+        prompts.chooseFile(profileFileRequest(false, "*" + dottedExtension(), dataFolder()));
     if (!file) {
         return std::nullopt;
     }

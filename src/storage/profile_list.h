@@ -31,6 +31,11 @@ inline constexpr int kProfileMenuDefault = 9000;
 inline constexpr int kProfileMenuFirstRow = 9001;
 inline constexpr int kProfileMenuLast = 9200;
 
+// The open or save dialog of profile files ("fwc", their filter); a save asks before
+// overwriting. An empty folder leaves the dialog where it last was.
+lang::FileDialogRequest profileFileRequest(bool save, std::string initialName,
+                                           std::filesystem::path folder);
+
 // A profile file as the manager lists it: its name without folder and extension, and its
 // folder. The path kept for it is always the folder, the name and ".fwc".
 struct ProfileRow {

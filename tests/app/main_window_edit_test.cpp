@@ -147,6 +147,15 @@ private slots:
         QVERIFY(f.window->applyEnabled());
     }
 
+    void anotherProgramCanAskForApply() {
+        MainWindowFixture f;
+        waitForArrival(f);
+        f.window->setApplyEnabled(true);
+        f.window->deliverInstanceMessage({app::kExternalApply, 0, 0});
+        QTRY_VERIFY_WITH_TIMEOUT(!f.window->applyEnabled(), kArrivalMs);
+        QVERIFY(f.framesOf(command::kWriteKeyTable) > 0);
+    }
+
     void namesLeftOutAreReportedAfterTheWrite() {
         MainWindowFixture f(true, false, velkan::sim::KeyboardModel::keys126, {.macroUnits = 1});
         waitForArrival(f);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/app_globals.h"
+#include "app/tray_icon.h"
 #include "app/velkan_dlg.h"
 #include "lang/language.h"
 #include "platform/paths.h"
@@ -10,11 +11,49 @@
 #include "sim/simulated_keyboard.h"
 #include "support/recording_prompts.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace velkan::test {
+
+// A notification area that is always there and keeps what the tray icon asked of it.
+class RecordingTrayArea final : public app::TrayArea {
+public:
+    struct Log {
+        int adds = 0;
+        int removes = 0;
+        std::vector<int> icons; // every icon modification, by image
+        std::function<void(quint32)> onMouse;
+        std::function<void()> onHostRestarted;
+    };
+    explicit RecordingTrayArea(std::shared_ptr<Log> log) : log_(std::move(log)) {}
+
+    bool available() const override { return true; }
+    bool add(const app::TrayIconRecord&) override {
+        ++log_->adds;
+        return true;
+    }
+    bool modify(app::TrayIconField field, const app::TrayIconRecord& record) override {
+        if (field == app::TrayIconField::icon) {
+            log_->icons.push_back(record.iconId);
+        }
+        return true;
+    }
+    bool remove(const app::TrayIconRecord&) override {
+        ++log_->removes;
+        return true;
+    }
+    void setHandlers(std::function<void(quint32)> onMouse,
+                     std::function<void()> onHostRestarted) override {
+        log_->onMouse = std::move(onMouse);
+        log_->onHostRestarted = std::move(onHostRestarted);
+    }
+
+private:
+    std::shared_ptr<Log> log_;
+};
 
 class MainWindowFixture {
 public:
@@ -33,7 +72,8 @@ public:
             [this](const std::string& target) {
                 opened.push_back(target);
                 return true;
-            }});
+            },
+            [log = tray] { return std::make_unique<RecordingTrayArea>(log); }});
         window->keyboard().link.initialShowHandled = startHidden;
         initialised = window->initialise();
     }
@@ -71,6 +111,7 @@ public:
     lang::Language language{globals.settings, globals.paths.programFolder};
     RecordingPrompts prompts;
     std::vector<std::string> opened; // documents and addresses given to the desktop
+    std::shared_ptr<RecordingTrayArea::Log> tray = std::make_shared<RecordingTrayArea::Log>();
     std::shared_ptr<sim::SimulatedKeyboard> keyboard;
     sim::SimHidBackend* simBackend = nullptr;
     std::unique_ptr<app::CVelkanDlg> window;

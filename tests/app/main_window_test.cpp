@@ -1,5 +1,6 @@
 // The main window's life on the simulated keyboard: when it shows itself, how it is reached
 // and how it ends.
+#include "app/about_dlg.h"
 #include "main_window_fixture.h"
 #include "support/app_test_main.h"
 
@@ -79,6 +80,41 @@ private slots:
         QVERIFY(!f.window->isVisible());
         QCOMPARE(finished.count(), 0);
         QVERIFY(f.window->keyboard().link.devicePresent.load());
+    }
+
+    void trayFollowsTheKeyboardAndSkipsTheImageShown() {
+        MainWindowFixture f;
+        QCOMPARE(f.tray->adds, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(f.window->shownTrayImage() == 141, kArrivalMs);
+        QCOMPARE(f.tray->icons, std::vector<int>{141});
+        // The keyboard asks for its alternate image, then for the usual one back.
+        f.keyboard->sendEvent(0x1811);
+        QTRY_COMPARE_WITH_TIMEOUT(f.window->shownTrayImage(), 142, kArrivalMs);
+        f.keyboard->sendEvent(0x1811);
+        f.keyboard->sendEvent(0x1810);
+        QTRY_COMPARE_WITH_TIMEOUT(f.window->shownTrayImage(), 141, kArrivalMs);
+        QCOMPARE(f.tray->icons, (std::vector<int>{141, 142, 141}));
+        // A double click opens the window; a restarted panel gets the icon back.
+        f.window->hide();
+        f.tray->onMouse(app::kLeftDoubleClick);
+        QVERIFY(f.window->isVisible());
+        f.tray->onHostRestarted();
+        QCOMPARE(f.tray->adds, 2);
+        QCOMPARE(f.tray->removes, 1);
+    }
+
+    void exitClosesTheAboutBoxAndRemovesTheIcon() {
+        MainWindowFixture f;
+        QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible(), kArrivalMs);
+        f.window->onCommand(app::command::kAbout);
+        f.window->onCommand(app::command::kAbout);
+        QVERIFY(f.window->aboutBox()->isVisible());
+        QTimer::singleShot(0, [&] { f.window->onCommand(app::command::kMenuExit); });
+        QTimer::singleShot(3000, [] { QCoreApplication::exit(7); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(!f.window->aboutBox()->isVisible());
+        QVERIFY(!f.window->isVisible());
+        QCOMPARE(f.tray->removes, 1);
     }
 
     void killRequestRunsTheExitRoutine() {

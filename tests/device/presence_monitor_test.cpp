@@ -1,12 +1,17 @@
 #include "device/input_report_reader.h"
 #include "device/keyboard_scan.h"
 #include "device/presence_monitor.h"
+#include "platform/hid_backend_linux.h"
 #include "protocol/command_set.h"
 #include "protocol/device_mirrors.h"
 #include "recording_client.h"
+#include "sim/sim_descriptors.h"
 #include "sim/sim_hid_backend.h"
 #include "support/fake_hid.h"
+#include "support/fake_hidraw_tree.h"
 
+#include <condition_variable>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <thread>
@@ -280,6 +285,76 @@ TEST_F(DeviceLinkFixture, StopEndsBothThreadsWhileTheKeyboardIsThere) {
     monitor.stop();
     EXPECT_FALSE(link.devicePresent);
     EXPECT_FALSE(link.commandChannel.isOpen());
+}
+
+// The hidraw backend, counting searches so that a test can wait for whole passes of the monitor.
+class CountedSearches : public platform::HidBackend {
+public:
+    explicit CountedSearches(platform::HidBackend& inner) : inner_(inner) {}
+    std::optional<std::vector<std::string>> enumerate() override {
+        auto paths = inner_.enumerate();
+        {
+            std::lock_guard lock(mutex_);
+            ++searches_;
+        }
+        changed_.notify_all();
+        return paths;
+    }
+    std::unique_ptr<platform::HidInterface> open(const std::string& path,
+                                                 platform::HidOpenMode mode) override {
+        return inner_.open(path, mode);
+    }
+    bool probe(const std::string& path) override { return inner_.probe(path); }
+    bool permissionDenied(const std::string& path) const override {
+        return inner_.permissionDenied(path);
+    }
+
+    // Once a second search has begun, the first one after the call has run to its end.
+    bool waitForWholePass() {
+        std::unique_lock lock(mutex_);
+        const int target = searches_ + 2;
+        return changed_.wait_for(lock, 5s, [&] { return searches_ >= target; });
+    }
+
+private:
+    platform::HidBackend& inner_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int searches_ = 0;
+};
+
+// A keyboard whose node this user may not open: the user is told once how to get access, and
+// again only when it is plugged in again still refused.
+TEST(PresenceMonitorPermission, RefusedKeyboardIsToldOncePerPlugging) {
+    velkan::test::FakeTree tree;
+    const auto interface = sim::reportDescriptor(sim::kVendorInterface);
+    const auto plugRefused = [&] {
+        tree.add("hidraw2", "HID_ID=0003:00000C45:00005004\n",
+                 {interface.begin(), interface.end()});
+        std::filesystem::permissions(tree.dev() + "/hidraw2", std::filesystem::perms::none);
+    };
+    plugRefused();
+    const velkan::test::FilePermissionsEnforced enforced;
+    ASSERT_TRUE(enforced.enforced());
+    platform::LinuxHidBackend hidraw(tree.sys(), tree.dev());
+    CountedSearches backend(hidraw);
+    DeviceLink link(backend);
+    RecordingClient client;
+    protocol::DeviceMirrors mirrors(link);
+    PresenceMonitor monitor(link, client, mirrors);
+    const std::string told = "message " + std::string(kNoPermissionMessage);
+
+    monitor.start();
+    ASSERT_TRUE(client.waitFor(told));
+    ASSERT_TRUE(backend.waitForWholePass());
+    EXPECT_EQ(client.calls(), std::vector<std::string>{told});
+
+    tree.remove("hidraw2");
+    ASSERT_TRUE(backend.waitForWholePass());
+    plugRefused();
+    EXPECT_TRUE(client.waitFor(told, 2));
+    monitor.stop();
+    EXPECT_EQ(client.calls(), (std::vector<std::string>{told, told}));
 }
 
 } // namespace

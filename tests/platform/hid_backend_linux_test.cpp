@@ -1,4 +1,5 @@
 #include "platform/hid_backend_linux.h"
+#include "support/fake_hidraw_tree.h"
 
 #include <atomic>
 #include <chrono>
@@ -38,37 +39,7 @@ std::string uevent(const std::string& ids) {
 }
 const std::string kKeyboard = uevent("0003:00000C45:00005004");
 
-// sysfs and /dev in a temporary folder. An empty uevent or descriptor is left out.
-class FakeTree {
-public:
-    FakeTree() {
-        std::string pattern = (fs::temp_directory_path() / "hidraw-XXXXXX").string();
-        root_ = ::mkdtemp(pattern.data());
-    }
-    ~FakeTree() { fs::remove_all(root_); }
-
-    std::string sys() const { return (root_ / "sys").string(); }
-    std::string dev() const { return (root_ / "dev").string(); }
-    fs::path device(const std::string& node) const {
-        return root_ / "sys/class/hidraw" / node / "device";
-    }
-
-    void add(const std::string& node, const std::string& ueventText, const Bytes& descriptor) {
-        fs::create_directories(device(node));
-        fs::create_directories(dev());
-        std::ofstream(dev() + "/" + node) << "";
-        if (!ueventText.empty()) {
-            std::ofstream(device(node) / "uevent") << ueventText;
-        }
-        if (!descriptor.empty()) {
-            std::ofstream(device(node) / "report_descriptor", std::ios::binary)
-                << std::string(descriptor.begin(), descriptor.end());
-        }
-    }
-
-private:
-    fs::path root_;
-};
+using test::FakeTree;
 
 TEST(LinuxHidBackendEnumerate, ListsOnePathPerCollectionInNodeOrder) {
     struct Node {
@@ -169,6 +140,38 @@ TEST(LinuxHidBackendOpen, RefusesWhatIsNoHidrawNodeWithoutLeaking) {
     EXPECT_EQ(backend.open("/elsewhere/hidraw3#vid_0c45&pid_5004", {true, true, false}), nullptr);
     EXPECT_EQ(backend.open(path + std::string(300, 'x'), {true, true, false}), nullptr);
     EXPECT_EQ(openFds(), before);
+}
+
+// Only a refusal by the node's permissions is one the user can fix; the mark follows the
+// last open of each path.
+TEST(LinuxHidBackendOpen, TellsPermissionRefusalFromOtherFailures) {
+    FakeTree tree;
+    tree.add("hidraw3", kKeyboard, kPlain);
+    tree.add("hidraw4", kKeyboard, kPlain);
+    const std::string node = tree.dev() + "/hidraw3";
+    const std::string path = node + "#vid_0c45&pid_5004";
+    const std::string other = tree.dev() + "/hidraw4#vid_0c45&pid_5004";
+    const test::FilePermissionsEnforced enforced;
+    ASSERT_TRUE(enforced.enforced());
+    LinuxHidBackend backend(tree.sys(), tree.dev());
+    const std::vector<std::tuple<std::string, fs::perms, bool>> steps = {
+        {"opens but is no hidraw node", fs::perms::owner_read | fs::perms::owner_write, false},
+        {"mode 000", fs::perms::none, true},
+        {"readable only", fs::perms::owner_read, true},
+        {"access granted again", fs::perms::owner_read | fs::perms::owner_write, false},
+    };
+    for (const auto& [label, mode, denied] : steps) {
+        SCOPED_TRACE(label);
+        fs::permissions(node, mode);
+        EXPECT_EQ(backend.open(path, {true, true, false}), nullptr);
+        EXPECT_EQ(backend.permissionDenied(path), denied);
+        EXPECT_FALSE(backend.permissionDenied(other));
+    }
+    fs::permissions(node, fs::perms::none);
+    EXPECT_EQ(backend.open(path, {true, true, false}), nullptr);
+    fs::remove(node);
+    EXPECT_EQ(backend.open(path, {true, true, false}), nullptr);
+    EXPECT_FALSE(backend.permissionDenied(path)) << "gone is not refused";
 }
 
 // The interface over one end of a SOCK_SEQPACKET pair, which keeps report boundaries as hidraw

@@ -1,0 +1,99 @@
+// One step of the lighting preview in the main window as the user sees it: the step computed
+// and every key button it changed painted (offscreen), for a few effects with colour cycling
+// off and on. The window takes a step every 50 ms; "share_of_period_pct" is the part of those
+// 50 ms one step takes, and "ms_per_step" the same in milliseconds.
+//
+// Runs offscreen with its own HOME and XDG folders.
+#include "app/app_globals.h"
+#include "app/lighting_panel.h"
+#include "app/velkan_dlg.h"
+#include "lang/language.h"
+#include "platform/paths.h"
+#include "sim/sim_hid_backend.h"
+#include "sim/simulated_keyboard.h"
+#include "support/isolated_user_folders.h"
+#include "support/recording_prompts.h"
+#include "widgets/skin_combo.h"
+#include "wire_ratio.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <chrono>
+
+namespace velkan {
+namespace {
+
+constexpr std::chrono::duration<double> kStepPeriod = std::chrono::milliseconds(50);
+
+void BM_PreviewStepWithPainting(benchmark::State& state) {
+    const auto mode = static_cast<std::uint8_t>(state.range(0));
+    const bool cycling = state.range(1) != 0;
+    auto keyboard = std::make_shared<sim::SimulatedKeyboard>(sim::KeyboardModel::keys126);
+    auto backend = std::make_unique<sim::SimHidBackend>();
+    backend->plug(keyboard);
+    app::AppGlobals globals{app::AppPaths::forProgramFolder(platform::programFolder()),
+                            platform::SettingsStore::currentUser()};
+    lang::Language language{globals.settings, globals.paths.programFolder};
+    test::RecordingPrompts prompts;
+    app::CVelkanDlg window({globals, language, prompts, std::move(backend), std::nullopt,
+                            [](const std::string&) { return true; }});
+    if (!window.initialise()) {
+        state.SkipWithError("the window could not be built");
+        return;
+    }
+    QElapsedTimer arrival;
+    arrival.start();
+    while (!window.isVisible() && arrival.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    app::LightingPanel& panel = *window.lightingPanel();
+    auto& lighting = window.keyboard().lighting;
+    const auto item = lighting.supportedModes().itemOf(mode);
+    if (!window.isVisible() || !item) {
+        state.SkipWithError("the keyboard did not arrive with the effect");
+        return;
+    }
+    if (lighting.panel().colourCycling != cycling) {
+        window.onCommand(1156);
+    }
+    emit qobject_cast<widgets::SkinCombo*>(window.control(1146))
+        ->activated(static_cast<int>(*item));
+    if (!panel.perKeyView()) { // a run before may have left it on
+        window.onCommand(1167);
+    }
+    if (!panel.perKeyView()) {
+        state.SkipWithError("the per-key view did not come on");
+        return;
+    }
+    // Settles the first frame, which repaints every key.
+    panel.previewTick();
+    QCoreApplication::sendPostedEvents(&window, QEvent::UpdateRequest);
+
+    using Clock = std::chrono::steady_clock;
+    Clock::duration spent{};
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        panel.previewTick();
+        // The repaint the event loop would run next: only the buttons the step changed.
+        QCoreApplication::sendPostedEvents(&window, QEvent::UpdateRequest);
+        spent += Clock::now() - start;
+    }
+    const std::chrono::duration<double> perStep =
+        spent / static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+    state.counters["ms_per_step"] = perStep.count() * 1000;
+    state.counters["share_of_period_pct"] = 100 * perStep / kStepPeriod;
+}
+BENCHMARK(BM_PreviewStepWithPainting)
+    ->ArgsProduct({{1, 3, 5, 6, 12}, {0, 1}})
+    ->ArgNames({"mode", "cycling"})
+    ->Unit(benchmark::kMicrosecond);
+
+} // namespace
+} // namespace velkan
+
+int main(int argc, char** argv) {
+    const velkan::test::IsolatedUserFolders folders;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    return velkan::bench::runBenchmarks(argc, argv);
+}

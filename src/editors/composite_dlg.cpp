@@ -1,0 +1,851 @@
+#include "editors/composite_dlg.h"
+
+#include "editors/macro_page.h"
+#include "model/key_codes.h"
+#include "skin/png_button.h"
+#include "skin/skin_layout.h"
+#include "widgets/skin_combo.h"
+#include "widgets/skin_look.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QFont>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QRadioButton>
+#include <QScreen>
+#include <QString>
+#include <algorithm>
+#include <iterator>
+#include <mutex>
+#include <string_view>
+#include <utility>
+
+namespace velkan::editors {
+namespace {
+
+using model::AssignmentType;
+using Dlg = Velkan_DlgComposite;
+
+constexpr model::KeyCode kPrintScreen = 0x137;
+// Left and right Windows key and the menu key: captured whatever the radios say.
+constexpr std::uint8_t kWindowsKeyVks[] = {0x5B, 0x5C, 0x5D};
+constexpr int kExtraKeysPerBank = model::kExtraKeyCount / 2;
+
+struct MouseChoice {
+    model::KeyCode code;
+    std::string_view textKey;
+};
+constexpr MouseChoice kMouseChoices[] = {
+    {0x171, lang::textKey("IDS_KEYBOARD_MOU_LEFT")},
+    {0x172, lang::textKey("IDS_KEYBOARD_MOU_RIGHT")},
+    {0x173, lang::textKey("IDS_KEYBOARD_MOU_MIDDLE")},
+    {0x161, lang::textKey("IDS_KEYBOARD_ROLL_UP")},
+    {0x162, lang::textKey("IDS_KEYBOARD_ROLL_DOWN")},
+};
+
+// The buttons drawn from the key pictures, with their skin keys.
+struct ButtonPlace {
+    int controlId;
+    const char* skinKey;
+};
+constexpr ButtonPlace kButtonPlaces[] = {
+    {Dlg::kPagePictureId, "CONTROL_MASK"},
+    {Dlg::kTitleId, "CONTROL_TITLE"},
+    {Dlg::kOnScreenKeyboardId, "CONTROL_OSK"},
+    {Dlg::kClearId, "CONTROL_CLEAR"},
+    {Dlg::kMediaPageId, "CONTROL_MEDIA"},
+    {Dlg::kMacroPageId, "CONTROL_MACRO"},
+    {Dlg::kKeyPageId, "CONTROL_KEY"},
+    {Dlg::kFunctionPageId, "CONTROL_FUNCTION"},
+    {Dlg::kOkId, "CONTROL_OK"},
+    {Dlg::kCancelId, "CONTROL_CANCEL"},
+};
+// Opened for a macro, the buttons of the other pages wear the second macro pictures.
+constexpr int kMacroOnlyRestyled[] = {Dlg::kKeyPageId, Dlg::kMediaPageId, Dlg::kFunctionPageId,
+                                      Dlg::kTitleId, Dlg::kClearId};
+constexpr int kMacroOnlyDisabled[] = {Dlg::kKeyPageId, Dlg::kMediaPageId, Dlg::kFunctionPageId,
+                                      Dlg::kClearId};
+
+struct Caption {
+    int controlId;
+    int pointSize;
+};
+constexpr Caption kCaptions[] = {
+    {Dlg::kKeyPageId, 8},       {Dlg::kMacroPageId, 8}, {Dlg::kMediaPageId, 8},
+    {Dlg::kFunctionPageId, 10}, {Dlg::kTitleId, 7},     {Dlg::kOkId, 7},
+    {Dlg::kCancelId, 7},
+};
+constexpr int kMacroOnlyCaptionSize = 7;
+
+struct LabelPlace {
+    int controlId;
+    const char* skinKey;
+    std::string_view textKey; // empty: the label shows the edited key's name
+};
+constexpr LabelPlace kLabels[] = {
+    {Dlg::kKeyboardLabelId, "FUNC_KEY_RADIO_KB_STATIC", lang::textKey("IDS_MACRO_KB_KEY")},
+    {Dlg::kMouseLabelId, "FUNC_KEY_RADIO_MOU_STATIC", lang::textKey("IDS_MACRO_MOU_KEY")},
+    {Dlg::kSinglePromptId, "TISHI_SINGLE_STATIC", lang::textKey("SINGLE_STATIC")},
+    {Dlg::kMediaPromptId, "MEDIA_SETTING_TISHI", lang::textKey("MEDIA_EDIT_TISHI")},
+    {Dlg::kFunctionPromptId, "FUNCTION_KEY_SETTING_TISHI", lang::textKey("FUNCTION_TISHI")},
+    {Dlg::kMacroNameLabelId, "MARCO_NAME_SETTING", lang::textKey("MACRO_NAME_SETTING")},
+    {Dlg::kEditedKeyLabelId, "KEY_SETTING", {}},
+};
+constexpr double kLabelPointSize = 10.8;
+constexpr double kCapturedKeyPointSize = 14;
+constexpr double kListPointSize = 12;
+// The skin has no place for the mouse list: it sits right of its radio's label, as far as
+// the captured-key field reaches.
+constexpr int kMouseListGap = 8;
+
+// The controls of each page that are not image buttons.
+constexpr int kKeyPageControls[] = {
+    Dlg::kSinglePromptId,  Dlg::kCapturedKeyId, Dlg::kKeyboardRadioId, Dlg::kMouseRadioId,
+    Dlg::kKeyboardLabelId, Dlg::kMouseLabelId,  Dlg::kMouseListId,     Dlg::kEditedKeyLabelId};
+constexpr int kMediaPageControls[] = {Dlg::kMediaPromptId, Dlg::kMediaListId};
+constexpr int kFunctionPageControls[] = {Dlg::kFunctionPromptId, Dlg::kFunctionListId};
+
+struct PictureFiles {
+    const char* normal;
+    const char* over;
+    const char* down;
+    const char* disabled;
+};
+constexpr PictureFiles kKeyPictures{"key_normal.jpg", "key_over.jpg", "key_down.jpg",
+                                    "key_normal.jpg"};
+constexpr PictureFiles kMacroPictures{"macro_normal.jpg", "macro_over.jpg", "macro_down.jpg",
+                                      "macro_disable.jpg"};
+constexpr PictureFiles kMacroOnlyPictures{"macro2_normal.jpg", "macro2_over.jpg", "macro2_down.jpg",
+                                          "macro2_disable.jpg"};
+constexpr PictureFiles kMediaPictures{"media_normal.jpg", "media_over.jpg", "media_down.jpg",
+                                      "media_normal.jpg"};
+constexpr PictureFiles kFunctionPictures{"function_normal.jpg", "function_over.jpg",
+                                         "function_down.jpg", "function_normal.jpg"};
+
+// A current page's button looks pressed.
+skin::ButtonPictures picturesOf(const std::filesystem::path& folder, const PictureFiles& files) {
+    const QPixmap down = skin::skinPicture(folder / files.down);
+    return {skin::skinPicture(folder / files.normal), skin::skinPicture(folder / files.over), down,
+            skin::skinPicture(folder / files.disabled), down};
+}
+
+skin::ButtonTextStyle captionStyle(int pointSize) {
+    skin::ButtonTextStyle style;
+    style.on = true;
+    style.pointSize = pointSize;
+    style.face = QStringLiteral("Arial Unicode MS");
+    style.normal = style.selected = QColor(255, 255, 255);
+    style.over = QColor(255, 130, 0);
+    style.down = QColor(255, 155, 4);
+    style.disabled = QColor(127, 127, 127);
+    return style;
+}
+
+QFont dialogFont(double pointSize) {
+    QFont font(QStringLiteral("Arial Unicode MS"));
+    font.setPointSizeF(pointSize);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+const char* skinKeyOf(int controlId) {
+    const auto found =
+        std::find_if(std::begin(kButtonPlaces), std::end(kButtonPlaces),
+                     [controlId](const ButtonPlace& p) { return p.controlId == controlId; });
+    return found == std::end(kButtonPlaces) ? "" : found->skinKey;
+}
+
+// The record a key button stands for: a G key's by its place and the bank shown, a main key's
+// by its key code.
+std::optional<model::KeyIndex> keyIndexOfButton(int controlId, bool secondBank) {
+    const auto& extraKeys = model::ExtraKeyControlIds();
+    if (const auto extra = std::find(extraKeys.begin(), extraKeys.end(), controlId);
+        extra != extraKeys.end()) {
+        const auto position = static_cast<int>(extra - extraKeys.begin());
+        return static_cast<model::KeyIndex>(model::kFirstExtraKeyIndex + position +
+                                            (secondBank ? kExtraKeysPerBank : 0));
+    }
+    const auto& positions = model::KeyPositionList();
+    const auto found =
+        std::find_if(positions.begin(), positions.end(),
+                     [controlId](const model::KeyPosition& p) { return p.controlId == controlId; });
+    if (found == positions.end()) {
+        return std::nullopt;
+    }
+    return model::keyIndexFromCode(found->code);
+}
+
+// Stored values come from profile files as well: anything outside the key code range names
+// no key.
+model::KeyCode keyCodeOfValue(std::int32_t value) {
+    return value >= 0 && value <= 0xFFFF ? static_cast<model::KeyCode>(value) : 0;
+}
+
+// The list entry a stored value selects; entry 0 for a value the list does not have.
+int entryOfValue(std::int32_t value, int count) {
+    return value >= 0 && value < count ? value : 0;
+}
+
+std::optional<int> mouseEntryOf(model::KeyCode code) {
+    const auto found = std::find_if(std::begin(kMouseChoices), std::end(kMouseChoices),
+                                    [code](const MouseChoice& c) { return c.code == code; });
+    if (found == std::end(kMouseChoices)) {
+        return std::nullopt;
+    }
+    return static_cast<int>(found - std::begin(kMouseChoices));
+}
+
+bool isWindowsKey(std::uint8_t vk) {
+    return std::find(std::begin(kWindowsKeyVks), std::end(kWindowsKeyVks), vk) !=
+           std::end(kWindowsKeyVks);
+}
+
+} // namespace
+
+std::string keyButtonName(model::KeyIndex index, const lang::TextLookup& texts) {
+    if (index >= model::kFirstExtraKeyIndex) {
+        return "G" + std::to_string((index - model::kFirstExtraKeyIndex) % kExtraKeysPerBank + 1);
+    }
+    return model::keyNameFromCode(model::keyCodeFromIndex(index), texts);
+}
+
+std::string keyButtonToolTip(model::KeyIndex index, const model::KeyAssignment& record,
+                             const model::MacroList& macros, const lang::TextLookup& texts) {
+    std::string tip = keyButtonName(index, texts);
+    if (record.type == 0) {
+        return tip;
+    }
+    tip += texts.text("KEY_PROMPT_SET");
+    switch (static_cast<AssignmentType>(record.type)) {
+    case AssignmentType::singleKey:
+        tip += texts.text("KEY_PROMPT_SINGLE") +
+               model::keyNameFromCode(keyCodeOfValue(record.value), texts) + ")";
+        break;
+    case AssignmentType::playMacro: {
+        const auto macro = std::find_if(macros.begin(), macros.end(),
+                                        [&](const auto& m) { return m.id == record.value; });
+        tip +=
+            texts.text("KEY_PROMPT_MACRO") + (macro == macros.end() ? "" : macro->nameUtf8()) + ")";
+        break;
+    }
+    case AssignmentType::multimedia: {
+        const auto& media = model::MediaKeyTable();
+        const bool known = record.value >= 0 && record.value < static_cast<int>(media.size());
+        tip += texts.text("KEY_PROMPT_MEDIA") +
+               (known ? model::keyNameFromCode(media[static_cast<std::size_t>(record.value)].code,
+                                               texts)
+                      : "") +
+               ")";
+        break;
+    }
+    case AssignmentType::keyboardFunction: {
+        const bool known = record.value >= 0 && record.value < model::kFunctionKeyCount;
+        tip += texts.text("KEY_PROMPT_FUNCTION") +
+               (known ? texts.text(model::functionKeyLanguageKey(record.value)) : "") + ")";
+        break;
+    }
+    default:
+        break;
+    }
+    return tip;
+}
+
+QPoint dialogPlaceBesideKey(const QRect& button, QSize dialog, QSize screen) {
+    const int left = button.x();
+    const int top = button.y();
+    const int right = button.x() + button.width();
+    const int bottom = button.y() + button.height();
+    const QPoint places[] = {{right, bottom},
+                             {right, top - dialog.height()},
+                             {left - dialog.width(), bottom},
+                             {left - dialog.width(), top - dialog.height()}};
+    for (const QPoint& place : places) {
+        if (place.x() >= 0 && place.y() >= 0 && place.x() + dialog.width() <= screen.width() &&
+            place.y() + dialog.height() <= screen.height()) {
+            return place;
+        }
+    }
+    return places[0];
+}
+
+Velkan_DlgComposite::Velkan_DlgComposite(QWidget* parent, Parts parts)
+    : CBaseDialog(kTemplateId, parent, parts.iniPath, parts.iniFolder), parts_(std::move(parts)) {
+    macroPage_ = std::make_unique<MacroPage>(MacroPage::Parts{
+        *this, parts_.iniPath, parts_.iniFolder, parts_.configuration, parts_.prompts, parts_.texts,
+        parts_.appProfile, [this] { setModified(true); }});
+}
+
+Velkan_DlgComposite::~Velkan_DlgComposite() = default;
+
+QWidget* Velkan_DlgComposite::control(int controlId) const {
+    const auto found = controls_.find(controlId);
+    return found == controls_.end() ? nullptr : found->second;
+}
+
+skin::CPngButton* Velkan_DlgComposite::button(int controlId) const {
+    return qobject_cast<skin::CPngButton*>(control(controlId));
+}
+
+void Velkan_DlgComposite::edit(const app::SelectedKey& key, bool openedForMacro) {
+    if (beginEditing(key, openedForMacro)) {
+        exec();
+    }
+}
+
+void Velkan_DlgComposite::cancelIfOpen() {
+    if (open_) {
+        reject();
+    }
+}
+
+bool Velkan_DlgComposite::beginEditing(const app::SelectedKey& key, bool openedForMacro) {
+    if (open_) {
+        return false;
+    }
+    const bool secondBank = parts_.secondExtraKeyBank && parts_.secondExtraKeyBank();
+    const auto index = keyIndexOfButton(key.controlId, secondBank);
+    if (!index || !initialise()) {
+        return false;
+    }
+    keyIndex_ = *index;
+    macroOnly_ = openedForMacro;
+    // Before the keyboard has been read the main window shows the first profile.
+    profile_ = std::clamp(parts_.currentProfile ? parts_.currentProfile() : 0, 0,
+                          model::kProfileCount - 1);
+    open_ = true;
+    qApp->installEventFilter(this);
+
+    placeButtons();
+    setCaptionStyles();
+    for (widgets::SkinCombo* list : {mouseList_, mediaList_, functionList_}) {
+        list->setCurrentIndex(0);
+    }
+    capturedCode_ = 0;
+    readRecord();
+    const bool macroRecord = page_ == AssignmentType::playMacro;
+    macroPage_->loadWorkingCopies(macroRecord ? keyCodeOfValue(storedValue_) : 0);
+    if (macroOnly_) {
+        page_ = AssignmentType::playMacro;
+    }
+    showPage(true);
+    setModified(false);
+    placeWindow(key.controlId);
+    sendMessage(skin::kLanguageMessage, skin::kLanguageTag, languageIndex_);
+    return true;
+}
+
+bool Velkan_DlgComposite::onInitDialog() {
+    createControls();
+    return true;
+}
+
+void Velkan_DlgComposite::createControls() {
+    for (const ButtonPlace& place : kButtonPlaces) {
+        addButton(place.controlId);
+    }
+    // The page picture and the title plate are pictures: the window is dragged by them.
+    for (const int picture : {kPagePictureId, kTitleId}) {
+        button(picture)->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    // The skin gives Apply no place; it follows the modified flag for whoever presses it.
+    addButton(kApplyId)->hide();
+
+    const auto& ini = iniPath();
+    for (const LabelPlace& place : kLabels) {
+        addLabel(place.controlId, place.skinKey);
+    }
+
+    capturedKey_ = new QLineEdit(this);
+    widgets::applySkinLook(*capturedKey_);
+    capturedKey_->setReadOnly(true);
+    capturedKey_->setAlignment(Qt::AlignCenter);
+    capturedKey_->setFont(dialogFont(kCapturedKeyPointSize));
+    skin::placeControl(*capturedKey_, ini, skin::kButtonSection, "FUNC_KEY_INPUT");
+    controls_[kCapturedKeyId] = capturedKey_;
+
+    keyboardRadio_ = addRadio(kKeyboardRadioId, "FUNC_KEY_RADIO_KB");
+    mouseRadio_ = addRadio(kMouseRadioId, "FUNC_KEY_RADIO_MOU");
+
+    mouseList_ = addList(kMouseListId);
+    const QRect mouseLabel =
+        skin::readSkinRect(ini, skin::kButtonSection, "FUNC_KEY_RADIO_MOU_STATIC");
+    const QRect keyField = skin::readSkinRect(ini, skin::kButtonSection, "FUNC_KEY_INPUT");
+    const int listHeight =
+        skin::readSkinRect(ini, skin::kButtonSection, "FUNC_MEDIA_SELECT").height();
+    const int listLeft = mouseLabel.x() + mouseLabel.width() + kMouseListGap;
+    mouseList_->setGeometry(listLeft, mouseLabel.center().y() - listHeight / 2,
+                            std::max(keyField.x() + keyField.width() - listLeft, 0), listHeight);
+    mediaList_ = addList(kMediaListId);
+    skin::placeControl(*mediaList_, ini, skin::kButtonSection, "FUNC_MEDIA_SELECT");
+    functionList_ = addList(kFunctionListId);
+    skin::placeControl(*functionList_, ini, skin::kButtonSection, "FUNC_FUNCTION_SELECT");
+    for (std::size_t i = 0; i < std::size(kMouseChoices); ++i) {
+        mouseList_->addItem(QString());
+    }
+    for (std::size_t i = 0; i < model::MediaKeyTable().size(); ++i) {
+        mediaList_->addItem(QString());
+    }
+    for (int i = 0; i < model::kFunctionKeyCount; ++i) {
+        functionList_->addItem(QString());
+    }
+    macroPage_->createControls();
+}
+
+skin::CPngButton* Velkan_DlgComposite::addButton(int controlId) {
+    auto* created = new skin::CPngButton(this);
+    connect(created, &QAbstractButton::clicked, this, [this, controlId] { onCommand(controlId); });
+    controls_[controlId] = created;
+    return created;
+}
+
+void Velkan_DlgComposite::addLabel(int controlId, const char* skinKey) {
+    auto* label = new QLabel(this);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, QColor(228, 228, 228));
+    label->setPalette(palette);
+    label->setFont(dialogFont(kLabelPointSize));
+    skin::placeControl(*label, iniPath(), skin::kButtonSection, skinKey);
+    controls_[controlId] = label;
+}
+
+// The radios show no caption and no background of their own: their labels lie beside them.
+QRadioButton* Velkan_DlgComposite::addRadio(int controlId, const char* skinKey) {
+    auto* radio = new QRadioButton(this);
+    skin::placeControl(*radio, iniPath(), skin::kButtonSection, skinKey);
+    connect(radio, &QRadioButton::clicked, this, [this, controlId] { onCommand(controlId); });
+    controls_[controlId] = radio;
+    return radio;
+}
+
+widgets::SkinCombo* Velkan_DlgComposite::addList(int controlId) {
+    auto* list = new widgets::SkinCombo(widgets::ComboKind::Plain, this);
+    list->setFont(dialogFont(kListPointSize));
+    // Choosing an entry is an edit; entries the dialog selects itself are not.
+    connect(list, &QComboBox::activated, this, [this] { setModified(true); });
+    controls_[controlId] = list;
+    return list;
+}
+
+// Every opening places the buttons afresh: an opening for a macro gives some of them other
+// pictures and disables them.
+void Velkan_DlgComposite::placeButtons() {
+    const auto& ini = iniPath();
+    const auto keyPictures = picturesOf(iniFolder(), kKeyPictures);
+    for (const ButtonPlace& place : kButtonPlaces) {
+        skin::CPngButton& placed = *button(place.controlId);
+        placed.setEnabled(true);
+        skin::placeImageButton(placed, ini, skin::kButtonSection, place.skinKey, keyPictures);
+    }
+    if (!macroOnly_) {
+        return;
+    }
+    const auto macroOnlyPictures = picturesOf(iniFolder(), kMacroOnlyPictures);
+    for (const int controlId : kMacroOnlyRestyled) {
+        skin::placeImageButton(*button(controlId), ini, skin::kButtonSection, skinKeyOf(controlId),
+                               macroOnlyPictures);
+    }
+    for (const int controlId : kMacroOnlyDisabled) {
+        button(controlId)->setEnabled(false);
+    }
+}
+
+void Velkan_DlgComposite::setCaptionStyles() {
+    for (const Caption& caption : kCaptions) {
+        button(caption.controlId)
+            ->setTextStyle(captionStyle(macroOnly_ ? kMacroOnlyCaptionSize : caption.pointSize));
+    }
+}
+
+void Velkan_DlgComposite::reloadTexts(int languageIndex) {
+    languageIndex_ = languageIndex;
+    if (capturedKey_ == nullptr) {
+        return; // nothing to show the texts on before the first opening
+    }
+    const lang::TextLookup& texts = parts_.texts;
+    const auto text = [&texts](std::string_view key) { return fromUtf8(texts.text(key)); };
+    button(kTitleId)->setText(macroOnly_ ? text("MACRO_EDIT_TISHI") : text("KEY_SETTING_TISHI"));
+    button(kOnScreenKeyboardId)->setToolTipText(text("COMPOSITE_PROMPT_OSK"));
+    button(kKeyPageId)->setText(text("SINGLE_KEY"));
+    button(kMacroPageId)->setText(text("MACRO_SETTING"));
+    button(kMediaPageId)->setText(text("MULTI_MEDIA"));
+    button(kFunctionPageId)->setText(text("FUNCTION_KEY"));
+    button(kOkId)->setText(text("MACRO_OK"));
+    button(kCancelId)->setText(text("MACRO_CANCLE"));
+    for (const LabelPlace& place : kLabels) {
+        auto* label = qobject_cast<QLabel*>(control(place.controlId));
+        label->setText(place.textKey.empty() ? fromUtf8(keyButtonName(keyIndex_, texts))
+                                             : text(place.textKey));
+    }
+    for (std::size_t i = 0; i < std::size(kMouseChoices); ++i) {
+        mouseList_->setItemText(static_cast<int>(i), text(kMouseChoices[i].textKey));
+    }
+    const auto& media = model::MediaKeyTable();
+    for (std::size_t i = 0; i < media.size(); ++i) {
+        mediaList_->setItemText(static_cast<int>(i),
+                                fromUtf8(model::keyNameFromCode(media[i].code, texts)));
+    }
+    for (int i = 0; i < model::kFunctionKeyCount; ++i) {
+        functionList_->setItemText(i, text(model::functionKeyLanguageKey(i)));
+    }
+    showCapturedKey();
+    macroPage_->reloadTexts();
+}
+
+void Velkan_DlgComposite::onCommand(int controlId) {
+    switch (controlId) {
+    case kOkId:
+        apply();
+        accept();
+        break;
+    case kCancelId:
+        reject();
+        break;
+    case kApplyId:
+        apply();
+        break;
+    case kKeyPageId:
+        choosePage(AssignmentType::singleKey);
+        break;
+    case kMacroPageId:
+        choosePage(AssignmentType::playMacro);
+        break;
+    case kMediaPageId:
+        choosePage(AssignmentType::multimedia);
+        break;
+    case kFunctionPageId:
+        choosePage(AssignmentType::keyboardFunction);
+        break;
+    case kClearId:
+        clearKey();
+        break;
+    case kOnScreenKeyboardId:
+        if (parts_.startOnScreenKeyboard) {
+            parts_.startOnScreenKeyboard();
+        }
+        break;
+    case kKeyboardRadioId:
+    case kMouseRadioId:
+        chooseKeyboard(controlId == kKeyboardRadioId);
+        page_ = AssignmentType::singleKey;
+        break;
+    default:
+        break;
+    }
+}
+
+void Velkan_DlgComposite::readRecord() {
+    const std::lock_guard lock(parts_.configuration.modelLock);
+    const model::KeyAssignment& record =
+        parts_.configuration.edited.image.record(profile_, keyIndex_);
+    page_ = static_cast<AssignmentType>(record.type);
+    storedValue_ = record.value;
+}
+
+bool Velkan_DlgComposite::isKeyPage() const {
+    return page_ != AssignmentType::playMacro && page_ != AssignmentType::multimedia &&
+           page_ != AssignmentType::keyboardFunction;
+}
+
+void Velkan_DlgComposite::showPage(bool withStoredValue) {
+    setPagePicture();
+    if (withStoredValue) {
+        switch (page_) {
+        case AssignmentType::playMacro:
+            break; // the macro page selected the stored macro when it loaded
+        case AssignmentType::multimedia:
+            mediaList_->setCurrentIndex(
+                entryOfValue(storedValue_, static_cast<int>(model::MediaKeyTable().size())));
+            break;
+        case AssignmentType::keyboardFunction:
+            functionList_->setCurrentIndex(entryOfValue(storedValue_, model::kFunctionKeyCount));
+            break;
+        default:
+            showStoredKey();
+            break;
+        }
+    }
+    setPageVisibility();
+    if (isKeyPage()) {
+        capturedKey_->setFocus();
+    } else if (page_ == AssignmentType::multimedia) {
+        mediaList_->setFocus();
+    } else if (page_ == AssignmentType::keyboardFunction) {
+        functionList_->setFocus();
+    }
+}
+
+// A mouse action shows on the mouse list, any other key by its name; the text always names
+// the code Apply would store.
+void Velkan_DlgComposite::showStoredKey() {
+    const model::KeyCode code = keyCodeOfValue(storedValue_);
+    if (const auto mouse = mouseEntryOf(code)) {
+        mouseList_->setCurrentIndex(*mouse);
+        capturedCode_ = 0;
+        chooseKeyboard(false);
+    } else {
+        capturedCode_ = code;
+        chooseKeyboard(true);
+    }
+    showCapturedKey();
+}
+
+void Velkan_DlgComposite::showCapturedKey() {
+    capturedKey_->setText(capturedCode_ == 0
+                              ? QString()
+                              : fromUtf8(model::keyNameFromCode(capturedCode_, parts_.texts)));
+}
+
+void Velkan_DlgComposite::setPagePicture() {
+    const PictureFiles* files = &kKeyPictures;
+    if (page_ == AssignmentType::playMacro) {
+        files = &kMacroPictures;
+    } else if (page_ == AssignmentType::multimedia) {
+        files = &kMediaPictures;
+    } else if (page_ == AssignmentType::keyboardFunction) {
+        files = &kFunctionPictures;
+    }
+    skin::placeImageButton(*button(kPagePictureId), iniPath(), skin::kButtonSection, "CONTROL_MASK",
+                           picturesOf(iniFolder(), *files));
+}
+
+void Velkan_DlgComposite::setPageVisibility() {
+    const bool keyPage = isKeyPage();
+    const bool macroPage = page_ == AssignmentType::playMacro;
+    const bool mediaPage = page_ == AssignmentType::multimedia;
+    const bool functionPage = page_ == AssignmentType::keyboardFunction;
+    for (const int controlId : kKeyPageControls) {
+        control(controlId)->setVisible(keyPage);
+    }
+    for (const int controlId : kMediaPageControls) {
+        control(controlId)->setVisible(mediaPage);
+    }
+    for (const int controlId : kFunctionPageControls) {
+        control(controlId)->setVisible(functionPage);
+    }
+    control(kMacroNameLabelId)->setVisible(macroPage);
+    macroPage_->setVisible(macroPage);
+    button(kKeyPageId)->setSelectedLook(keyPage);
+    button(kMacroPageId)->setSelectedLook(macroPage);
+    button(kMediaPageId)->setSelectedLook(mediaPage);
+    button(kFunctionPageId)->setSelectedLook(functionPage);
+}
+
+void Velkan_DlgComposite::choosePage(AssignmentType page) {
+    const bool current =
+        page == AssignmentType::singleKey
+            ? page_ == AssignmentType::singleKey || page_ == AssignmentType::defaultAction
+            : page_ == page;
+    if (current) {
+        return;
+    }
+    page_ = page;
+    showPage(false);
+    setModified(true);
+}
+
+void Velkan_DlgComposite::chooseKeyboard(bool keyboard) {
+    // Radios of one parent exclude each other: turning one on turns the other off.
+    (keyboard ? keyboardRadio_ : mouseRadio_)->setChecked(true);
+    capturedKey_->setEnabled(keyboard);
+    mouseList_->setEnabled(!keyboard);
+}
+
+// The key gets its own function back.
+void Velkan_DlgComposite::clearKey() {
+    choosePage(AssignmentType::singleKey);
+    capturedCode_ = 0;
+    showCapturedKey();
+    page_ = AssignmentType::defaultAction;
+    chooseKeyboard(true);
+    setModified(true);
+}
+
+void Velkan_DlgComposite::placeWindow(int controlId) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize screenSize = screen != nullptr ? screen->geometry().size() : QSize();
+    if (macroOnly_) {
+        move((screenSize.width() - width()) / 2, (screenSize.height() - height()) / 2);
+        return;
+    }
+    const QRect keyButton = parts_.keyButtonRect ? parts_.keyButtonRect(controlId) : QRect();
+    move(dialogPlaceBesideKey(keyButton, size(), screenSize));
+}
+
+void Velkan_DlgComposite::setModified(bool modified) {
+    button(kApplyId)->setEnabled(modified);
+}
+
+model::KeyAssignment Velkan_DlgComposite::builtRecord() const {
+    model::KeyAssignment built;
+    built.type = static_cast<std::uint16_t>(page_);
+    if (keyIndex_ >= model::kFirstExtraKeyIndex) {
+        built.aux = model::extraKeyTag(keyIndex_ - model::kFirstExtraKeyIndex);
+    }
+    switch (page_) {
+    case AssignmentType::singleKey:
+        if (mouseRadio_->isChecked()) {
+            built.value = kMouseChoices[static_cast<std::size_t>(entryOfValue(
+                                            mouseList_->currentIndex(),
+                                            static_cast<int>(std::size(kMouseChoices))))]
+                              .code;
+            break;
+        }
+        built.value = capturedCode_;
+        // A key given its own function does what the keyboard's table says.
+        if (capturedCode_ == 0 || model::keyIndexFromCode(capturedCode_) == keyIndex_) {
+            built.type = static_cast<std::uint16_t>(AssignmentType::defaultAction);
+        }
+        break;
+    case AssignmentType::playMacro:
+        if (const std::uint16_t id = macroPage_->selectedMacroId(); id != 0) {
+            built.value = id;
+            built.aux = macroPage_->cycles();
+        } else {
+            built.type = static_cast<std::uint16_t>(AssignmentType::defaultAction);
+        }
+        break;
+    case AssignmentType::multimedia:
+        built.value = std::max(mediaList_->currentIndex(), 0);
+        break;
+    case AssignmentType::keyboardFunction:
+        built.value = std::max(functionList_->currentIndex(), 0);
+        break;
+    default:
+        break;
+    }
+    return built;
+}
+
+void Velkan_DlgComposite::apply() {
+    macroPage_->commit();
+    const model::KeyAssignment built = builtRecord();
+    {
+        const std::lock_guard lock(parts_.configuration.modelLock);
+        model::KeyModel& edited = parts_.configuration.edited;
+        // The marker and reserved fields belong to the colour mode and stay as they are.
+        model::KeyAssignment& record = edited.image.record(profile_, keyIndex_);
+        record.type = built.type;
+        record.aux = built.aux;
+        record.value = built.value;
+        edited.strings
+            .entries[static_cast<std::size_t>(profile_) * model::kRecordsPerBank + keyIndex_]
+            .clear();
+    }
+    setModified(false);
+    if (parts_.recordWritten) {
+        parts_.recordWritten();
+    }
+}
+
+void Velkan_DlgComposite::done(int result) {
+    if (open_) {
+        closeEditor();
+    }
+    CBaseDialog::done(result);
+}
+
+void Velkan_DlgComposite::closeEditor() {
+    qApp->removeEventFilter(this);
+    macroPage_->freeWorkingCopies();
+    setModified(false);
+    open_ = false;
+}
+
+bool Velkan_DlgComposite::eventFilter(QObject* watched, QEvent* event) {
+    if (!open_ || !watched->isWidgetType()) {
+        return false;
+    }
+    auto* widget = static_cast<QWidget*>(watched);
+    if (widget != this && !isAncestorOf(widget)) {
+        return false;
+    }
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // Taken keys go to the dialog as key events, never to a shortcut.
+        if (isKeyPage() || macroPage_->recording()) {
+            event->accept();
+            return true;
+        }
+        return false;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+        return filterKey(static_cast<const QKeyEvent&>(*event));
+    default:
+        return false;
+    }
+}
+
+bool Velkan_DlgComposite::filterKey(const QKeyEvent& event) {
+    const bool release = event.type() == QEvent::KeyRelease;
+    const auto native = platform::translateX11Key(event.nativeScanCode(), event.nativeVirtualKey(),
+                                                  release, event.isAutoRepeat());
+    if (page_ == AssignmentType::playMacro && macroPage_->recording() && native &&
+        macroPage_->recordKey(*native)) {
+        return true;
+    }
+    if (isKeyPage() && captureKey(native)) {
+        return true;
+    }
+    switch (event.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        return true;
+    case Qt::Key_F1:
+        if (!release && !event.isAutoRepeat() && parts_.openDocument) {
+            parts_.openDocument((parts_.helpFolder / "index.html").string());
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The single-key capture; true when the event is swallowed. Keys without a name and the
+// multimedia keys keep working.
+bool Velkan_DlgComposite::captureKey(const std::optional<platform::NativeKeyEvent>& native) {
+    if (!native) {
+        return false;
+    }
+    const model::KeyCode code = model::keyCodeFromKeyEvent(native->vk, native->keyData);
+    // Print Screen reaches programs as its release alone.
+    const bool taken = code == kPrintScreen || (!native->isRelease() && !native->isAutoRepeat());
+    if (isWindowsKey(native->vk)) {
+        if (taken) {
+            takeKey(code);
+        }
+        return true;
+    }
+    if (code == 0 || platform::isPassThroughKey(*native)) {
+        return false;
+    }
+    if (taken && keyboardRadio_->isChecked()) {
+        takeKey(code);
+    }
+    return true;
+}
+
+void Velkan_DlgComposite::takeKey(model::KeyCode code) {
+    capturedCode_ = code;
+    showCapturedKey();
+    page_ = AssignmentType::singleKey;
+    setModified(true);
+}
+
+void Velkan_DlgComposite::keyPressEvent(QKeyEvent* event) {
+    event->accept();
+}
+
+void Velkan_DlgComposite::keyReleaseEvent(QKeyEvent* event) {
+    event->accept();
+}
+
+} // namespace velkan::editors

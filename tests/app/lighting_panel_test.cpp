@@ -1,0 +1,321 @@
+// The lighting panel in the main window on a simulated keyboard: what each control writes into
+// the keyboard's lighting pages, the per-key view with its painting, and the preview on the
+// key picture.
+#include "app/lighting_panel.h"
+#include "main_window_fixture.h"
+#include "protocol/command_set.h"
+#include "skin/png_button.h"
+#include "skin/skin_layout.h"
+#include "storage/colour_files.h"
+#include "support/app_test_main.h"
+#include "widgets/skin_combo.h"
+#include "widgets/skin_slider.h"
+
+#include <QLineEdit>
+#include <QTest>
+#include <array>
+
+using velkan::test::MainWindowFixture;
+namespace app = velkan::app;
+namespace model = velkan::model;
+namespace sim = velkan::sim;
+namespace command = velkan::protocol::command;
+
+namespace {
+
+constexpr int kArrivalMs = 5000;
+
+class OpenEditor final : public app::KeyEditor {
+public:
+    void edit(const app::SelectedKey&, bool) override {}
+    int openCount() const override { return 1; }
+    void cancelIfOpen() override {}
+    void reloadTexts(int) override {}
+};
+
+void waitForArrival(MainWindowFixture& f) {
+    QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible(), kArrivalMs);
+    f.keyboard->clearWireLog();
+}
+
+app::LightingPanel& panel(MainWindowFixture& f) {
+    return *f.window->lightingPanel();
+}
+
+int param(const MainWindowFixture& f, int page, std::size_t offset) {
+    return f.keyboard->memory(sim::SimRegion::params)[static_cast<std::size_t>(page) * 42 + offset];
+}
+
+// The mode of the current page as if the keyboard had changed it itself.
+void setModeOnKeyboard(MainWindowFixture& f, std::uint8_t mode) {
+    const std::array<std::uint8_t, 1> byte{mode};
+    QVERIFY(f.keyboard->setMemory(sim::SimRegion::params, 0, byte));
+    f.window->keyboard().session.onLightingChangedOnKeyboard();
+    f.keyboard->clearWireLog();
+}
+
+bool everyKeyLight(MainWindowFixture& f, std::optional<model::ColourRef> light) {
+    for (const int id : model::previewButtonControlIds()) {
+        if (panel(f).keyLight(id) != light) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+class LightingPanelTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The user's files are shared by every test of the process.
+    void init() {
+        const auto files = velkan::storage::ColourFiles::forProgram();
+        QVERIFY(files.ensureFolder());
+        files.writeDengCheck(false);
+        for (int page = 0; page < 3; ++page) {
+            files.resetUserColours(page);
+        }
+    }
+
+    void speedSliderPositionsWriteTheirSpeedBytes() {
+        MainWindowFixture f;
+        waitForArrival(f);
+        auto* slider = qobject_cast<velkan::widgets::SkinSlider*>(f.window->control(1179));
+        QVERIFY(slider != nullptr);
+        const std::array<int, 6> stored = {5, 4, 2, 3, 1, 0};
+        QTest::keyClick(slider, Qt::Key_Home);
+        for (std::size_t position = 0; position < stored.size(); ++position) {
+            if (position > 0) {
+                QTest::keyClick(slider, Qt::Key_Right);
+            }
+            QCOMPARE(param(f, 0, 2), stored[position]);
+            // Letting go of the key ends the move without writing again.
+            QCOMPARE(f.framesOf(command::kWriteParams), static_cast<int>(position) + 1);
+        }
+    }
+
+    void brightnessSliderReleasedWhereItWasWritesNothing() {
+        MainWindowFixture f;
+        waitForArrival(f);
+        auto* slider = qobject_cast<velkan::widgets::SkinSlider*>(f.window->control(1178));
+        QVERIFY(slider != nullptr);
+        const QPoint leftEnd(0, slider->height() / 2);
+        QTest::mousePress(slider, Qt::LeftButton, {}, leftEnd);
+        QCOMPARE(param(f, 0, 1), 0);
+        QCOMPARE(f.framesOf(command::kWriteParams), 1);
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, leftEnd);
+        QTest::mousePress(slider, Qt::LeftButton, {}, leftEnd);
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, leftEnd);
+        QCOMPARE(f.framesOf(command::kWriteParams), 1);
+    }
+
+    void colourBoxStopsAt255AndSendsTheColourWhenDone() {
+        MainWindowFixture f;
+        waitForArrival(f);
+        auto* green = qobject_cast<QLineEdit*>(f.window->control(1209));
+        QVERIFY(green != nullptr);
+        green->selectAll();
+        QTest::keyClicks(green, QStringLiteral("300"));
+        QCOMPARE(green->text(), QStringLiteral("255"));
+        QCOMPARE(f.hostFrames(), 0);
+        QTest::keyClick(green, Qt::Key_Return);
+        QCOMPARE(param(f, 0, 4), 0);
+        QCOMPARE(param(f, 0, 5), 0xFF); // the page's red as read
+        QCOMPARE(param(f, 0, 6), 0xFF);
+        QCOMPARE(param(f, 0, 7), 0x00);
+    }
+
+    void fourthPresetWritesItsColourToTheCurrentPage_data() {
+        QTest::addColumn<int>("page");
+        QTest::newRow("first profile") << 0;
+        QTest::newRow("second profile") << 1;
+    }
+    void fourthPresetWritesItsColourToTheCurrentPage() {
+        QFETCH(int, page);
+        MainWindowFixture f;
+        waitForArrival(f);
+        f.window->onCommand(1135 + page);
+        f.window->onCommand(1214);
+        QCOMPARE(param(f, page, 4), 0x00);
+        QCOMPARE(param(f, page, 5), 0x5A);
+        QCOMPARE(param(f, page, 6), 0xFF);
+        QCOMPARE(param(f, page, 7), 0x00);
+        const auto* red = qobject_cast<QLineEdit*>(f.window->control(1208));
+        QCOMPARE(red->text(), QStringLiteral("90"));
+    }
+
+    void pressingThePressedArrowWritesAgain() {
+        MainWindowFixture f;
+        waitForArrival(f);
+        const auto ini = f.window->iniPath();
+        f.window->onCommand(1195);
+        QCOMPARE(param(f, 0, 17), 1);
+        QCOMPARE(f.window->button(1195)->origin(),
+                 velkan::skin::readSkinOrigin(ini, "DOWN_ARROW_RIGHT1"));
+        QCOMPARE(f.window->button(1194)->origin(),
+                 velkan::skin::readSkinOrigin(ini, "UP_ARROW_LEFT1"));
+        f.keyboard->clearWireLog();
+        f.window->onCommand(1195);
+        QCOMPARE(f.framesOf(command::kWriteParams), 1);
+        QCOMPARE(param(f, 0, 17), 1);
+    }
+
+    void switchesWriteTheirField_data() {
+        QTest::addColumn<int>("controlId");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("value");
+        QTest::newRow("light off") << 1150 << 3 << 0x00;
+        QTest::newRow("light on") << 1149 << 3 << 0xFF;
+        QTest::newRow("colour cycling") << 1156 << 4 << 0; // the page had it on
+        QTest::newRow("two-way switch") << 1180 << 19 << 1;
+        QTest::newRow("second colour") << 1188 << 28 << 1;
+    }
+    void switchesWriteTheirField() {
+        QFETCH(int, controlId);
+        QFETCH(int, offset);
+        QFETCH(int, value);
+        MainWindowFixture f;
+        waitForArrival(f);
+        f.window->onCommand(controlId);
+        QCOMPARE(f.framesOf(command::kWriteParams), 1);
+        QCOMPARE(param(f, 0, static_cast<std::size_t>(offset)), value);
+    }
+
+    void userModeChoiceSendsItsColoursAndKeepsItsName() {
+        MainWindowFixture f;
+        waitForArrival(f);
+        f.window->onCommand(1167);
+        auto* modes = qobject_cast<velkan::widgets::SkinCombo*>(f.window->control(1198));
+        const auto files = velkan::storage::ColourFiles::forProgram();
+        QCOMPARE(modes->count(), 3);
+        QCOMPARE(modes->itemText(2).toStdString(), files.readModeName(0, 2));
+        const int a = model::KeyPositionList()[0].controlId;
+        const int position = model::ColourPositionList()[0];
+        const model::ColourRef colour = files.readKeyColour(0, 2, position).colour;
+        QVERIFY(colour != files.readKeyColour(0, files.readPresentMode(0), position).colour);
+        f.keyboard->clearWireLog();
+
+        emit modes->activated(2);
+        QCOMPARE(files.readPresentMode(0), 2);
+        QVERIFY(f.framesOf(command::kWriteKeyColours) > 0);
+        const auto sent = f.keyboard->memory(sim::SimRegion::keyColours);
+        const auto rgb = model::colourBytes(colour);
+        for (std::size_t i = 0; i < rgb.size(); ++i) {
+            QCOMPARE(sent[static_cast<std::size_t>(position) * 3 + i], rgb[i]);
+        }
+        QVERIFY(panel(f).keyLight(a) == colour);
+
+        emit modes->editCommitted(2, QStringLiteral("Lava"));
+        QCOMPARE(files.readModeName(0, 2), std::string("Lava"));
+    }
+
+    // Only what the keyboard uses in a mode is offered.
+    void eachModeShowsItsOwnFields_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("speed");
+        QTest::addColumn<bool>("direction");
+        QTest::addColumn<bool>("colour");
+        QTest::newRow("wave") << 1 << true << true << true;
+        QTest::newRow("spectrum cycle") << 4 << true << true << false;
+        QTest::newRow("breathing") << 5 << true << false << true;
+        QTest::newRow("steady") << 18 << false << false << true;
+        QTest::newRow("custom colours") << 20 << false << false << false;
+    }
+    void eachModeShowsItsOwnFields() {
+        QFETCH(int, mode);
+        QFETCH(bool, speed);
+        QFETCH(bool, direction);
+        QFETCH(bool, colour);
+        MainWindowFixture f;
+        waitForArrival(f);
+        auto* chooser = qobject_cast<velkan::widgets::SkinCombo*>(f.window->control(1146));
+        const auto item =
+            f.window->keyboard().lighting.supportedModes().itemOf(static_cast<std::uint8_t>(mode));
+        QVERIFY(item.has_value());
+        QCOMPARE(chooser->itemText(static_cast<int>(*item)),
+                 QString::fromStdString(f.language.modeText(std::to_string(mode))));
+        emit chooser->activated(static_cast<int>(*item));
+        QCOMPARE(param(f, 0, 0), mode);
+        QCOMPARE(!f.window->control(1179)->isHidden(), speed);
+        QCOMPARE(!f.window->control(1195)->isHidden(), direction);
+        QCOMPARE(!f.window->control(1208)->isHidden(), colour);
+        QCOMPARE(f.window->button(1214)->isEnabled(), colour);
+    }
+
+    void perKeyViewIsRefusedWhileAnEditorIsOpen() {
+        MainWindowFixture f;
+        waitForArrival(f);
+        OpenEditor editor;
+        f.window->setKeyEditor(&editor);
+        f.window->onCommand(1167);
+        QCOMPARE(f.prompts.shown.back(), f.text("PROFILE_SEELCT_PROMPT2"));
+        QVERIFY(!panel(f).perKeyView());
+        QVERIFY(!velkan::storage::ColourFiles::forProgram().readDengCheck());
+        QCOMPARE(f.hostFrames(), 0);
+    }
+
+    void previewChangesNoKeyWithTheViewOff() {
+        MainWindowFixture f;
+        waitForArrival(f);
+        QTest::qWait(300); // several of the window's preview steps
+        panel(f).previewTick();
+        QVERIFY(everyKeyLight(f, std::nullopt));
+    }
+
+    void unlistedModeLeavesThePictureDark() {
+        MainWindowFixture f;
+        waitForArrival(f);
+        setModeOnKeyboard(f, 19);
+        QCOMPARE(qobject_cast<QComboBox*>(f.window->control(1146))->currentIndex(), -1);
+        f.window->onCommand(1167);
+        QVERIFY(panel(f).perKeyView());
+        QVERIFY(!everyKeyLight(f, model::ColourRef{0})); // the user mode's colours first
+        panel(f).previewTick();
+        QVERIFY(everyKeyLight(f, model::ColourRef{0}));
+    }
+
+    void paintedKeySendsItsColourAndIsSaved_data() {
+        QTest::addColumn<int>("controlId");
+        QTest::addColumn<int>("position");
+        QTest::newRow("A") << model::KeyPositionList()[0].controlId
+                           << int{model::ColourPositionList()[0]};
+        QTest::newRow("Fn") << 1174 << model::kLogoColourPosition;
+    }
+    void paintedKeySendsItsColourAndIsSaved() {
+        QFETCH(int, controlId);
+        QFETCH(int, position);
+        MainWindowFixture f;
+        waitForArrival(f);
+        f.window->onCommand(1167);
+        QVERIFY(panel(f).perKeyView());
+        const auto files = velkan::storage::ColourFiles::forProgram();
+        QVERIFY(files.readDengCheck());
+        const model::ColourRef colour = model::colourRef(12, 34, 56);
+        panel(f).setColourChooser([&](model::ColourRef) { return colour; });
+        f.window->onCommand(1160);
+        f.keyboard->clearWireLog();
+
+        f.window->onCommand(controlId);
+        QCOMPARE(f.framesOf(command::kWriteKeyColours), 1);
+        const auto colours = f.keyboard->memory(sim::SimRegion::keyColours);
+        const std::size_t at = static_cast<std::size_t>(position) * 3;
+        QCOMPARE(int{colours[at]}, 12);
+        QCOMPARE(int{colours[at + 1]}, 34);
+        QCOMPARE(int{colours[at + 2]}, 56);
+        QCOMPARE(files.readKeyColour(0, files.readPresentMode(0), position).colour, colour);
+        QVERIFY(panel(f).keyLight(controlId) == colour);
+
+        // The G keys keep their own way, and leaving the view forgets the painted picture.
+        f.keyboard->clearWireLog();
+        f.window->onCommand(1000);
+        QCOMPARE(f.framesOf(command::kWriteKeyColours), 0);
+        f.window->onCommand(1167);
+        QVERIFY(!files.readDengCheck());
+        QVERIFY(everyKeyLight(f, std::nullopt));
+    }
+};
+
+VELKAN_APP_TEST_MAIN(LightingPanelTest)
+#include "lighting_panel_test.moc"

@@ -1,0 +1,429 @@
+#include "support/app_test_main.h"
+// The key assignment dialog on the program's default skin: what the user's keys and clicks
+// leave in the edited model, where the window opens, and the macro-only opening.
+#include "editors/composite_dlg.h"
+#include "editors/macro_page.h"
+#include "platform/paths.h"
+#include "platform/settings_store.h"
+#include "skin/png_button.h"
+#include "support/recording_prompts.h"
+#include "widgets/skin_combo.h"
+
+#include <QAbstractButton>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTimer>
+#include <functional>
+#include <linux/input-event-codes.h>
+#include <string>
+#include <vector>
+
+namespace velkan::editors {
+namespace {
+
+using Dlg = Velkan_DlgComposite;
+
+// A key as X11 reports it: the evdev code + 8 and the key symbol.
+struct X11Key {
+    quint32 code;
+    quint32 symbol;
+    int qtKey;
+};
+constexpr X11Key kKeyA{KEY_A + 8, 'a', Qt::Key_A};
+constexpr X11Key kEscape{KEY_ESC + 8, 0xFF1B, Qt::Key_Escape};
+constexpr X11Key kEnter{KEY_ENTER + 8, 0xFF0D, Qt::Key_Return};
+constexpr X11Key kTab{KEY_TAB + 8, 0xFF09, Qt::Key_Tab};
+constexpr X11Key kF1{KEY_F1 + 8, 0xFFBE, Qt::Key_F1};
+constexpr X11Key kPrint{KEY_SYSRQ + 8, 0xFF61, Qt::Key_Print};
+constexpr X11Key kLeftWin{KEY_LEFTMETA + 8, 0xFFEB, Qt::Key_Meta};
+constexpr X11Key kMute{KEY_MUTE + 8, 0x1008FF12, Qt::Key_VolumeMute};
+
+// Buttons of the main window: keys A and B, the first and third G key.
+constexpr int kButtonA = 1058;
+constexpr int kButtonB = 1075;
+constexpr int kFirstGKey = 1000;
+constexpr int kThirdGKey = 1002;
+constexpr model::KeyIndex kIndexB = 0x30;
+
+// Counts the key events that get past the dialog to a control.
+class KeySpy : public QObject {
+public:
+    int seen = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        seen += event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
+        return false;
+    }
+};
+
+struct Bench {
+    model::KeyConfiguration configuration;
+    test::RecordingPrompts prompts;
+    test::TableTexts texts;
+    platform::SettingsStore store{platform::userConfigFolder() / "composite.ini"};
+    storage::AppProfile appProfile{store};
+    const std::filesystem::path skin = platform::programFolder() / "Skins";
+    int profile = 1;
+    bool secondBank = false;
+    QRect keyButton{100, 100, 40, 30};
+    int recordsWritten = 0;
+    std::vector<std::string> documents;
+    KeySpy spy;
+    Dlg dialog{nullptr,
+               {skin / "Composite.ini", skin, configuration, [this] { return profile; },
+                [this] { return secondBank; }, [this](int) { return keyButton; }, prompts, texts,
+                appProfile, [this] { ++recordsWritten; }, [] { return true; },
+                [this](const std::string& document) {
+                    documents.push_back(document);
+                    return true;
+                },
+                "Help"}};
+
+    model::KeyAssignment& record(model::KeyIndex index) {
+        return configuration.edited.image.record(profile, index);
+    }
+    bool open(int controlId, bool forMacro = false) {
+        if (!dialog.beginEditing({0, controlId}, forMacro)) {
+            return false;
+        }
+        dialog.show();
+        for (const int watched : {Dlg::kCapturedKeyId, Dlg::kMediaListId}) {
+            dialog.control(watched)->installEventFilter(&spy);
+        }
+        return true;
+    }
+    void click(int controlId) { static_cast<QAbstractButton*>(dialog.control(controlId))->click(); }
+    void choose(int listId, int entry) {
+        auto* list = static_cast<widgets::SkinCombo*>(dialog.control(listId));
+        list->setCurrentIndex(entry);
+        emit list->activated(entry);
+    }
+    void send(const X11Key& key, QEvent::Type type, bool repeat = false,
+              int target = Dlg::kCapturedKeyId) {
+        QKeyEvent event(type, key.qtKey, Qt::NoModifier, key.code, key.symbol, 0, QString(),
+                        repeat);
+        QApplication::sendEvent(dialog.control(target), &event);
+    }
+    void tap(const X11Key& key, int target = Dlg::kCapturedKeyId) {
+        send(key, QEvent::KeyPress, false, target);
+        send(key, QEvent::KeyRelease, false, target);
+    }
+    QString capturedText() {
+        return static_cast<QLineEdit*>(dialog.control(Dlg::kCapturedKeyId))->text();
+    }
+};
+
+using Script = std::function<void(Bench&)>;
+
+model::MacroRecord macro(std::uint16_t id, const std::string& name) {
+    model::MacroRecord record;
+    record.id = id;
+    record.setName(name);
+    return record;
+}
+
+} // namespace
+} // namespace velkan::editors
+
+Q_DECLARE_METATYPE(velkan::editors::Script)
+
+namespace velkan::editors {
+
+class CompositeDlgTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void capture_data() {
+        QTest::addColumn<Script>("keys");
+        QTest::addColumn<bool>("mouseRadio");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("passed");
+        const auto tap = [](X11Key key) { return [key](Bench& b) { b.tap(key); }; };
+        QTest::newRow("a key") << Script(tap(kKeyA)) << false << "<IDS_KEYBOARD_A>" << 0;
+        QTest::newRow("release alone")
+            << Script([](Bench& b) { b.send(kKeyA, QEvent::KeyRelease); }) << false << "" << 0;
+        QTest::newRow("auto-repeat alone")
+            << Script([](Bench& b) { b.send(kKeyA, QEvent::KeyPress, true); }) << false << "" << 0;
+        QTest::newRow("print screen, release only")
+            << Script(tap(kPrint)) << false << "<IDS_KEYBOARD_PRINT>" << 1;
+        QTest::newRow("escape") << Script(tap(kEscape)) << false << "<IDS_KEYBOARD_ESC>" << 0;
+        QTest::newRow("enter") << Script(tap(kEnter)) << false << "<IDS_KEYBOARD_ENTER>" << 0;
+        QTest::newRow("tab") << Script(tap(kTab)) << false << "<IDS_KEYBOARD_TAB>" << 0;
+        QTest::newRow("multimedia key keeps working") << Script(tap(kMute)) << false << "" << 2;
+        QTest::newRow("mouse radio, ordinary key") << Script(tap(kKeyA)) << true << "" << 0;
+        QTest::newRow("mouse radio, windows key")
+            << Script(tap(kLeftWin)) << true << "<IDS_KEYBOARD_LWIN>" << 0;
+    }
+    // What a key pressed on the single-key page shows, and whether the control under it ever
+    // sees the key; the dialog stays open whatever the key.
+    void capture() {
+        QFETCH(Script, keys);
+        QFETCH(bool, mouseRadio);
+        QFETCH(QString, shown);
+        QFETCH(int, passed);
+        Bench bench;
+        QVERIFY(bench.open(kButtonB));
+        if (mouseRadio) {
+            bench.click(Dlg::kMouseRadioId);
+        }
+        keys(bench);
+        QCOMPARE(bench.capturedText(), shown);
+        QCOMPARE(bench.spy.seen, passed);
+        QCOMPARE(bench.dialog.control(Dlg::kApplyId)->isEnabled(), !shown.isEmpty());
+        QVERIFY(bench.dialog.isVisible());
+    }
+
+    void storedRecord_data() {
+        QTest::addColumn<int>("controlId");
+        QTest::addColumn<bool>("secondBank");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<Script>("edit");
+        QTest::addColumn<int>("storedType");
+        QTest::addColumn<int>("storedValue");
+        QTest::addColumn<int>("storedAux");
+        const Script nothing = [](Bench&) {};
+        const Script pressA = [](Bench& b) { b.tap(kKeyA); };
+        const auto row = [](const char* name, int controlId, int index, int type,
+                            int value) -> QTestData& {
+            return QTest::newRow(name) << controlId << false << index << type << value;
+        };
+        row("another key", kButtonB, kIndexB, 0, 0) << pressA << 2 << 0x1E << 0;
+        row("the key itself", kButtonA, 0x1E, 0, 0) << pressA << 0 << 0x1E << 0;
+        row("print screen", kButtonB, kIndexB, 0, 0)
+            << Script([](Bench& b) { b.tap(kPrint); }) << 2 << 0x137 << 0;
+        row("wheel down", kButtonB, kIndexB, 0, 0) << Script([](Bench& b) {
+            b.click(Dlg::kMouseRadioId);
+            b.choose(Dlg::kMouseListId, 4);
+        }) << 2 << 0x162 << 0;
+        row("mute", kButtonB, kIndexB, 0, 0) << Script([](Bench& b) {
+            b.click(Dlg::kMediaPageId);
+            b.choose(Dlg::kMediaListId, 7);
+        }) << 7 << 7 << 0;
+        row("function on a G key", kThirdGKey, 258, 0, 0) << Script([](Bench& b) {
+            b.click(Dlg::kFunctionPageId);
+            b.choose(Dlg::kFunctionListId, 3);
+        }) << 8 << 3 << 0x0303;
+        QTest::newRow("G key of the second bank")
+            << kFirstGKey << true << 265 << 0 << 0
+            << Script([](Bench& b) { b.click(Dlg::kMediaPageId); }) << 7 << 0 << 0x1301;
+        row("clear over a macro", kButtonB, kIndexB, 4, 5)
+            << Script([](Bench& b) { b.click(Dlg::kClearId); }) << 0 << 0 << 0;
+        row("clear after a key", kButtonB, kIndexB, 0, 0) << Script([](Bench& b) {
+            b.tap(kKeyA);
+            b.click(Dlg::kClearId);
+        }) << 0 << 0 << 0;
+        row("unchanged key", kButtonB, kIndexB, 2, 0x1E) << nothing << 2 << 0x1E << 0;
+        row("unchanged mouse", kButtonB, kIndexB, 2, 0x172) << nothing << 2 << 0x172 << 0;
+        row("unchanged media", kButtonB, kIndexB, 7, 17) << nothing << 7 << 17 << 0;
+        row("media value of a damaged file", kButtonB, kIndexB, 7, 99) << nothing << 7 << 0 << 0;
+        row("macro page without macros", kButtonB, kIndexB, 0, 0)
+            << Script([](Bench& b) { b.click(Dlg::kMacroPageId); }) << 0 << 0 << 0;
+    }
+    // OK writes the page's choice into the current profile's record, and nothing else of it.
+    void storedRecord() {
+        QFETCH(int, controlId);
+        QFETCH(bool, secondBank);
+        QFETCH(int, index);
+        QFETCH(int, type);
+        QFETCH(int, value);
+        QFETCH(Script, edit);
+        QFETCH(int, storedType);
+        QFETCH(int, storedValue);
+        QFETCH(int, storedAux);
+        Bench bench;
+        bench.secondBank = secondBank;
+        const auto keyIndex = static_cast<model::KeyIndex>(index);
+        bench.record(keyIndex) = {static_cast<std::uint16_t>(type), 0, value, 7, 0};
+        QVERIFY(bench.open(controlId));
+        edit(bench);
+        bench.click(Dlg::kOkId);
+        const model::KeyAssignment& stored = bench.record(keyIndex);
+        QCOMPARE(int{stored.type}, storedType);
+        QCOMPARE(stored.value, storedValue);
+        QCOMPARE(int{stored.aux}, storedAux);
+        QCOMPARE(stored.marker, 7);
+        QCOMPARE(bench.recordsWritten, 1);
+        QVERIFY(!bench.dialog.isVisible());
+        QCOMPARE(bench.dialog.openCount(), 0);
+    }
+
+    // Apply writes at once; what follows it is lost with Cancel.
+    void cancelKeepsTheRecord() {
+        Bench bench;
+        bench.record(kIndexB) = {4, 2, 5, 0, 0};
+        QVERIFY(bench.open(kButtonB));
+        bench.tap(kKeyA);
+        bench.click(Dlg::kMediaPageId);
+        bench.click(Dlg::kCancelId);
+        QCOMPARE(int{bench.record(kIndexB).type}, 4);
+        QCOMPARE(bench.record(kIndexB).value, 5);
+        QCOMPARE(bench.recordsWritten, 0);
+
+        QVERIFY(bench.open(kButtonB));
+        bench.click(Dlg::kMediaPageId);
+        QVERIFY(bench.dialog.control(Dlg::kApplyId)->isEnabled());
+        bench.click(Dlg::kApplyId);
+        QVERIFY(!bench.dialog.control(Dlg::kApplyId)->isEnabled());
+        bench.choose(Dlg::kMediaListId, 3);
+        bench.dialog.cancelIfOpen();
+        QCOMPARE(int{bench.record(kIndexB).type}, 7);
+        QCOMPARE(bench.record(kIndexB).value, 0);
+        QCOMPARE(bench.recordsWritten, 1);
+        QCOMPARE(bench.dialog.openCount(), 0);
+    }
+
+    // The main window's way in: the dialog runs until OK, with the keys captured meanwhile.
+    void editRunsUntilOk() {
+        Bench bench;
+        int openWhileRunning = 0;
+        QTimer::singleShot(0, &bench.dialog, [&bench, &openWhileRunning] {
+            openWhileRunning = bench.dialog.openCount();
+            bench.tap(kKeyA);
+            bench.click(Dlg::kOkId);
+        });
+        bench.dialog.edit({0, kButtonB}, false);
+        QCOMPARE(openWhileRunning, 1);
+        QCOMPARE(bench.dialog.openCount(), 0);
+        QCOMPARE(bench.record(kIndexB).value, 0x1E);
+    }
+
+    // Away from the single-key page, Enter and Escape still never end the dialog, and F1 asks
+    // for help.
+    void keysOnTheListPages() {
+        Bench bench;
+        QVERIFY(bench.open(kButtonB));
+        bench.click(Dlg::kMediaPageId);
+        for (const X11Key& key : {kEnter, kEscape, kF1}) {
+            bench.tap(key, Dlg::kMediaListId);
+        }
+        QVERIFY(bench.dialog.isVisible());
+        QCOMPARE(bench.spy.seen, 0);
+        QCOMPARE(bench.documents, std::vector<std::string>{"Help/index.html"});
+    }
+
+    void placement_data() {
+        QTest::addColumn<QRect>("button");
+        QTest::addColumn<QPoint>("place");
+        QTest::newRow("right, below") << QRect(100, 100, 40, 30) << QPoint(140, 130);
+        QTest::newRow("right, above") << QRect(100, 700, 40, 30) << QPoint(140, 300);
+        QTest::newRow("left, below") << QRect(900, 100, 40, 30) << QPoint(420, 130);
+        QTest::newRow("left, above") << QRect(900, 700, 40, 30) << QPoint(420, 300);
+        QTest::newRow("nowhere") << QRect(300, 300, 400, 200) << QPoint(700, 500);
+    }
+    // A 480 x 400 dialog beside a key of a 1000 x 800 screen.
+    void placement() {
+        QFETCH(QRect, button);
+        QFETCH(QPoint, place);
+        QCOMPARE(dialogPlaceBesideKey(button, QSize(480, 400), QSize(1000, 800)), place);
+    }
+
+    void opensBesideTheKeyAboveAndLeftNearTheCorner() {
+        Bench bench;
+        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+        bench.keyButton = QRect(screen.width() - 60, screen.height() - 40, 40, 30);
+        QVERIFY(bench.open(kButtonB));
+        QCOMPARE(bench.dialog.pos(), QPoint(bench.keyButton.left() - bench.dialog.width(),
+                                            bench.keyButton.top() - bench.dialog.height()));
+    }
+
+    void opensOnlyForKeys() {
+        Bench bench;
+        QVERIFY(!bench.dialog.beginEditing({0, 1174}, false));
+        QCOMPARE(bench.dialog.openCount(), 0);
+        QVERIFY(bench.open(kButtonB));
+        QCOMPARE(bench.dialog.openCount(), 1);
+        QVERIFY(!bench.dialog.beginEditing({0, kButtonA}, false));
+    }
+
+    void reloadsItsTexts() {
+        Bench bench;
+        QVERIFY(bench.open(kButtonB));
+        QCOMPARE(bench.dialog.button(Dlg::kTitleId)->text(), "<KEY_SETTING_TISHI>");
+        bench.texts.table["KEY_SETTING_TISHI"] = "Taste";
+        bench.texts.table["IDS_KEYBOARD_MOU_MIDDLE"] = "Mitte";
+        bench.dialog.sendMessage(skin::kLanguageMessage, skin::kLanguageTag, 1);
+        QCOMPARE(bench.dialog.button(Dlg::kTitleId)->text(), "Taste");
+        QCOMPARE(static_cast<QComboBox*>(bench.dialog.control(Dlg::kMouseListId))->itemText(2),
+                 "Mitte");
+    }
+
+    void toolTips_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("own function") << 0x1E << 0 << 0x30 << "A";
+        QTest::newRow("single key") << 0x1E << 2 << 0x30 << "A - set (key: <IDS_KEYBOARD_B>)";
+        QTest::newRow("macro") << 0x1E << 4 << 5 << "A - set (macro: Jump)";
+        QTest::newRow("macro gone") << 0x1E << 4 << 6 << "A - set (macro: )";
+        QTest::newRow("media") << 0x1E << 7 << 7 << "A - set (media: <MEDIA_MUTE_8>)";
+        QTest::newRow("function") << 0x1E << 8 << 10 << "A - set (function: <FUNC_KEY_DESC11>)";
+        QTest::newRow("function out of range") << 0x1E << 8 << 11 << "A - set (function: )";
+        QTest::newRow("disabled") << 0x1E << 1 << 0 << "A - set";
+        QTest::newRow("second bank G key") << 266 << 7 << 0 << "G2 - set (media: <MEDIA_PALYER_1>)";
+    }
+    void toolTips() {
+        QFETCH(int, index);
+        QFETCH(int, type);
+        QFETCH(int, value);
+        QFETCH(QString, tip);
+        test::TableTexts texts;
+        texts.table = {{"IDS_KEYBOARD_A", "A"},           {"KEY_PROMPT_SET", " - set"},
+                       {"KEY_PROMPT_SINGLE", " (key: "},  {"KEY_PROMPT_MACRO", " (macro: "},
+                       {"KEY_PROMPT_MEDIA", " (media: "}, {"KEY_PROMPT_FUNCTION", " (function: "}};
+        const model::KeyAssignment record{static_cast<std::uint16_t>(type), 0, value, 0, 0};
+        const model::MacroList macros = {macro(5, "Jump")};
+        QCOMPARE(QString::fromStdString(
+                     keyButtonToolTip(static_cast<model::KeyIndex>(index), record, macros, texts)),
+                 tip);
+    }
+
+    void macroOnly_data() {
+        QTest::addColumn<bool>("secondBank");
+        QTest::addColumn<int>("index");
+        QTest::newRow("first bank") << false << 264;
+        QTest::newRow("second bank") << true << 273;
+    }
+    // The last G key opens the macro page alone, centred, and assigns the chosen macro.
+    void macroOnly() {
+        QFETCH(bool, secondBank);
+        QFETCH(int, index);
+        Bench bench;
+        bench.secondBank = secondBank;
+        bench.configuration.edited.macros = {macro(3, "Run"), macro(9, "Jump")};
+        QVERIFY(bench.open(Dlg::kMacroOnlyKeyId, true));
+        for (const int other :
+             {Dlg::kKeyPageId, Dlg::kMediaPageId, Dlg::kFunctionPageId, Dlg::kClearId}) {
+            QVERIFY(!bench.dialog.control(other)->isEnabled());
+        }
+        QVERIFY(!bench.dialog.control(Dlg::kCapturedKeyId)->isVisible());
+        QCOMPARE(bench.dialog.button(Dlg::kTitleId)->text(), "<MACRO_EDIT_TISHI>");
+        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+        QCOMPARE(bench.dialog.geometry().center(), QRect(QPoint(), screen).center());
+        bench.click(Dlg::kOkId);
+        const model::KeyAssignment& stored = bench.record(static_cast<model::KeyIndex>(index));
+        QCOMPARE(int{stored.type}, 4);
+        QCOMPARE(stored.value, 3);
+        QCOMPARE(int{stored.aux}, 1);
+    }
+
+    // A key that plays a macro opens on that macro, and keys keep their meaning there.
+    void macroPageOpensOnTheAssignedMacro() {
+        Bench bench;
+        bench.configuration.edited.macros = {macro(3, "Run"), macro(9, "Jump")};
+        bench.record(kIndexB) = {4, 2, 9, 0, 0};
+        QVERIFY(bench.open(kButtonB));
+        QCOMPARE(int{bench.dialog.macroPage().selectedMacroId()}, 9);
+        QVERIFY(bench.dialog.macroPage().control(MacroPage::kMacroListId)->isVisible());
+        bench.click(Dlg::kOkId);
+        QCOMPARE(int{bench.record(kIndexB).type}, 4);
+        QCOMPARE(bench.record(kIndexB).value, 9);
+    }
+};
+
+} // namespace velkan::editors
+
+VELKAN_APP_TEST_MAIN(velkan::editors::CompositeDlgTest)
+#include "composite_dlg_test.moc"
