@@ -962,6 +962,8 @@ void CVelkanDlg::importProfile() {
         prompts_.message(language_.text("MAIN_PROMPT_INPORT"));
         return;
     }
+    // Apply stays enabled when the keyboard did not take the imported profile.
+    bool written = false;
     {
         const std::lock_guard lock(stack_.configuration.modelLock);
         if (!storage::loadProfileFile(*path, stack_.configuration.edited)) {
@@ -969,10 +971,10 @@ void CVelkanDlg::importProfile() {
             return;
         }
         saveCurrentProfileFile(true);
-        stack_.session.applyKeyConfiguration(true);
+        written = stack_.session.applyKeyConfiguration(true);
     }
     refreshKeyGrid();
-    setApplyEnabled(false);
+    setApplyEnabled(!written);
 }
 
 bool CVelkanDlg::saveCurrentProfileFile(bool lockHeld) {
