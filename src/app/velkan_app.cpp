@@ -34,16 +34,19 @@ bool sameSwitch(std::string_view argument, std::string_view name) {
                       });
 }
 
-// Sends a request to the running instance. False when none runs (or it could not be told).
+// Sends a request to the running instance. False when none runs.
 bool tellRunningInstance(const TaggedMessage& request) {
     const auto running =
-        platform::findProcessByExecutableName(platform::executableFileName(), true);
-    if (!running) {
-        return false;
+        platform::findProcessesByExecutableName(platform::executableFileName(), true);
+    // The first one that answers is the instance; a program of the same name that is not one
+    // (still starting, or in another login session) has no channel here. Whether or not any
+    // answered, this start has done its part.
+    for (const int processId : running) {
+        if (platform::sendToInstance(processId, {request.message, request.tag, 0})) {
+            break;
+        }
     }
-    // Whether or not the running instance answered, this start has done its part.
-    platform::sendToInstance(*running, {request.message, request.tag, 0});
-    return true;
+    return !running.empty();
 }
 
 void scheduleScreenshot(CVelkanDlg& window, const std::filesystem::path& file, int& exitCode) {

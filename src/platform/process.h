@@ -14,10 +14,10 @@ namespace velkan::platform {
 // This program's executable file name, without its folder ("velkan").
 std::string executableFileName();
 
-// The id of a running process of the current user whose executable's file name equals
-// `fileName`, compared case-insensitively; the lowest such id, nullopt when there is none.
-// With `excludeSelf` the calling process is never the answer.
-std::optional<int> findProcessByExecutableName(std::string_view fileName, bool excludeSelf);
+// The ids of the running processes of the current user whose executable's file name equals
+// `fileName`, compared case-insensitively; lowest first, empty when there is none. With
+// `excludeSelf` the calling process is never among them.
+std::vector<int> findProcessesByExecutableName(std::string_view fileName, bool excludeSelf);
 
 // Starts `program` with `arguments`, detached: no terminal, standard streams on /dev/null, its
 // own session, never waited for and never left behind as a zombie. False when the program is

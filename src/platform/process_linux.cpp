@@ -84,18 +84,18 @@ std::optional<int> processIdFromName(const std::string& name) {
     return id;
 }
 
-// The lowest id of this user's processes for which `matches(/proc/<pid>)` holds.
+// The ids, lowest first, of this user's processes for which `matches(/proc/<pid>)` holds.
 template <typename Matches>
-std::optional<int> lowestProcess(const Matches& matches, bool excludeSelf) {
+std::vector<int> matchingProcesses(const Matches& matches, bool excludeSelf) {
     const int self = ::getpid();
     const uid_t user = ::geteuid();
-    std::optional<int> lowest;
+    std::vector<int> found;
     std::error_code error;
     // Processes come and go during the walk; one that has gone simply does not match.
     for (fs::directory_iterator entry("/proc", error), end; !error && entry != end;
          entry.increment(error)) {
         const auto id = processIdFromName(entry->path().filename().native());
-        if (!id || (excludeSelf && *id == self) || (lowest && *id >= *lowest)) {
+        if (!id || (excludeSelf && *id == self)) {
             continue;
         }
         struct stat info {};
@@ -103,10 +103,11 @@ std::optional<int> lowestProcess(const Matches& matches, bool excludeSelf) {
             continue;
         }
         if (matches(entry->path())) {
-            lowest = *id;
+            found.push_back(*id);
         }
     }
-    return lowest;
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 bool isExecutableFile(const fs::path& path) {
@@ -187,7 +188,7 @@ bool anyOnScreenKeyboardRunning() {
                        equalsIgnoringCase(command, name.substr(0, kCommandNameLength));
             });
     };
-    return lowestProcess(isKeyboard, false).has_value();
+    return !matchingProcesses(isKeyboard, false).empty();
 }
 
 } // namespace
@@ -196,11 +197,11 @@ std::string executableFileName() {
     return programFileName("/proc/self/exe");
 }
 
-std::optional<int> findProcessByExecutableName(std::string_view fileName, bool excludeSelf) {
+std::vector<int> findProcessesByExecutableName(std::string_view fileName, bool excludeSelf) {
     if (fileName.empty()) {
-        return std::nullopt;
+        return {};
     }
-    return lowestProcess(
+    return matchingProcesses(
         [fileName](const fs::path& processFolder) {
             return equalsIgnoringCase(programFileName(processFolder / "exe"), fileName);
         },

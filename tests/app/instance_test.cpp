@@ -2,36 +2,33 @@
 // to the first and ends, "/Kill" ends the first, and a lock left by a killed instance does not
 // stop the next start.
 #include "support/app_test_main.h"
+#include "support/child_process.h"
 
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
 #include <memory>
 
+using velkan::test::ChildProcess;
+
 namespace {
 
 constexpr int kStartMs = 15000;
 
-std::unique_ptr<QProcess> startProgram(const QStringList& arguments) {
-    auto process = std::make_unique<QProcess>();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process->setProcessEnvironment(environment);
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process->start(QStringLiteral(VELKAN_PROGRAM_PATH), arguments);
-    return process;
+std::unique_ptr<ChildProcess> startProgram(const std::vector<std::string>& arguments,
+                                           std::vector<std::string> environment = {}) {
+    environment.emplace_back("QT_QPA_PLATFORM=offscreen");
+    return std::make_unique<ChildProcess>(VELKAN_PROGRAM_PATH, arguments, environment);
 }
 
 // The running instance can be reached once its channel is open.
-bool waitForChannel(const QProcess& process) {
+bool waitForChannel(ChildProcess& process) {
     const std::filesystem::path socket =
         std::filesystem::path(qgetenv("XDG_RUNTIME_DIR").toStdString()) /
-        ("velkan-" + std::to_string(process.processId()) + ".sock");
+        ("velkan-" + std::to_string(process.pid()) + ".sock");
     QElapsedTimer waited;
     waited.start();
-    while (waited.elapsed() < kStartMs) {
+    while (process.running() && waited.elapsed() < kStartMs) {
         if (std::filesystem::exists(socket)) {
             return true;
         }
@@ -47,43 +44,39 @@ class InstanceTest : public QObject {
 
 private slots:
     void secondStartHandsOverAndEnds() {
-        auto first = startProgram({QStringLiteral("--simulate")});
+        // The same program in another login session, started earlier: not the instance here.
+        const QTemporaryDir otherSession;
+        auto other =
+            startProgram({"--simulate"}, {"XDG_RUNTIME_DIR=" + otherSession.path().toStdString()});
+        auto first = startProgram({"--simulate"});
         QVERIFY(waitForChannel(*first));
         const QTemporaryDir dir;
         const QString picture = dir.filePath(QStringLiteral("second.png"));
-        auto second = startProgram({QStringLiteral("--screenshot"), picture});
-        QVERIFY(second->waitForFinished(kStartMs));
-        QCOMPARE(second->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second->exitCode(), 0);
+        auto second = startProgram({"--screenshot", picture.toStdString()});
+        QCOMPARE(second->waitForExit(kStartMs), std::optional<int>(0));
         QVERIFY(!QFile::exists(picture)); // it never made a window
-        QCOMPARE(first->state(), QProcess::Running);
+        QVERIFY(first->running());
 
-        auto kill = startProgram({QStringLiteral("/KILL")});
-        QVERIFY(kill->waitForFinished(kStartMs));
-        QCOMPARE(kill->exitCode(), 0);
-        QVERIFY(first->waitForFinished(kStartMs));
-        QCOMPARE(first->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(first->exitCode(), 0);
+        auto kill = startProgram({"/KILL"});
+        QCOMPARE(kill->waitForExit(kStartMs), std::optional<int>(0));
+        QCOMPARE(first->waitForExit(kStartMs), std::optional<int>(0));
+        QVERIFY(other->running());
     }
 
     void killWithNoInstanceEndsQuietly() {
-        auto kill = startProgram({QStringLiteral("/kill"), QStringLiteral("--simulate")});
-        QVERIFY(kill->waitForFinished(kStartMs));
-        QCOMPARE(kill->exitCode(), 0);
+        auto kill = startProgram({"/kill", "--simulate"});
+        QCOMPARE(kill->waitForExit(kStartMs), std::optional<int>(0));
     }
 
     void lockOfAKilledInstanceDoesNotBlock() {
-        auto first = startProgram({QStringLiteral("--simulate")});
+        auto first = startProgram({"--simulate"});
         QVERIFY(waitForChannel(*first));
         first->kill();
-        QVERIFY(first->waitForFinished(kStartMs));
 
         const QTemporaryDir dir;
         const QString picture = dir.filePath(QStringLiteral("next.png"));
-        auto next =
-            startProgram({QStringLiteral("--simulate"), QStringLiteral("--screenshot"), picture});
-        QVERIFY(next->waitForFinished(kStartMs + 15000));
-        QCOMPARE(next->exitCode(), 0);
+        auto next = startProgram({"--simulate", "--screenshot", picture.toStdString()});
+        QCOMPARE(next->waitForExit(kStartMs + 15000), std::optional<int>(0));
         QVERIFY(QFile::exists(picture)); // it ran as the first instance and showed its window
     }
 };
