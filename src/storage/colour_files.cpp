@@ -210,16 +210,16 @@ bool ColourFiles::ensureFolder() const {
         return false;
     }
     std::error_code error;
-    if (fs::is_directory(folder_, error)) {
-        return true;
-    }
     fs::create_directories(folder_, error);
-    if (error) {
+    if (error || !fs::is_directory(folder_, error)) {
         return false;
     }
+    // The folder alone does not mark a first run: other parts of the program create it too.
     // A page whose copy fails reads as defaults, which is what the user would see anyway.
     for (int page = 0; page < model::kLightingPageCount; ++page) {
-        resetUserColours(page);
+        if (!fs::exists(userColourPath(page), error)) {
+            resetUserColours(page);
+        }
     }
     return true;
 }

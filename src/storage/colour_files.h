@@ -34,8 +34,9 @@ public:
     // folder beside the executable.
     static ColourFiles forProgram();
 
-    // First run: when the folder is missing, creates it and copies the template to the
-    // user-colour files of pages 0, 1 and 2. False when the folder cannot be made.
+    // First run: creates the folder when missing and copies the template to each of the
+    // user-colour files of pages 0, 1 and 2 that does not exist yet. False when the folder
+    // cannot be made.
     bool ensureFolder() const;
 
     std::filesystem::path userColourPath(int page) const;

@@ -113,13 +113,13 @@ TEST_F(ColourFilesTest, FirstRunAndResetCopyTheTemplateByteForByte) {
     for (int page = 0; page < 3; ++page) {
         EXPECT_EQ(pageBytes(page), templateBytes) << page;
     }
-    // An existing folder is left alone, even when a page's file is gone.
+    // A user's colours are kept; only a page whose file is gone gets the template again.
     files.writeKeyColour(0, 0, 5, {});
     const auto changed = pageBytes(0);
     fs::remove(files.userColourPath(1));
     ASSERT_TRUE(files.ensureFolder());
     EXPECT_EQ(pageBytes(0), changed);
-    EXPECT_FALSE(fs::exists(files.userColourPath(1)));
+    EXPECT_EQ(pageBytes(1), templateBytes);
 
     EXPECT_TRUE(files.resetUserColours(1) && files.resetUserColours(0));
     EXPECT_EQ(pageBytes(1), templateBytes);
