@@ -4,17 +4,9 @@
 // asks every 5 ms; the figure is the largest gap between its ticks).
 //
 // Runs offscreen with its own HOME and XDG folders.
-#include "app/app_globals.h"
-#include "app/velkan_dlg.h"
-#include "lang/language.h"
-#include "platform/paths.h"
-#include "sim/sim_hid_backend.h"
+#include "main_window_on_simulator.h"
 #include "sim/simulated_keyboard.h"
-#include "support/isolated_user_folders.h"
-#include "support/recording_prompts.h"
-#include "wire_ratio.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <algorithm>
@@ -28,22 +20,11 @@ using namespace std::chrono_literals;
 void BM_MainWindowApplyWithFullMacroMemory(benchmark::State& state) {
     auto keyboard = std::make_shared<sim::SimulatedKeyboard>(
         state.range(0) == 128 ? sim::KeyboardModel::keys128 : sim::KeyboardModel::keys126);
-    auto backend = std::make_unique<sim::SimHidBackend>();
-    backend->plug(keyboard);
-    app::AppGlobals globals{app::AppPaths::forProgramFolder(platform::programFolder()),
-                            platform::SettingsStore::currentUser()};
-    lang::Language language{globals.settings, globals.paths.programFolder};
-    test::RecordingPrompts prompts;
-    app::CVelkanDlg window({globals, language, prompts, std::move(backend), std::nullopt,
-                            [](const std::string&) { return true; }});
-    if (!window.initialise()) {
-        state.SkipWithError("the window could not be built");
+    bench::MainWindowOnSimulator onSimulator(keyboard);
+    app::CVelkanDlg& window = onSimulator.window();
+    if (!onSimulator.show()) {
+        state.SkipWithError("the window was not shown");
         return;
-    }
-    QElapsedTimer arrival;
-    arrival.start();
-    while (!window.isVisible() && arrival.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
     {
         auto& configuration = window.keyboard().configuration;
@@ -97,8 +78,5 @@ BENCHMARK(BM_MainWindowApplyWithFullMacroMemory)
 } // namespace velkan
 
 int main(int argc, char** argv) {
-    const velkan::test::IsolatedUserFolders folders;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    return velkan::bench::runBenchmarks(argc, argv);
+    return velkan::bench::runWindowBenchmarks(argc, argv);
 }

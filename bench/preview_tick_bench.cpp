@@ -4,19 +4,11 @@
 // 50 ms one step takes, and "ms_per_step" the same in milliseconds.
 //
 // Runs offscreen with its own HOME and XDG folders.
-#include "app/app_globals.h"
 #include "app/lighting_panel.h"
-#include "app/velkan_dlg.h"
-#include "lang/language.h"
-#include "platform/paths.h"
-#include "sim/sim_hid_backend.h"
+#include "main_window_on_simulator.h"
 #include "sim/simulated_keyboard.h"
-#include "support/isolated_user_folders.h"
-#include "support/recording_prompts.h"
 #include "widgets/skin_combo.h"
-#include "wire_ratio.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <chrono>
 
@@ -29,28 +21,17 @@ void BM_PreviewStepWithPainting(benchmark::State& state) {
     const auto mode = static_cast<std::uint8_t>(state.range(0));
     const bool cycling = state.range(1) != 0;
     auto keyboard = std::make_shared<sim::SimulatedKeyboard>(sim::KeyboardModel::keys126);
-    auto backend = std::make_unique<sim::SimHidBackend>();
-    backend->plug(keyboard);
-    app::AppGlobals globals{app::AppPaths::forProgramFolder(platform::programFolder()),
-                            platform::SettingsStore::currentUser()};
-    lang::Language language{globals.settings, globals.paths.programFolder};
-    test::RecordingPrompts prompts;
-    app::CVelkanDlg window({globals, language, prompts, std::move(backend), std::nullopt,
-                            [](const std::string&) { return true; }});
-    if (!window.initialise()) {
-        state.SkipWithError("the window could not be built");
+    bench::MainWindowOnSimulator onSimulator(keyboard);
+    app::CVelkanDlg& window = onSimulator.window();
+    if (!onSimulator.show()) {
+        state.SkipWithError("the window was not shown");
         return;
-    }
-    QElapsedTimer arrival;
-    arrival.start();
-    while (!window.isVisible() && arrival.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     }
     app::LightingPanel& panel = *window.lightingPanel();
     auto& lighting = window.keyboard().lighting;
     const auto item = lighting.supportedModes().itemOf(mode);
-    if (!window.isVisible() || !item) {
-        state.SkipWithError("the keyboard did not arrive with the effect");
+    if (!item) {
+        state.SkipWithError("the keyboard does not offer the effect");
         return;
     }
     if (lighting.panel().colourCycling != cycling) {
@@ -92,8 +73,5 @@ BENCHMARK(BM_PreviewStepWithPainting)
 } // namespace velkan
 
 int main(int argc, char** argv) {
-    const velkan::test::IsolatedUserFolders folders;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    return velkan::bench::runBenchmarks(argc, argv);
+    return velkan::bench::runWindowBenchmarks(argc, argv);
 }

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QTest>
 #include <array>
+#include <vector>
 
 using velkan::test::MainWindowFixture;
 namespace app = velkan::app;
@@ -25,12 +26,19 @@ namespace {
 
 constexpr int kArrivalMs = 5000;
 
-class OpenEditor final : public app::KeyEditor {
+// An editor that records the keys it is opened for, open already when `open` says so.
+class RecordingEditor final : public app::KeyEditor {
 public:
-    void edit(const app::SelectedKey&, bool) override {}
-    int openCount() const override { return 1; }
+    explicit RecordingEditor(bool open = false) : open_(open) {}
+    void edit(const app::SelectedKey& key, bool) override { edited.push_back(key.controlId); }
+    int openCount() const override { return open_ ? 1 : 0; }
     void cancelIfOpen() override {}
     void reloadTexts(int) override {}
+
+    std::vector<int> edited;
+
+private:
+    bool open_;
 };
 
 void waitForArrival(MainWindowFixture& f) {
@@ -245,9 +253,9 @@ private slots:
     }
 
     void perKeyViewIsRefusedWhileAnEditorIsOpen() {
+        RecordingEditor editor(true);
         MainWindowFixture f;
         waitForArrival(f);
-        OpenEditor editor;
         f.window->setKeyEditor(&editor);
         f.window->onCommand(1167);
         QCOMPARE(f.prompts.shown.back(), f.text("PROFILE_SEELCT_PROMPT2"));
@@ -286,8 +294,10 @@ private slots:
     void paintedKeySendsItsColourAndIsSaved() {
         QFETCH(int, controlId);
         QFETCH(int, position);
+        RecordingEditor editor;
         MainWindowFixture f;
         waitForArrival(f);
+        f.window->setKeyEditor(&editor);
         f.window->onCommand(1167);
         QVERIFY(panel(f).perKeyView());
         const auto files = velkan::storage::ColourFiles::forProgram();
@@ -307,10 +317,13 @@ private slots:
         QCOMPARE(files.readKeyColour(0, files.readPresentMode(0), position).colour, colour);
         QVERIFY(panel(f).keyLight(controlId) == colour);
 
+        QVERIFY(editor.edited.empty());
+
         // The G keys keep their own way, and leaving the view forgets the painted picture.
         f.keyboard->clearWireLog();
         f.window->onCommand(1000);
         QCOMPARE(f.framesOf(command::kWriteKeyColours), 0);
+        QCOMPARE(editor.edited, std::vector<int>{1000});
         f.window->onCommand(1167);
         QVERIFY(!files.readDengCheck());
         QVERIFY(everyKeyLight(f, std::nullopt));
