@@ -53,10 +53,7 @@ constexpr int kFirstFlipBound = 1016; // 1016-1021 usable with Flip 1
 constexpr int kApplyButton = 1006;
 constexpr int kBusyFrameCount = 10;
 
-struct ButtonPlace {
-    int id;
-    const char* skinKey;
-};
+using skin::ButtonPlace;
 
 // Every plain button of the window with its skin key; the key grid is added apart.
 constexpr ButtonPlace kButtons[] = {
@@ -259,7 +256,7 @@ void CVelkanDlg::createControls() {
         addButton(further, nullptr);
     }
     for (const ButtonPlace& place : kButtons) {
-        addButton(place.id, place.skinKey);
+        addButton(place.controlId, place.skinKey);
     }
     for (const int indicator : {1125, 1126, 1127, 1128, 1134}) {
         controls_[indicator]->setEnabled(false);

@@ -47,11 +47,9 @@ constexpr MouseChoice kMouseChoices[] = {
     {0x162, lang::textKey("IDS_KEYBOARD_ROLL_DOWN")},
 };
 
+using skin::ButtonPlace;
+
 // The buttons drawn from the key pictures, with their skin keys.
-struct ButtonPlace {
-    int controlId;
-    const char* skinKey;
-};
 constexpr ButtonPlace kButtonPlaces[] = {
     {Dlg::kPagePictureId, "CONTROL_MASK"},
     {Dlg::kTitleId, "CONTROL_TITLE"},

@@ -52,10 +52,7 @@ constexpr int kMaxCyclesDigits = 3;
 const QString kPressText = QStringLiteral("\u2193");
 const QString kReleaseText = QStringLiteral("  \u2191");
 
-struct ButtonPlace {
-    int controlId;
-    const char* skinKey;
-};
+using skin::ButtonPlace;
 
 constexpr ButtonPlace kButtons[] = {
     {MacroPage::kAddId, "FUNC_MACRO_ADD"},

@@ -10,7 +10,6 @@ namespace velkan::model {
 namespace {
 
 constexpr std::size_t kEntryBytes = 3;
-constexpr std::size_t kActiveProfileByte = 10;
 
 DeviceKeyEntry entryAt(const protocol::KeyTableImage& table, int position) {
     const auto offset = static_cast<std::size_t>(position) * kEntryBytes;
@@ -203,8 +202,8 @@ int activeProfile(device::DeviceLink& link) {
     if (protocol::CmdReadDeviceInfo(link, info) != protocol::kResultSuccess) {
         return -1;
     }
-    link.activeProfileCache = info[kActiveProfileByte];
-    return info[kActiveProfileByte];
+    link.activeProfileCache = info[protocol::kActiveProfileByte];
+    return info[protocol::kActiveProfileByte];
 }
 
 void setActiveProfile(device::DeviceLink& link, int profile) {
@@ -215,7 +214,7 @@ void setActiveProfile(device::DeviceLink& link, int profile) {
     if (protocol::CmdReadDeviceInfo(link, info) != protocol::kResultSuccess) {
         return;
     }
-    info[kActiveProfileByte] = static_cast<std::uint8_t>(profile);
+    info[protocol::kActiveProfileByte] = static_cast<std::uint8_t>(profile);
     link.activeProfileCache =
         protocol::CmdWriteDeviceInfo(link, info) == protocol::kResultSuccess ? profile : -1;
 }

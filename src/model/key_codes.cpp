@@ -1,5 +1,7 @@
 #include "model/key_codes.h"
 
+#include "platform/unicode.h"
+
 #include <algorithm>
 #include <iterator>
 
@@ -461,80 +463,6 @@ KeyCode firstCodeWithDeviceCode(std::uint16_t deviceCode) {
                : codeOfIndex(static_cast<KeyIndex>(row - kKeyInfoTable.begin()));
 }
 
-// What a malformed UTF-8 or UTF-16 sequence reads as.
-constexpr char32_t kReplacement = 0xFFFD;
-
-struct Utf8Step {
-    char32_t codePoint;
-    std::size_t length;
-};
-
-Utf8Step decodeUtf8(std::string_view text, std::size_t at) {
-    const auto lead = static_cast<std::uint8_t>(text[at]);
-    if (lead < 0x80) {
-        return {lead, 1};
-    }
-    std::size_t length = 0;
-    char32_t codePoint = 0;
-    char32_t smallest = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        codePoint = lead & 0x1FU;
-        smallest = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        codePoint = lead & 0x0FU;
-        smallest = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        codePoint = lead & 0x07U;
-        smallest = 0x10000;
-    } else {
-        return {kReplacement, 1};
-    }
-    if (text.size() - at < length) {
-        return {kReplacement, 1};
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<std::uint8_t>(text[at + i]);
-        if ((next & 0xC0) != 0x80) {
-            return {kReplacement, 1};
-        }
-        codePoint = (codePoint << 6) | (next & 0x3FU);
-    }
-    const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
-    if (codePoint < smallest || codePoint > 0x10FFFF || surrogate) {
-        return {kReplacement, 1};
-    }
-    return {codePoint, length};
-}
-
-void appendUtf8(std::string& out, char32_t codePoint) {
-    const auto unit = [&out](char32_t bits) { out.push_back(static_cast<char>(bits)); };
-    if (codePoint < 0x80) {
-        unit(codePoint);
-    } else if (codePoint < 0x800) {
-        unit(0xC0 | (codePoint >> 6));
-        unit(0x80 | (codePoint & 0x3F));
-    } else if (codePoint < 0x10000) {
-        unit(0xE0 | (codePoint >> 12));
-        unit(0x80 | ((codePoint >> 6) & 0x3F));
-        unit(0x80 | (codePoint & 0x3F));
-    } else {
-        unit(0xF0 | (codePoint >> 18));
-        unit(0x80 | ((codePoint >> 12) & 0x3F));
-        unit(0x80 | ((codePoint >> 6) & 0x3F));
-        unit(0x80 | (codePoint & 0x3F));
-    }
-}
-
-bool isHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool isLowSurrogate(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 } // namespace
 
 const std::array<KeyInfo, kKeyInfoRows>& KeyInfoTable() {
@@ -747,12 +675,12 @@ std::u16string utf16FromUtf8(std::string_view utf8) {
     std::u16string out;
     out.reserve(utf8.size());
     for (std::size_t at = 0; at < utf8.size();) {
-        const Utf8Step step = decodeUtf8(utf8, at);
-        at += step.length;
-        if (step.codePoint < 0x10000) {
-            out.push_back(static_cast<char16_t>(step.codePoint));
+        const char32_t codePoint =
+            platform::nextUtf8CodePoint(utf8, at).value_or(platform::kReplacementCharacter);
+        if (codePoint < 0x10000) {
+            out.push_back(static_cast<char16_t>(codePoint));
         } else {
-            const char32_t offset = step.codePoint - 0x10000;
+            const char32_t offset = codePoint - 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (offset >> 10)));
             out.push_back(static_cast<char16_t>(0xDC00 + (offset & 0x3FF)));
         }
@@ -764,16 +692,15 @@ std::string utf8FromUtf16(std::u16string_view utf16) {
     std::string out;
     out.reserve(utf16.size());
     for (std::size_t at = 0; at < utf16.size(); ++at) {
-        const char16_t unit = utf16[at];
-        if (isHighSurrogate(unit) && at + 1 < utf16.size() && isLowSurrogate(utf16[at + 1])) {
-            const char32_t high = unit - 0xD800U;
-            const char32_t low = utf16[at + 1] - 0xDC00U;
-            appendUtf8(out, 0x10000 + (high << 10) + low);
+        const char32_t unit = utf16[at];
+        if (platform::isHighSurrogate(unit) && at + 1 < utf16.size() &&
+            platform::isLowSurrogate(utf16[at + 1])) {
+            platform::appendUtf8(out, platform::combineSurrogates(unit, utf16[at + 1]));
             ++at;
-        } else if (isHighSurrogate(unit) || isLowSurrogate(unit)) {
-            appendUtf8(out, kReplacement);
+        } else if (platform::isHighSurrogate(unit) || platform::isLowSurrogate(unit)) {
+            platform::appendUtf8(out, platform::kReplacementCharacter);
         } else {
-            appendUtf8(out, unit);
+            platform::appendUtf8(out, unit);
         }
     }
     return out;
@@ -783,7 +710,8 @@ std::size_t utf16CutLength(std::u16string_view text, std::size_t units) {
     if (text.size() <= units) {
         return text.size();
     }
-    if (units > 0 && isHighSurrogate(text[units - 1]) && isLowSurrogate(text[units])) {
+    if (units > 0 && platform::isHighSurrogate(text[units - 1]) &&
+        platform::isLowSurrogate(text[units])) {
         return units - 1;
     }
     return units;

@@ -2,6 +2,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/little_endian.h"
+#include "platform/unicode.h"
 
 #include <algorithm>
 #include <array>
@@ -12,71 +13,9 @@ namespace {
 
 constexpr std::array<std::uint8_t, 3> kUtf8Bom = {0xEF, 0xBB, 0xBF};
 constexpr std::array<std::uint8_t, 2> kUtf16Bom = {0xFF, 0xFE};
-constexpr char32_t kReplacement = 0xFFFD;
 // Language and skin files are tens of kilobytes; a file far beyond that is not one of ours, and
 // refusing it keeps a hostile file from costing gigabytes of line records.
 constexpr std::uintmax_t kMaxIniBytes = 4u << 20;
-
-// One code point of UTF-8 at `pos`, advancing past it. An ill-formed sequence gives nullopt
-// and is skipped as its maximal valid prefix (at least one byte), the way decoders agree on.
-std::optional<char32_t> nextCodePoint(std::string_view text, std::size_t& pos) {
-    const auto lead = static_cast<std::uint8_t>(text[pos++]);
-    if (lead < 0x80) {
-        return lead;
-    }
-    std::size_t length = 0;
-    std::uint8_t low = 0x80;
-    std::uint8_t high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
-        high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF; // nothing above U+10FFFF
-    } else {
-        return std::nullopt;
-    }
-    char32_t value = lead & (0xFFu >> (length + 1));
-    for (std::size_t i = 1; i < length; ++i) {
-        if (pos >= text.size()) {
-            return std::nullopt;
-        }
-        const auto next = static_cast<std::uint8_t>(text[pos]);
-        if (next < low || next > high) {
-            return std::nullopt;
-        }
-        value = (value << 6) | (next & 0x3Fu);
-        ++pos;
-        low = 0x80;
-        high = 0xBF;
-    }
-    return value;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    const auto byte = [](char32_t bits) {
-        return static_cast<char>(static_cast<std::uint8_t>(bits));
-    };
-    if (c < 0x80) {
-        out += byte(c);
-    } else if (c < 0x800) {
-        out += byte(0xC0 | (c >> 6));
-        out += byte(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += byte(0xE0 | (c >> 12));
-        out += byte(0x80 | ((c >> 6) & 0x3F));
-        out += byte(0x80 | (c & 0x3F));
-    } else {
-        out += byte(0xF0 | (c >> 18));
-        out += byte(0x80 | ((c >> 12) & 0x3F));
-        out += byte(0x80 | ((c >> 6) & 0x3F));
-        out += byte(0x80 | (c & 0x3F));
-    }
-}
 
 std::string_view asText(std::span<const std::uint8_t> bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
@@ -89,10 +28,10 @@ std::string decodeUtf8(std::string_view bytes, bool& lossy) {
     std::size_t pos = 0;
     while (pos < bytes.size()) {
         const std::size_t start = pos;
-        if (nextCodePoint(bytes, pos)) {
+        if (nextUtf8CodePoint(bytes, pos)) {
             text.append(bytes.substr(start, pos - start));
         } else {
-            appendUtf8(text, kReplacement);
+            appendUtf8(text, kReplacementCharacter);
             lossy = true;
         }
     }
@@ -112,23 +51,23 @@ std::string decodeUtf16le(std::span<const std::uint8_t> bytes, bool& lossy) {
     while (rangeFits(bytes.size(), pos, 2)) {
         char32_t unit = loadLe16(bytes, pos);
         pos += 2;
-        if (unit >= 0xD800 && unit <= 0xDBFF) {
+        if (isHighSurrogate(unit)) {
             const auto low = readLe16(bytes, pos);
-            if (low && *low >= 0xDC00 && *low <= 0xDFFF) {
-                unit = 0x10000 + ((unit - 0xD800) << 10) + (*low - 0xDC00u);
+            if (low && isLowSurrogate(*low)) {
+                unit = combineSurrogates(unit, *low);
                 pos += 2;
             } else {
-                unit = kReplacement;
+                unit = kReplacementCharacter;
                 lossy = true;
             }
-        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-            unit = kReplacement;
+        } else if (isLowSurrogate(unit)) {
+            unit = kReplacementCharacter;
             lossy = true;
         }
         appendUtf8(text, unit);
     }
     if (pos < bytes.size()) {
-        appendUtf8(text, kReplacement);
+        appendUtf8(text, kReplacementCharacter);
         lossy = true;
     }
     return text;
@@ -141,7 +80,7 @@ void appendUtf16le(std::vector<std::uint8_t>& out, std::string_view text) {
     };
     std::size_t pos = 0;
     while (pos < text.size()) {
-        const char32_t c = nextCodePoint(text, pos).value_or(kReplacement);
+        const char32_t c = nextUtf8CodePoint(text, pos).value_or(kReplacementCharacter);
         if (c >= 0x10000) {
             unit(0xD800 + ((c - 0x10000) >> 10));
             unit(0xDC00 + ((c - 0x10000) & 0x3FF));
@@ -158,7 +97,7 @@ std::string cutToUnits(std::string text, std::size_t maxUnits) {
     std::size_t pos = 0;
     while (pos < text.size()) {
         const std::size_t start = pos;
-        const char32_t c = nextCodePoint(text, pos).value_or(kReplacement);
+        const char32_t c = nextUtf8CodePoint(text, pos).value_or(kReplacementCharacter);
         units += c >= 0x10000 ? 2 : 1;
         if (units > maxUnits) {
             text.resize(start);

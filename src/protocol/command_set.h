@@ -12,6 +12,8 @@
 namespace velkan::protocol {
 
 inline constexpr std::size_t kDeviceInfoSize = 44;
+// The byte of the device information that holds the profile in use.
+inline constexpr std::size_t kActiveProfileByte = 10;
 inline constexpr std::size_t kParamsReplySize = 56;
 // Room every key-table buffer has: the larger model's table.
 inline constexpr std::size_t kMaxTableBytes = 512;

@@ -8,7 +8,6 @@ namespace velkan::storage {
 
 namespace {
 constexpr std::uint8_t kPerKeyColourMode = 20;
-constexpr std::size_t kActiveProfileByte = 10;
 } // namespace
 
 KeyboardSession::KeyboardSession(Parts parts) : parts_(std::move(parts)) {}
@@ -107,8 +106,8 @@ void KeyboardSession::onKeyboardReset() {
 
     std::array<std::uint8_t, protocol::kDeviceInfoSize> info{};
     if (protocol::CmdReadDeviceInfo(parts_.link, info) == protocol::kResultSuccess &&
-        info[kActiveProfileByte] < model::kProfileCount) {
-        page_ = info[kActiveProfileByte];
+        info[protocol::kActiveProfileByte] < model::kProfileCount) {
+        page_ = info[protocol::kActiveProfileByte];
     }
     parts_.lighting.setCurrentPage(page_);
     parts_.view.showProfile(page_);
