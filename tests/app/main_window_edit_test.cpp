@@ -192,6 +192,39 @@ private slots:
         QCOMPARE(velkan::platform::readWholeFile(working), before);
     }
 
+    // Replug or resume: the arrival read-back must not undo what the user applied.
+    void appliedChangesSurviveUnplugAndPlug() {
+        MainWindowFixture f;
+        waitForArrival(f);
+        const auto aKey = velkan::model::keyIndexFromCode(0x01E);
+        const velkan::model::KeyAssignment toB{
+            static_cast<std::uint16_t>(velkan::model::AssignmentType::singleKey), 0, 0x030};
+        auto& configuration = f.window->keyboard().configuration;
+        {
+            const std::lock_guard lock(configuration.modelLock);
+            configuration.edited.image.record(0, aKey) = toB;
+        }
+        f.window->setApplyEnabled(true);
+        QVERIFY(f.window->Apply());
+        const auto tables = f.keyboard->memory(velkan::sim::SimRegion::keyTables);
+
+        f.simBackend->unplug(f.keyboard);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.present(), kArrivalMs);
+        f.keyboard->clearWireLog();
+        f.simBackend->plug(f.keyboard);
+        QTRY_VERIFY_WITH_TIMEOUT(f.present() && f.framesOf(command::kEndConfig) > 0, kArrivalMs);
+        QTest::qWait(300);
+
+        QCOMPARE(f.keyboard->memory(velkan::sim::SimRegion::keyTables), tables);
+        velkan::model::KeyModel inFile;
+        QVERIFY(velkan::storage::loadProfileFile(velkan::storage::workingFilePath(), inFile));
+        const std::lock_guard lock(configuration.modelLock);
+        for (const auto* model : {&configuration.edited, &inFile}) {
+            const auto& record = model->image.record(0, aKey);
+            QCOMPARE(std::tuple(record.type, record.value), std::tuple(toB.type, toB.value));
+        }
+    }
+
     void importWritesEveryBank() {
         MainWindowFixture f;
         waitForArrival(f);
