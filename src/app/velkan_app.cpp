@@ -34,19 +34,12 @@ bool sameSwitch(std::string_view argument, std::string_view name) {
                       });
 }
 
-// Sends a request to the running instance. False when none runs.
+// Sends a request to the running instance. False when none runs; whether or not one answered,
+// this start has done its part.
 bool tellRunningInstance(const TaggedMessage& request) {
-    const auto running =
-        platform::findProcessesByExecutableName(platform::executableFileName(), true);
-    // The first one that answers is the instance; a program of the same name that is not one
-    // (still starting, or in another login session) has no channel here. Whether or not any
-    // answered, this start has done its part.
-    for (const int processId : running) {
-        if (platform::sendToInstance(processId, {request.message, request.tag, 0})) {
-            break;
-        }
-    }
-    return !running.empty();
+    return platform::sendToRunningInstance(platform::executableFileName(),
+                                           {request.message, request.tag, 0}) !=
+           platform::InstanceDelivery::noneRunning;
 }
 
 void scheduleScreenshot(CVelkanDlg& window, const std::filesystem::path& file, int& exitCode) {

@@ -7,6 +7,7 @@
 #include "model/lighting.h"
 #include "platform/paths.h"
 #include "platform/settings_store.h"
+#include "platform/single_instance.h"
 #include "storage/colour_files.h"
 #include "storage/keyboard_session.h"
 #include "storage/profile_file.h"
@@ -19,6 +20,9 @@
 namespace velkan::ctl {
 
 namespace {
+
+// The desktop program, whose window keeps its own copy of the keyboard's configuration.
+constexpr std::string_view kDesktopProgram = "velkan";
 
 struct Context {
     const Invocation& invocation;
@@ -208,7 +212,12 @@ int runOnKeyboard(Context& context, KeyboardAccess& access) {
     if (context.invocation.command == Command::list) {
         return listKeyboards(context, access);
     }
-    if (!access.connect(context.prompts, context.texts)) {
+    switch (access.connect(context.prompts, context.texts)) {
+    case Connection::connected:
+        break;
+    case Connection::busy:
+        return failed(context, "the keyboard is busy: another program is using it");
+    case Connection::noKeyboard:
         if (access.permissionDenied()) {
             context.prompts.message(context.texts.text("MAIN_NO_PERMISSION_PROMPT"));
         } else {
@@ -235,6 +244,20 @@ int runOnKeyboard(Context& context, KeyboardAccess& access) {
         return enterBootMode(context, *bench);
     default:
         return failed(context, "this command does not use the keyboard");
+    }
+}
+
+// Whether the command writes what the desktop program's window shows. Boot mode is not among
+// them: the keyboard leaves, and the program follows that by itself.
+bool changesConfiguration(Command command) {
+    switch (command) {
+    case Command::import:
+    case Command::profile:
+    case Command::lighting:
+    case Command::defaults:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -275,6 +298,12 @@ int runInvocation(const Invocation& invocation, std::ostream& out, std::ostream&
     int status = runOnKeyboard(context, *access);
     if (!access->finish(err)) {
         status = kExitFailure;
+    }
+    // Otherwise the window keeps showing what was there before, and its next Apply would undo
+    // this. A command that failed half-way may have changed part of it, so it asks as well; with
+    // no program running there is nobody to tell.
+    if (access->connected() && changesConfiguration(invocation.command)) {
+        platform::sendToRunningInstance(kDesktopProgram, platform::kReadBackRequest);
     }
     return status;
 }

@@ -107,32 +107,43 @@ std::optional<std::vector<FoundKeyboard>> KeyboardAccess::findAll() {
     return found;
 }
 
-bool KeyboardAccess::connect(lang::Prompts& prompts, const lang::TextLookup& texts) {
+Connection KeyboardAccess::connect(lang::Prompts& prompts, const lang::TextLookup& texts) {
     device::HidDevice& channel = link_.commandChannel;
     if (!channel.EnumerateHidInterfaces() ||
         !device::scanForKeyboardCollection(channel, device::kCommandCollection,
                                            &permissionDenied_)) {
-        return false;
+        return Connection::noKeyboard;
     }
     const auto model = device::keyboardModelFor(channel.vendorId(), channel.productId());
     if (!model) {
-        return false;
+        return Connection::noKeyboard;
     }
+    // Taken before the first report, so that a keyboard busy elsewhere gets nothing from here.
+    lock_.emplace(channel.path());
+    if (!lock_->acquire(kKeyboardBusyWait)) {
+        lock_.reset();
+        channel.CloseHid();
+        return Connection::busy;
+    }
+    connected_ = true;
     model_ = *model;
     link_.setModel(model_);
     link_.devicePresent = true;
     ArrivalMessages messages(prompts, texts);
     mirrors_.readArrivalMirrors(messages);
-    return true;
+    return Connection::connected;
 }
 
 bool KeyboardAccess::finish(std::ostream& err) {
     bool ok = true;
-    if (simulated_ && simState_ && !simulated_->saveState(*simState_)) {
+    // The file stands for the keyboard's memory: a run that never had the keyboard leaves it to
+    // the one that has.
+    if (connected_ && simulated_ && simState_ && !simulated_->saveState(*simState_)) {
         err << "velkanctl: the simulated keyboard could not be saved to " << simState_->string()
             << '\n';
         ok = false;
     }
+    lock_.reset();
     if (log_ && !log_->intact()) {
         err << "velkanctl: the wire log could not be written whole\n";
         ok = false;

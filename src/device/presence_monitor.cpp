@@ -1,12 +1,47 @@
 #include "device/presence_monitor.h"
 
 #include "device/keyboard_scan.h"
+#include "platform/keyboard_lock.h"
+
+#include <string>
+#include <vector>
 
 namespace velkan::device {
 
 namespace {
 constexpr auto kInitialShowSettle = std::chrono::milliseconds(10);
-}
+// Another program's command sequence is waited out in steps this long, so that a stop request
+// still ends the thread promptly.
+constexpr auto kKeyboardLockStep = std::chrono::milliseconds(50);
+
+// Passes every call on to the program at once, except messages, which are kept until
+// showHeldMessages().
+class HeldMessages final : public DeviceLinkClient {
+public:
+    explicit HeldMessages(DeviceLinkClient& client) : client_(client) {}
+
+    void keyboardArrived() override { client_.keyboardArrived(); }
+    void keyboardRemoved() override { client_.keyboardRemoved(); }
+    void showMainWindow() override { client_.showMainWindow(); }
+    void hideMainWindow() override { client_.hideMainWindow(); }
+    void startLightingReadBackTimer() override { client_.startLightingReadBackTimer(); }
+    void startKeyboardResetTimer() override { client_.startKeyboardResetTimer(); }
+    void setTrayIcon(int image) override { client_.setTrayIcon(image); }
+    void showMessage(std::string_view languageKey) override { held_.emplace_back(languageKey); }
+
+    void showHeldMessages() {
+        for (const std::string& key : held_) {
+            client_.showMessage(key);
+        }
+        held_.clear();
+    }
+
+private:
+    DeviceLinkClient& client_;
+    std::vector<std::string> held_;
+};
+
+} // namespace
 
 bool StopSignal::waitFor(std::chrono::milliseconds duration) {
     std::unique_lock lock(mutex_);
@@ -60,7 +95,17 @@ int PresenceMonitor::OnDeviceStateChanged(bool present) {
         link_.connectionTrayIcon = kTrayIconNoKeyboard;
         client_.setTrayIcon(kTrayIconNoKeyboard);
     } else {
-        arrival_.readArrivalMirrors(client_);
+        // A message the arrival reads ask for waits on the window, which may itself be waiting
+        // for the keyboard lock: it is shown once the lock is let go.
+        HeldMessages held(client_);
+        {
+            platform::KeyboardLock lock(link_.commandChannel.path());
+            if (!lockKeyboard(lock)) {
+                return 0;
+            }
+            arrival_.readArrivalMirrors(held);
+        }
+        held.showHeldMessages();
         client_.keyboardArrived();
         link_.connectionTrayIcon = kTrayIconConnected;
         client_.setTrayIcon(kTrayIconConnected);
@@ -101,7 +146,10 @@ void PresenceMonitor::probePass() {
     }
     if (scanForKeyboardCollection(channel, kCommandCollection)) {
         link_.devicePresent = true;
-        arrival_.probeDeviceInfo();
+        platform::KeyboardLock lock(channel.path());
+        if (lockKeyboard(lock)) {
+            arrival_.probeDeviceInfo();
+        }
         channel.CloseHid();
     }
     channel.FreeHidPathList();
@@ -143,6 +191,17 @@ void PresenceMonitor::searchOnce(bool& firstPass) {
         }
     }
     channel.FreeHidPathList();
+}
+
+// Waits for the keyboard as long as another program uses it; false when a stop request came
+// meanwhile.
+bool PresenceMonitor::lockKeyboard(platform::KeyboardLock& lock) {
+    while (!lock.acquire(kKeyboardLockStep)) {
+        if (stop_.requested()) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Once while a keyboard this user may not open stays plugged in; plugging it in again without

@@ -12,6 +12,10 @@
 #include <string_view>
 #include <thread>
 
+namespace velkan::platform {
+class KeyboardLock;
+}
+
 namespace velkan::device {
 
 inline constexpr auto kPresentProbeInterval = std::chrono::milliseconds(100);
@@ -56,6 +60,7 @@ private:
     void watchOnce();
     void searchOnce(bool& firstPass);
     void tellPermissionDenied(bool denied);
+    [[nodiscard]] bool lockKeyboard(platform::KeyboardLock& lock);
 
     DeviceLink& link_;
     DeviceLinkClient& client_;

@@ -1,7 +1,10 @@
 #include "platform/paths.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <pwd.h>
+#include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -38,6 +41,13 @@ std::filesystem::path homeFolder() {
     }
     std::error_code error;
     return std::filesystem::current_path(error);
+}
+
+// Others may see into the folder but never create, replace or remove anything in it.
+bool isPrivateFolder(const std::filesystem::path& folder) {
+    struct stat info {};
+    return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 } // namespace
@@ -77,6 +87,22 @@ std::filesystem::path userConfigFolder() {
         return *folder;
     }
     return homeFolder() / ".config";
+}
+
+std::optional<std::filesystem::path> userRuntimeFolder() {
+    const char* value = std::getenv("XDG_RUNTIME_DIR");
+    if (value != nullptr && value[0] == '/' && isPrivateFolder(value)) {
+        return std::filesystem::path(value);
+    }
+    const std::filesystem::path fallback = "/tmp/velkan-" + std::to_string(::geteuid());
+    if (::mkdir(fallback.c_str(), 0700) != 0 && errno != EEXIST) {
+        return std::nullopt;
+    }
+    // Someone else may have created the name first, as a folder or as a symlink.
+    if (!isPrivateFolder(fallback)) {
+        return std::nullopt;
+    }
+    return fallback;
 }
 
 } // namespace velkan::platform

@@ -17,4 +17,9 @@ std::optional<std::filesystem::path> userDataFolder(std::string_view subfolder =
 // The per-user configuration folder: $XDG_CONFIG_HOME, else ~/.config (not created).
 std::filesystem::path userConfigFolder();
 
+// The per-user folder for sockets and lock files: $XDG_RUNTIME_DIR when it is a folder of this
+// user that nobody else may write to, else /tmp/velkan-<uid> made so. nullopt when neither can
+// be had safely.
+std::optional<std::filesystem::path> userRuntimeFolder();
+
 } // namespace velkan::platform

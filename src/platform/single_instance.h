@@ -43,6 +43,9 @@ struct InstanceMessage {
     friend bool operator==(const InstanceMessage&, const InstanceMessage&) = default;
 };
 
+// From velkanctl after it changed the keyboard: read the keyboard back into the window.
+inline constexpr InstanceMessage kReadBackRequest{0x5242, 0x4241434B, 0};
+
 // The receiving end, one per process, found by the process id. The handler runs on the
 // channel's own thread, once per message; the sender waits until it has returned. Destroying
 // the channel waits for a running handler, so it must not happen inside the handler or on a
@@ -58,5 +61,16 @@ public:
 // Sends `message` to the channel of process `processId` and waits (at most a few seconds) until
 // it was handled. False when that process has no channel or did not answer.
 bool sendToInstance(int processId, const InstanceMessage& message);
+
+enum class InstanceDelivery {
+    noneRunning, // no other process of that name runs
+    delivered,
+    notAnswered, // some run, but none has a channel that handled the message
+};
+
+// Sends `message` to the running instance of the program `executableName` ("velkan"): the
+// first of the user's processes of that name, other than this one, whose channel handles it.
+InstanceDelivery sendToRunningInstance(std::string_view executableName,
+                                       const InstanceMessage& message);
 
 } // namespace velkan::platform

@@ -1,4 +1,6 @@
 #include "platform/little_endian.h"
+#include "platform/paths.h"
+#include "platform/process.h"
 #include "platform/single_instance.h"
 
 #include <algorithm>
@@ -6,7 +8,6 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <optional>
@@ -69,32 +70,8 @@ std::optional<InstanceMessage> decodeFrame(std::span<const std::uint8_t> frame) 
                            static_cast<std::int64_t>(loadLe64(frame, 16))};
 }
 
-// Others may see into the folder but never create, replace or remove anything in it.
-bool isPrivateFolder(const fs::path& folder) {
-    struct stat info {};
-    return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-           info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
-}
-
-// $XDG_RUNTIME_DIR when it is a proper per-user folder, else a folder of our own under /tmp.
-std::optional<fs::path> runtimeFolder() {
-    const char* value = std::getenv("XDG_RUNTIME_DIR");
-    if (value != nullptr && value[0] == '/' && isPrivateFolder(value)) {
-        return fs::path(value);
-    }
-    const fs::path fallback = "/tmp/velkan-" + std::to_string(::geteuid());
-    if (::mkdir(fallback.c_str(), 0700) != 0 && errno != EEXIST) {
-        return std::nullopt;
-    }
-    // Someone else may have created the name first, as a folder or as a symlink.
-    if (!isPrivateFolder(fallback)) {
-        return std::nullopt;
-    }
-    return fallback;
-}
-
 std::optional<fs::path> channelPath(int processId) {
-    auto folder = runtimeFolder();
+    auto folder = userRuntimeFolder();
     if (!folder) {
         return std::nullopt;
     }
@@ -371,7 +348,7 @@ InstanceLock InstanceLock::acquire(std::string_view name) {
     if (!isPlainFileName(name)) {
         return lock;
     }
-    const auto folder = runtimeFolder();
+    const auto folder = userRuntimeFolder();
     if (!folder) {
         return lock;
     }
@@ -431,6 +408,22 @@ bool sendToInstance(int processId, const InstanceMessage& message) {
     }
     std::array<std::uint8_t, 1> ack{};
     return connection.receiveExact(ack, deadline, -1) && ack[0] == kAck;
+}
+
+InstanceDelivery sendToRunningInstance(std::string_view executableName,
+                                       const InstanceMessage& message) {
+    const auto running = findProcessesByExecutableName(executableName, true);
+    if (running.empty()) {
+        return InstanceDelivery::noneRunning;
+    }
+    // The first one that answers is the instance; a program of the same name that is not one
+    // (still starting, or in another login session) has no channel here.
+    for (const int processId : running) {
+        if (sendToInstance(processId, message)) {
+            return InstanceDelivery::delivered;
+        }
+    }
+    return InstanceDelivery::notAnswered;
 }
 
 } // namespace velkan::platform
