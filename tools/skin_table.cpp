@@ -416,9 +416,14 @@ SkinWindow mainWindow() {
     window.pictures.push_back(statePicture("main_color0.jpg", Face::lightOff));
     window.pictures.push_back(statePicture("main_color1.jpg", Face::lightOn));
     window.pictures.push_back(picture("Arrow.jpg", PictureContent::arrowSheet));
-    window.pictures.push_back(picture("dengup.bmp", PictureContent::lampOn, "CONTROL_DengStaPic"));
-    window.pictures.push_back(
-        picture("dengdown.bmp", PictureContent::lampOff, "CONTROL_DengStaPic"));
+    // The light switch has a pair for the steady mode, one for mode 12 and one for the rest;
+    // the default skin draws them alike.
+    for (const char* suffix : {"", "18", "12"}) {
+        window.pictures.push_back(picture(std::string("dengup") + suffix + ".bmp",
+                                          PictureContent::lampOn, "CONTROL_DengStaPic"));
+        window.pictures.push_back(picture(std::string("dengdown") + suffix + ".bmp",
+                                          PictureContent::lampOff, "CONTROL_DengStaPic"));
+    }
     for (int frame = 0; frame < 10; ++frame) {
         auto busy = picture("jdt" + std::to_string(frame + 1) + ".bmp", PictureContent::busyFrame,
                             "CONTROL_JDTStatic");

@@ -22,7 +22,9 @@
 #include <QRegion>
 #include <QSignalBlocker>
 #include <algorithm>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace velkan::app {
 
@@ -189,6 +191,33 @@ constexpr Caption kCaptions[] = {
     {"CONTROL_USERysStatic", "Color"}, {"CONTROL_USERjsStatic", "JColor"},
     {"CONTROL_USERgjStatic", "Tool"},
 };
+
+// Captions the skin gives no place of their own stand right of the controls they name: the
+// report selector's and the direction arrows'.
+constexpr int kCaptionGap = 6;
+constexpr int kCaptionWidth = 90;
+
+// The light switch's pictures: the steady mode and mode 12 have a pair of their own where the
+// skin has it, every other mode shows the plain pair.
+struct LightSwitchPictures {
+    std::uint8_t mode; // 0: every other mode
+    const char* on;
+    const char* off;
+};
+constexpr std::array<LightSwitchPictures, 3> kLightSwitchPictures = {{
+    {0, "dengup.bmp", "dengdown.bmp"},
+    {kLastPlainMode, "dengup18.bmp", "dengdown18.bmp"},
+    {12, "dengup12.bmp", "dengdown12.bmp"},
+}};
+
+std::size_t lightSwitchPicturesOf(std::uint8_t mode) {
+    for (std::size_t pair = 1; pair < kLightSwitchPictures.size(); ++pair) {
+        if (kLightSwitchPictures[pair].mode == mode) {
+            return pair;
+        }
+    }
+    return 0;
+}
 
 // The arrow keys would step through the effects and send each one to the keyboard.
 class ArrowKeyFilter final : public QObject {
@@ -415,16 +444,29 @@ void LightingPanel::manage(QWidget* widget, int controlId, unsigned fields) {
     shown_.push_back({widget, fields});
 }
 
-void LightingPanel::addLabel(const char* skinKey, unsigned fields) {
+QLabel* LightingPanel::addCaption(const char* lightKey, unsigned fields) {
     auto* label = new QLabel(&parts_.window);
     widgets::applySkinLook(*label);
-    skin::placeControl(*label, parts_.window.iniPath(), skin::kButtonSection, skinKey);
-    for (const Caption& caption : kCaptions) {
-        if (std::string_view(caption.skinKey) == skinKey) {
-            captions_.emplace_back(label, caption.lightKey);
-        }
-    }
+    captions_.emplace_back(label, lightKey);
     manage(label, 0, fields);
+    return label;
+}
+
+void LightingPanel::addLabel(const char* skinKey, unsigned fields) {
+    const auto caption =
+        std::find_if(std::begin(kCaptions), std::end(kCaptions), [skinKey](const Caption& c) {
+            return std::string_view(c.skinKey) == skinKey;
+        });
+    QLabel* label =
+        addCaption(caption != std::end(kCaptions) ? caption->lightKey : nullptr, fields);
+    skin::placeControl(*label, parts_.window.iniPath(), skin::kButtonSection, skinKey);
+}
+
+void LightingPanel::addCaptionBeside(const char* skinKey, const char* lightKey, unsigned fields) {
+    const QRect named = skin::readSkinRect(parts_.window.iniPath(), skin::kButtonSection, skinKey);
+    addCaption(lightKey, fields)
+        ->setGeometry(named.x() + named.width() + kCaptionGap, named.y(), kCaptionWidth,
+                      named.height());
 }
 
 widgets::ColourStatic* LightingPanel::addSwatch(int controlId, const char* skinKey,
@@ -484,21 +526,26 @@ void LightingPanel::createEffectControls() {
 
     // One of the two light buttons shows at a time: the one that switches to the other state,
     // in the picture of the present one. The switch picture says what it is without a caption.
-    const struct {
-        int id;
-        const char* picture;
-    } lights[] = {{kLightOn, "dengdown.bmp"}, {kLightOff, "dengup.bmp"}};
-    for (const auto& light : lights) {
+    const std::filesystem::path& folder = parts_.window.iniFolder();
+    const auto picture = [&folder](const char* name, const QPixmap& missing) {
+        std::error_code error;
+        return std::filesystem::exists(folder / name, error) ? skin::skinPicture(folder / name)
+                                                             : missing;
+    };
+    const QPixmap plainOn = skin::skinPicture(folder / kLightSwitchPictures[0].on);
+    const QPixmap plainOff = skin::skinPicture(folder / kLightSwitchPictures[0].off);
+    for (std::size_t pair = 0; pair < kLightSwitchPictures.size(); ++pair) {
+        lightSwitchPictures_[pair] = {picture(kLightSwitchPictures[pair].on, plainOn),
+                                      picture(kLightSwitchPictures[pair].off, plainOff)};
+    }
+    for (const int id : {kLightOn, kLightOff}) {
         auto* button = new skin::CPngButton(&parts_.window);
         skin::placeControl(*button, parts_.window.iniPath(), skin::kButtonSection,
                            "CONTROL_DengStaPic");
-        // The pictures are the size of the control, so the button shows them from their corner.
-        button->setPictures(QPoint(1, 1), skin::ButtonPictures::allAs(skin::skinPicture(
-                                              parts_.window.iniFolder() / light.picture)));
-        connect(button, &QAbstractButton::clicked, this,
-                [this, id = light.id] { parts_.command(id); });
-        controls_[light.id] = button;
+        connect(button, &QAbstractButton::clicked, this, [this, id] { parts_.command(id); });
+        controls_[id] = button;
     }
+    showLightSwitchPictures(0);
 
     perKeyToggle_ = addToggle(kPerKeyToggle, "CONTROL_UsbStatic", field::kAlways);
 }
@@ -552,6 +599,9 @@ void LightingPanel::createPatternControls() {
     addLabel("CONTROL_BLFXStatic3", field::kLayoutThird);
     addSwatch(kThirdColour, "CONTROL_BLFXLStaPic3", field::kLayoutThird);
     addToggle(kThirdColourToggle, "CONTROL_BLFXRStaPic3", field::kLayoutThird);
+
+    addCaptionBeside("FUNC_REPORT4", "Usb", field::kAlways);
+    addCaptionBeside("RIGHT_ARROW", "DC", field::kDirection);
 
     // Arrows 0 and 1 take their released and pressed faces from the arrow sheet.
     arrowSheet_ = skin::skinPicture(parts_.window.iniFolder() / "Arrow.jpg");
@@ -668,6 +718,7 @@ void LightingPanel::showState() {
     qobject_cast<widgets::SkinSlider*>(controls_[kSpeedSlider])->setPosition(state.speedPosition);
     controls_[kLightOn]->setVisible(!state.lightOn);
     controls_[kLightOff]->setVisible(state.lightOn);
+    showLightSwitchPictures(lightSwitchPicturesOf(state.mode));
 
     const auto rgb = model::colourBytes(state.colour);
     for (std::size_t i = 0; i < colourBoxes_.size(); ++i) {
@@ -710,6 +761,20 @@ void LightingPanel::showState() {
             button->setSelectedLook(static_cast<int>(i) == pattern);
         }
     }
+}
+
+void LightingPanel::showLightSwitchPictures(std::size_t pair) {
+    // New pictures forget the hover, so the buttons are only touched when the pair changes.
+    if (pair == shownLightSwitchPictures_) {
+        return;
+    }
+    shownLightSwitchPictures_ = pair;
+    const auto& [on, off] = lightSwitchPictures_[pair];
+    // The pictures are the size of the control, so the buttons show them from their corner.
+    static_cast<skin::CPngButton*>(controls_[kLightOn])
+        ->setPictures(QPoint(1, 1), skin::ButtonPictures::allAs(off));
+    static_cast<skin::CPngButton*>(controls_[kLightOff])
+        ->setPictures(QPoint(1, 1), skin::ButtonPictures::allAs(on));
 }
 
 void LightingPanel::showTools() {

@@ -110,7 +110,10 @@ private:
     void createColourControls();
     void createPatternControls();
     void createUserControls();
+    QLabel* addCaption(const char* lightKey, unsigned fields);
     void addLabel(const char* skinKey, unsigned fields);
+    // A caption right of the control at `skinKey`, for controls the skin gives no caption place.
+    void addCaptionBeside(const char* skinKey, const char* lightKey, unsigned fields);
     widgets::ColourStatic* addSwatch(int controlId, const char* skinKey, unsigned fields);
     LightToggle* addToggle(int controlId, const char* skinKey, unsigned fields);
     widgets::SkinSlider* addSlider(int controlId, int positions, const char* skinKey,
@@ -132,6 +135,7 @@ private:
     void showFields();
     void showState();
     void showTools();
+    void showLightSwitchPictures(std::size_t pair);
     void showKeyColours();
     void clearKeyLights();
     void setKeyLight(std::size_t button, std::optional<model::ColourRef> light);
@@ -149,6 +153,9 @@ private:
     widgets::SkinCombo* userModeChooser_ = nullptr;
     std::array<QLineEdit*, 3> colourBoxes_{};
     LightToggle* perKeyToggle_ = nullptr;
+    // Light on and light off pictures of each mode's pair, and the pair the switch shows.
+    std::array<std::array<QPixmap, 2>, 3> lightSwitchPictures_{};
+    std::optional<std::size_t> shownLightSwitchPictures_;
     QPixmap arrowSheet_;
     // Released and pressed picture origins of the two direction arrows.
     std::array<std::array<QPoint, 2>, 2> arrowOrigins_{};

@@ -201,6 +201,21 @@ std::optional<int> mouseEntryOf(model::KeyCode code) {
     return static_cast<int>(found - std::begin(kMouseChoices));
 }
 
+// The kinds of assignment the pages make. Others (a program to start, a text to type) come
+// from files, and the dialog keeps them until the user chooses something else for the key.
+bool isPageOfDialog(AssignmentType type) {
+    switch (type) {
+    case AssignmentType::defaultAction:
+    case AssignmentType::singleKey:
+    case AssignmentType::playMacro:
+    case AssignmentType::multimedia:
+    case AssignmentType::keyboardFunction:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool isWindowsKey(std::uint8_t vk) {
     return std::find(std::begin(kWindowsKeyVks), std::end(kWindowsKeyVks), vk) !=
            std::end(kWindowsKeyVks);
@@ -583,7 +598,8 @@ void Velkan_DlgComposite::showPage(bool withStoredValue) {
 // A mouse action shows on the mouse list, any other key by its name; the text always names
 // the code Apply would store.
 void Velkan_DlgComposite::showStoredKey() {
-    const model::KeyCode code = keyCodeOfValue(storedValue_);
+    // The value of a kept record names no key.
+    const model::KeyCode code = isPageOfDialog(page_) ? keyCodeOfValue(storedValue_) : 0;
     if (const auto mouse = mouseEntryOf(code)) {
         mouseList_->setCurrentIndex(*mouse);
         capturedCode_ = 0;
@@ -724,8 +740,8 @@ model::KeyAssignment Velkan_DlgComposite::builtRecord() const {
 
 void Velkan_DlgComposite::apply() {
     macroPage_->commit();
-    const model::KeyAssignment built = builtRecord();
-    {
+    if (isPageOfDialog(page_)) {
+        const model::KeyAssignment built = builtRecord();
         const std::lock_guard lock(parts_.configuration.modelLock);
         model::KeyModel& edited = parts_.configuration.edited;
         // The marker and reserved fields belong to the colour mode and stay as they are.

@@ -43,7 +43,7 @@ constexpr std::uint16_t kChooserKeyCount = 0x6A;
 constexpr std::uint32_t kDelayStep = 10;
 // Every recorded step when the measured delays are not wanted.
 constexpr std::uint32_t kFixedRecordedDelay = 50;
-// Before the release of a key whose press never arrives.
+// How long a key whose press never arrives is held before its release.
 constexpr std::uint32_t kSyntheticPressDelay = 2;
 constexpr unsigned kMinCycles = 1;
 constexpr unsigned kMaxCycles = 255;
@@ -737,6 +737,7 @@ void MacroPage::startRecording() {
     }
     recording_ = true;
     heldWindowsKey_.reset();
+    pressedKeys_.clear();
     button(kRecordId)->setText(text("MACRO_ACTION_STOP_RECORD"));
     button(kRecordId)->setSelectedLook(true);
     for (const int controlId : kLockedWhileRecording) {
@@ -779,10 +780,21 @@ bool MacroPage::recordKey(const platform::NativeKeyEvent& event) {
         return true;
     }
     const std::uint32_t delay = delaySinceLastEvent();
-    if (model::needsSyntheticPress(code)) {
-        addRecordedAction(code, false, kSyntheticPressDelay);
+    if (!model::needsSyntheticPress(code)) {
+        addRecordedAction(code, event.isRelease(), delay);
+        return true;
     }
-    addRecordedAction(code, event.isRelease(), delay);
+    // Some desktops report these keys by their release alone. The press then stands where
+    // the release came, after the wait measured, and is held for a moment.
+    if (!event.isRelease()) {
+        pressedKeys_.insert(code);
+        addRecordedAction(code, false, delay);
+    } else if (pressedKeys_.erase(code) != 0) {
+        addRecordedAction(code, true, delay);
+    } else {
+        addRecordedAction(code, false, delay);
+        addRecordedAction(code, true, kSyntheticPressDelay);
+    }
     return true;
 }
 

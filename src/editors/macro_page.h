@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string_view>
 
 class QCheckBox;
@@ -176,6 +177,8 @@ private:
     std::uint64_t lastEventMs_ = 0;
     // A Windows key that is down while recording; its repeated presses are not actions.
     std::optional<std::uint8_t> heldWindowsKey_;
+    // Keys reported by their release alone on some desktops, whose press did arrive here.
+    std::set<model::KeyCode> pressedKeys_;
 };
 
 } // namespace velkan::editors

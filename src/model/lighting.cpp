@@ -214,12 +214,23 @@ void Lighting::decodePanel() {
 
 void Lighting::writeAt(DeviceLink& link, int page, std::size_t offset,
                        std::span<const std::uint8_t> data) {
-    if (!blocks_[pageIndex(page)].store(offset, data)) {
+    writeFields(link, page, {{offset, data}});
+}
+
+void Lighting::writeFields(DeviceLink& link, int page, std::initializer_list<Field> fields) {
+    const bool fit = std::all_of(fields.begin(), fields.end(), [](const Field& field) {
+        return platform::rangeFits(kLightingBlockBytes, field.offset, field.data.size());
+    });
+    if (!fit) {
         return;
     }
-    const auto address = static_cast<std::uint16_t>(pageIndex(page) * kLightingBlockBytes + offset);
     CmdBeginConfig(link);
-    protocol::CmdWriteParams(link, data, address);
+    for (const Field& field : fields) {
+        blocks_[pageIndex(page)].store(field.offset, field.data);
+        const auto address =
+            static_cast<std::uint16_t>(pageIndex(page) * kLightingBlockBytes + field.offset);
+        protocol::CmdWriteParams(link, field.data, address);
+    }
     CmdEndConfig(link);
 }
 
@@ -319,10 +330,13 @@ void Lighting::toggleMode7Cycling(DeviceLink& link) {
 }
 
 void Lighting::chooseColour(DeviceLink& link, ColourRef colour) {
-    setColourCycling(link, false);
+    panel_.colourCycling = false;
     panel_.colour = colour;
     panel_.buttonColour = colour;
-    writeLightingField(link, lighting_offset::kColour, colourBytes(colour));
+    const std::array<std::uint8_t, 1> cyclingOff{switchByte(false)};
+    writeFields(link, currentPage_,
+                {{lighting_offset::kColourCycling, cyclingOff},
+                 {lighting_offset::kColour, colourBytes(colour)}});
 }
 
 void Lighting::chooseExtraButtonColour(DeviceLink& link, ColourRef colour) {

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <vector>
@@ -202,7 +203,7 @@ public:
     // The mode-7 toggle flips its own switch and the colour-cycling switch together; only the
     // colour-cycling byte goes to the keyboard.
     void toggleMode7Cycling(DeviceLink& link);
-    // A colour from the main colour buttons: cycling off, then the colour.
+    // A colour from the main colour buttons: cycling off, then the colour, as one change.
     void chooseColour(DeviceLink& link, ColourRef colour);
     // The further colour button: the colour bytes alone.
     void chooseExtraButtonColour(DeviceLink& link, ColourRef colour);
@@ -226,11 +227,18 @@ public:
     bool setKeyColour(DeviceLink& link, int position, ColourRef colour);
 
 private:
+    struct Field {
+        std::size_t offset;
+        std::span<const std::uint8_t> data;
+    };
+
     int readBack(DeviceLink& link, bool refreshColours);
     void decodePanel();
     void writeSharedField(DeviceLink& link, std::size_t offset, std::span<const std::uint8_t> data);
     void writeAt(DeviceLink& link, int page, std::size_t offset,
                  std::span<const std::uint8_t> data);
+    // The fields of one change, inside one begin/end pair; nothing when one does not fit.
+    void writeFields(DeviceLink& link, int page, std::initializer_list<Field> fields);
 
     std::array<std::uint8_t, protocol::kDeviceInfoSize> deviceInfo_{};
     SupportedModes supportedModes_;

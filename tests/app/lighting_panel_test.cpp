@@ -4,6 +4,7 @@
 #include "app/lighting_panel.h"
 #include "main_window_fixture.h"
 #include "protocol/command_set.h"
+#include "skin/base_dialog.h"
 #include "skin/png_button.h"
 #include "skin/skin_layout.h"
 #include "storage/colour_files.h"
@@ -11,9 +12,16 @@
 #include "widgets/skin_combo.h"
 #include "widgets/skin_slider.h"
 
+#include <QAbstractButton>
+#include <QLabel>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <array>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <system_error>
 #include <vector>
 
 using velkan::test::MainWindowFixture;
@@ -61,6 +69,92 @@ void setModeOnKeyboard(MainWindowFixture& f, std::uint8_t mode) {
     f.window->keyboard().session.onLightingChangedOnKeyboard();
     f.keyboard->clearWireLog();
 }
+
+// How many captions or switches of the window show the lighting text of `key`.
+int shownCaptions(MainWindowFixture& f, const char* key) {
+    const QString text = QString::fromStdString(f.language.lightText(key));
+    int shown = 0;
+    for (const QWidget* widget : f.window->findChildren<QWidget*>()) {
+        const auto* label = qobject_cast<const QLabel*>(widget);
+        const auto* button = qobject_cast<const QAbstractButton*>(widget);
+        const bool showsText = (label != nullptr && label->text() == text) ||
+                               (button != nullptr && button->text() == text);
+        shown += showsText && widget->isVisibleTo(f.window.get());
+    }
+    return shown;
+}
+
+// The panel on a window of its own whose skin is a copy of the program's, where each light
+// switch picture is one plain colour; `modePairs` says whether the copy has the pairs of the
+// steady mode and of mode 12. No keyboard is plugged in.
+class PanelOnCopiedSkin {
+public:
+    static QColor colourOf(const QString& picture) {
+        const QStringList pictures = {"dengup.bmp",     "dengdown.bmp", "dengup18.bmp",
+                                      "dengdown18.bmp", "dengup12.bmp", "dengdown12.bmp"};
+        return QColor::fromHsv(static_cast<int>(pictures.indexOf(picture)) * 60, 255, 255).toRgb();
+    }
+
+    explicit PanelOnCopiedSkin(bool modePairs) {
+        // A copy that fails leaves pictures missing, which the comparisons then show.
+        std::error_code error;
+        std::filesystem::copy(velkan::platform::programFolder() / "Skins", folder_,
+                              std::filesystem::copy_options::recursive, error);
+        const QSize size =
+            velkan::skin::readSkinRect(window_.iniPath(), "BUTTONINFO", "CONTROL_DengStaPic")
+                .size();
+        std::vector<QString> pictures = {"dengup.bmp", "dengdown.bmp"};
+        const std::vector<QString> modePictures = {"dengup18.bmp", "dengdown18.bmp",
+                                                   "dengup12.bmp", "dengdown12.bmp"};
+        if (modePairs) {
+            pictures.insert(pictures.end(), modePictures.begin(), modePictures.end());
+        } else {
+            // A skin of the user's own may lack them.
+            for (const QString& picture : modePictures) {
+                std::filesystem::remove(folder_ / picture.toStdString(), error);
+            }
+        }
+        for (const QString& picture : pictures) {
+            QImage image(size, QImage::Format_RGB32);
+            image.fill(colourOf(picture));
+            image.save(QString::fromStdString(folder_.string()) + "/" + picture);
+        }
+        panel_ = std::make_unique<app::LightingPanel>(
+            app::LightingPanel::Parts{window_,
+                                      lighting_,
+                                      link_,
+                                      files_,
+                                      texts_,
+                                      [](int) { return nullptr; },
+                                      [this](int controlId) { panel_->onCommand(controlId); },
+                                      [] { return true; },
+                                      {}});
+    }
+
+    // The colour the light switch shows in `mode` with the light on or off.
+    QColor lightSwitch(std::uint8_t mode, bool on) {
+        lighting_.chooseMode(link_, mode);
+        lighting_.setLightOn(link_, on);
+        panel_->refresh();
+        QWidget* shown = panel_->control(on ? 1150 : 1149);
+        if (shown == nullptr || shown->isHidden() ||
+            !panel_->control(on ? 1149 : 1150)->isHidden()) {
+            return {};
+        }
+        return shown->grab().toImage().pixelColor(shown->width() / 2, shown->height() / 2);
+    }
+
+private:
+    QTemporaryDir dir_;
+    std::filesystem::path folder_{dir_.path().toStdString()};
+    velkan::skin::CBaseDialog window_{102, nullptr, folder_ / "Main.ini", folder_};
+    sim::SimHidBackend backend_;
+    velkan::device::DeviceLink link_{backend_};
+    model::Lighting lighting_;
+    velkan::storage::ColourFiles files_ = velkan::storage::ColourFiles::forProgram();
+    velkan::test::TableTexts texts_;
+    std::unique_ptr<app::LightingPanel> panel_;
+};
 
 bool everyKeyLight(MainWindowFixture& f, std::optional<model::ColourRef> light) {
     for (const int id : model::previewButtonControlIds()) {
@@ -152,6 +246,113 @@ private slots:
         QCOMPARE(param(f, page, 7), 0x00);
         const auto* red = qobject_cast<QLineEdit*>(f.window->control(1208));
         QCOMPARE(red->text(), QStringLiteral("90"));
+    }
+
+    void brightnessReachesItsTop_data() {
+        QTest::addColumn<std::function<void(QWidget&)>>("toTheTop");
+        QTest::newRow("one step up") << std::function<void(QWidget&)>(
+            [](QWidget& s) { QTest::keyClick(&s, Qt::Key_Right); });
+        QTest::newRow("end key") << std::function<void(QWidget&)>(
+            [](QWidget& s) { QTest::keyClick(&s, Qt::Key_End); });
+        QTest::newRow("a page up past it") << std::function<void(QWidget&)>(
+            [](QWidget& s) { QTest::keyClick(&s, Qt::Key_PageUp); });
+        QTest::newRow("mouse at the right end") << std::function<void(QWidget&)>([](QWidget& s) {
+            QTest::mouseClick(&s, Qt::LeftButton, {}, QPoint(s.width() - 1, s.height() / 2));
+        });
+    }
+    // The keyboard's page starts at the top, so the slider comes down one step first.
+    void brightnessReachesItsTop() {
+        QFETCH(std::function<void(QWidget&)>, toTheTop);
+        MainWindowFixture f;
+        waitForArrival(f);
+        auto* slider = qobject_cast<velkan::widgets::SkinSlider*>(f.window->control(1178));
+        QVERIFY(slider != nullptr);
+        QTest::keyClick(slider, Qt::Key_Left);
+        QCOMPARE(param(f, 0, 1), model::kMaxBrightness - 1);
+        toTheTop(*slider);
+        QCOMPARE(param(f, 0, 1), model::kMaxBrightness);
+        QCOMPARE(f.framesOf(command::kWriteParams), 2);
+    }
+
+    void colourChoiceIsOneChange_data() {
+        QTest::addColumn<int>("controlId");
+        QTest::addColumn<int>("red");
+        QTest::addColumn<int>("green");
+        QTest::addColumn<int>("blue");
+        QTest::newRow("first preset") << 1211 << 235 << 99 << 30;
+        QTest::newRow("eighth preset") << 1218 << 174 << 0 << 255;
+        QTest::newRow("colour button") << 1152 << 12 << 34 << 56;
+        QTest::newRow("reactive colour button") << 1155 << 12 << 34 << 56;
+    }
+    // Colour cycling off and the colour go to the keyboard inside one begin/end pair.
+    void colourChoiceIsOneChange() {
+        QFETCH(int, controlId);
+        QFETCH(int, red);
+        QFETCH(int, green);
+        QFETCH(int, blue);
+        MainWindowFixture f;
+        waitForArrival(f);
+        f.window->onCommand(1136);
+        panel(f).setColourChooser([](model::ColourRef) { return model::colourRef(12, 34, 56); });
+        f.keyboard->clearWireLog();
+        f.window->onCommand(controlId);
+        QCOMPARE(f.framesOf(command::kBeginConfig), 1);
+        QCOMPARE(f.framesOf(command::kWriteParams), 2);
+        QCOMPARE(f.framesOf(command::kEndConfig), 1);
+        QCOMPARE(param(f, 1, 4), 0);
+        QCOMPARE(param(f, 1, 5), red);
+        QCOMPARE(param(f, 1, 6), green);
+        QCOMPARE(param(f, 1, 7), blue);
+    }
+
+    void captions_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("report rate") << "Usb" << 1 << 1;
+        QTest::newRow("direction, effect with turns") << "DC" << 1 << 2;
+        QTest::newRow("direction, arrows alone") << "DC" << 13 << 1;
+        QTest::newRow("direction, still effect") << "DC" << 18 << 0;
+        QTest::newRow("effect") << "FX" << 13 << 1;
+        QTest::newRow("brightness") << "Light" << 18 << 1;
+        QTest::newRow("speed") << "Speed" << 1 << 1;
+        QTest::newRow("per-key colours") << "Deng" << 1 << 1;
+    }
+    // Each caption in the language's words, where the mode shows what it names.
+    void captions() {
+        QFETCH(QString, key);
+        QFETCH(int, mode);
+        QFETCH(int, shown);
+        MainWindowFixture f;
+        waitForArrival(f);
+        setModeOnKeyboard(f, static_cast<std::uint8_t>(mode));
+        QCOMPARE(shownCaptions(f, key.toLatin1().constData()), shown);
+    }
+
+    void lightSwitchPictures_data() {
+        QTest::addColumn<bool>("modePairs");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<QString>("picture");
+        QTest::newRow("steady, on") << true << 18 << true << "dengup18.bmp";
+        QTest::newRow("steady, off") << true << 18 << false << "dengdown18.bmp";
+        QTest::newRow("mode 12, on") << true << 12 << true << "dengup12.bmp";
+        QTest::newRow("mode 12, off") << true << 12 << false << "dengdown12.bmp";
+        QTest::newRow("breathing, on") << true << 5 << true << "dengup.bmp";
+        QTest::newRow("breathing, off") << true << 5 << false << "dengdown.bmp";
+        QTest::newRow("steady, skin without its pair") << false << 18 << true << "dengup.bmp";
+    }
+    // The light switch shows the pair of pictures of the mode, which follows a change of mode.
+    void lightSwitchPictures() {
+        QFETCH(bool, modePairs);
+        QFETCH(int, mode);
+        QFETCH(bool, on);
+        QFETCH(QString, picture);
+        PanelOnCopiedSkin rig(modePairs);
+        QCOMPARE(rig.lightSwitch(5, !on),
+                 PanelOnCopiedSkin::colourOf(on ? "dengdown.bmp" : "dengup.bmp"));
+        QCOMPARE(rig.lightSwitch(static_cast<std::uint8_t>(mode), on),
+                 PanelOnCopiedSkin::colourOf(picture));
     }
 
     void pressingThePressedArrowWritesAgain() {

@@ -17,6 +17,7 @@
 #include <functional>
 #include <linux/input-event-codes.h>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace velkan::editors {
@@ -247,6 +248,48 @@ private slots:
         QCOMPARE(bench.recordsWritten, 1);
         QVERIFY(!bench.dialog.isVisible());
         QCOMPARE(bench.dialog.openCount(), 0);
+    }
+
+    void keptRecord_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<Script>("edit");
+        QTest::addColumn<bool>("kept");
+        const Script nothing = [](Bench&) {};
+        QTest::newRow("program") << 3 << nothing << true;
+        QTest::newRow("text") << 6 << nothing << true;
+        QTest::newRow("disabled") << 1 << nothing << true;
+        QTest::newRow("text, then a key") << 6 << Script([](Bench& b) { b.tap(kKeyA); }) << false;
+    }
+    // Kinds the pages do not make (programs and texts from profile files, keys the keyboard
+    // disabled): OK without a choice leaves them, texts included, as they were. Their value
+    // names no key to show.
+    void keptRecord() {
+        QFETCH(int, type);
+        QFETCH(Script, edit);
+        QFETCH(bool, kept);
+        Bench bench;
+        const model::KeyAssignment before{static_cast<std::uint16_t>(type), 0, 0x1E, 7, 9};
+        bench.record(kIndexB) = before;
+        std::u16string& text =
+            bench.configuration.edited.strings
+                .entries[static_cast<std::size_t>(bench.profile) * model::kRecordsPerBank +
+                         kIndexB];
+        text = u"notepad.exe";
+        QVERIFY(bench.open(kButtonB));
+        QCOMPARE(bench.capturedText(), QString());
+        edit(bench);
+        bench.click(Dlg::kOkId);
+        const model::KeyAssignment& after = bench.record(kIndexB);
+        const auto fields = [](const model::KeyAssignment& r) {
+            return std::tuple(int{r.type}, int{r.aux}, r.value, r.marker, r.reserved);
+        };
+        if (kept) {
+            QVERIFY(fields(after) == fields(before));
+            QVERIFY(text == u"notepad.exe");
+        } else {
+            QVERIFY(fields(after) == std::tuple(2, 0, 0x1E, 7, 9));
+            QVERIFY(text.empty());
+        }
     }
 
     // Apply writes at once; what follows it is lost with Cancel.

@@ -59,6 +59,12 @@ struct Row {
     friend bool operator==(const Row&, const Row&) = default;
 };
 
+// A key event the page records at a time of the clock.
+struct Step {
+    std::uint64_t ms;
+    NativeKeyEvent event;
+};
+
 struct Rig {
     QWidget dialog;
     model::KeyConfiguration configuration;
@@ -265,25 +271,35 @@ private slots:
 
     void recordingTimesEachStepOnTheRowBefore_data() {
         QTest::addColumn<bool>("measured");
-        QTest::addColumn<bool>("printScreen");
+        QTest::addColumn<std::vector<Step>>("steps");
         QTest::addColumn<std::vector<Row>>("rows");
+        const std::vector<Step> twoKeys = {
+            {1100, kA}, {1220, release(kA)}, {1600, kB}, {1630, release(kB)}};
         QTest::newRow("fixed steps")
-            << false << false
+            << false << twoKeys
             << std::vector<Row>{{0x1E, 0, 50}, {0x1E, 1, 50}, {0x30, 0, 50}, {0x30, 1, 0}};
-        QTest::newRow("measured") << true << false
+        QTest::newRow("measured") << true << twoKeys
                                   << std::vector<Row>{{0x1E, 0, 120},
                                                       {0x1E, 1, 380},
                                                       {0x30, 0, 30},
                                                       {0x30, 1, 0}};
-        // Print Screen reports its release only; its press comes first with a delay of 2.
+        // Print Screen reports its release only: its press follows the wait measured, and the
+        // release follows the press after 2 ms.
+        const std::vector<Step> printScreen = {{1100, kA}, {1400, release(kPrintScreen)}};
         QTest::newRow("print screen")
-            << true << true << std::vector<Row>{{0x1E, 0, 2}, {0x137, 0, 300}, {0x137, 1, 0}};
+            << true << printScreen
+            << std::vector<Row>{{0x1E, 0, 300}, {0x137, 0, 2}, {0x137, 1, 0}};
         QTest::newRow("print screen, fixed")
-            << false << true << std::vector<Row>{{0x1E, 0, 50}, {0x137, 0, 50}, {0x137, 1, 0}};
+            << false << printScreen
+            << std::vector<Row>{{0x1E, 0, 50}, {0x137, 0, 50}, {0x137, 1, 0}};
+        QTest::newRow("print screen with its press")
+            << true
+            << std::vector<Step>{{1100, kA}, {1400, kPrintScreen}, {1480, release(kPrintScreen)}}
+            << std::vector<Row>{{0x1E, 0, 300}, {0x137, 0, 80}, {0x137, 1, 0}};
     }
     void recordingTimesEachStepOnTheRowBefore() {
         QFETCH(bool, measured);
-        QFETCH(bool, printScreen);
+        QFETCH(std::vector<Step>, steps);
         QFETCH(std::vector<Row>, rows);
         Rig rig({macro(1, "A")});
         // A stored value other than 0 or 1 is off, and is stored as off.
@@ -297,13 +313,8 @@ private slots:
         QCOMPARE(rig.appProfile.readInt("PROFILES", "RecordDelay", -1), measured ? 1 : 0);
         rig.click(MacroPage::kRecordId);
         QVERIFY(rig.page.recording());
-        QVERIFY(rig.recordAt(1100, kA));
-        if (printScreen) {
-            QVERIFY(rig.recordAt(1400, release(kPrintScreen)));
-        } else {
-            QVERIFY(rig.recordAt(1220, release(kA)));
-            QVERIFY(rig.recordAt(1600, kB));
-            QVERIFY(rig.recordAt(1630, release(kB)));
+        for (const Step& step : steps) {
+            QVERIFY(rig.recordAt(step.ms, step.event));
         }
         QCOMPARE(rig.committedRows(), rows);
         QVERIFY(!rig.page.recording()); // Apply stops it

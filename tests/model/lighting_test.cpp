@@ -164,7 +164,7 @@ TEST_F(LightingTest, EachChangeWritesItsFieldsBracketed) {
         {"mode 5", 0, [](Lighting& l, DeviceLink& d) { l.chooseMode(d, 5); },
          field(0, {5}) + field(4, {1})},
         {"colour on page 1", 1, [&](Lighting& l, DeviceLink& d) { l.chooseColour(d, greyRef); },
-         field(46, {0}) + field(47, grey)},
+         bracket({{6, 1, 46, {0}}, {6, 3, 47, grey}})},
         {"direction arrow pressed twice on page 1", 1,
          [](Lighting& l, DeviceLink& d) {
              l.setDirection(d, 3);
