@@ -16,6 +16,8 @@ namespace {
 constexpr std::size_t kMaxStemBytes = 200;
 constexpr int kNameAttempts = 100;
 
+std::atomic<FileSyncStep> syncStep{::fsync};
+
 class FileDescriptor {
 public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
@@ -88,12 +90,16 @@ void syncFolder(const std::filesystem::path& folder) {
     const std::string name = folder.empty() ? std::string(".") : folder.string();
     const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
-        ::fsync(fd);
+        syncStep.load()(fd);
         ::close(fd);
     }
 }
 
 } // namespace
+
+FileSyncStep replaceFileSyncStep(FileSyncStep step) {
+    return syncStep.exchange(step != nullptr ? step : ::fsync);
+}
 
 std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& file,
                                                        std::uintmax_t maxBytes) {
@@ -148,7 +154,7 @@ bool writeFileAtomically(const std::filesystem::path& file, std::span<const std:
     }
     // The umask narrowed the new file's mode; a replaced file keeps exactly the mode it had.
     bool ok = (!replacing || ::fchmod(fd.get(), mode) == 0) && writeAll(fd.get(), bytes) &&
-              ::fsync(fd.get()) == 0;
+              syncStep.load()(fd.get()) == 0;
     ok = fd.close() && ok;
     ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) {

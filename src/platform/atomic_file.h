@@ -17,4 +17,9 @@ std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::pa
 
 bool writeFileAtomically(const std::filesystem::path& file, std::span<const std::uint8_t> bytes);
 
+// How a write forces a file or folder to disk (fsync by default). Tests put their own step in
+// to see what stands on disk at that moment; returns the step it replaces.
+using FileSyncStep = int (*)(int fd);
+FileSyncStep replaceFileSyncStep(FileSyncStep step);
+
 } // namespace velkan::platform

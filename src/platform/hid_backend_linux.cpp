@@ -500,10 +500,30 @@ private:
     bool stopping_ = false;
 };
 
+std::optional<HidrawNodeInfo> queryNodeByIoctl(int fd) {
+    hidraw_devinfo info{};
+    int descriptorSize = 0;
+    if (::ioctl(fd, HIDIOCGRAWINFO, &info) < 0 ||
+        ::ioctl(fd, HIDIOCGRDESCSIZE, &descriptorSize) < 0 || descriptorSize <= 0 ||
+        static_cast<std::size_t>(descriptorSize) > kMaxDescriptorBytes) {
+        return std::nullopt;
+    }
+    hidraw_report_descriptor descriptor{};
+    descriptor.size = static_cast<std::uint32_t>(descriptorSize);
+    if (::ioctl(fd, HIDIOCGRDESC, &descriptor) < 0) {
+        return std::nullopt;
+    }
+    return HidrawNodeInfo{static_cast<std::uint16_t>(info.vendor),
+                          static_cast<std::uint16_t>(info.product),
+                          {descriptor.value, descriptor.value + descriptorSize}};
+}
+
 } // namespace
 
-LinuxHidBackend::LinuxHidBackend(std::string sysRoot, std::string devRoot)
-    : sysRoot_(std::move(sysRoot)), devRoot_(std::move(devRoot)) {}
+LinuxHidBackend::LinuxHidBackend(std::string sysRoot, std::string devRoot,
+                                 HidrawNodeQuery queryNode)
+    : sysRoot_(std::move(sysRoot)), devRoot_(std::move(devRoot)),
+      queryNode_(queryNode ? std::move(queryNode) : queryNodeByIoctl) {}
 
 std::string LinuxHidBackend::classDir() const {
     return sysRoot_ + "/class/hidraw";
@@ -564,26 +584,17 @@ std::unique_ptr<HidInterface> LinuxHidBackend::open(const std::string& path, Hid
     if (!fd.valid()) {
         return nullptr;
     }
-    hidraw_devinfo info{};
-    int descriptorSize = 0;
-    if (::ioctl(fd.get(), HIDIOCGRAWINFO, &info) < 0 ||
-        ::ioctl(fd.get(), HIDIOCGRDESCSIZE, &descriptorSize) < 0 || descriptorSize <= 0 ||
-        static_cast<std::size_t>(descriptorSize) > kMaxDescriptorBytes) {
+    const std::optional<HidrawNodeInfo> info = queryNode_(fd.get());
+    if (!info) {
         return nullptr;
     }
-    hidraw_report_descriptor descriptor{};
-    descriptor.size = static_cast<std::uint32_t>(descriptorSize);
-    if (::ioctl(fd.get(), HIDIOCGRDESC, &descriptor) < 0) {
-        return nullptr;
-    }
-    auto collections = parseReportDescriptor(
-        std::span<const std::uint8_t>(descriptor.value, static_cast<std::size_t>(descriptorSize)));
+    auto collections = parseReportDescriptor(info->descriptor);
     if (!collections || parsed->collectionIndex >= collections->size()) {
         return nullptr;
     }
     HidAttributes attributes;
-    attributes.vendorId = static_cast<std::uint16_t>(info.vendor);
-    attributes.productId = static_cast<std::uint16_t>(info.product);
+    attributes.vendorId = info->vendorId;
+    attributes.productId = info->productId;
     // The node number may have passed to another device, or the device may now be laid out
     // differently from when the path was listed.
     if (makeHidInterfacePath(node, attributes.vendorId, attributes.productId,

@@ -6,6 +6,8 @@
 #include "platform/hid_backend.h"
 #include "platform/hid_descriptor.h"
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -15,10 +17,21 @@
 
 namespace velkan::platform {
 
+// What open() asks of an open hidraw node through the kernel's ioctls.
+struct HidrawNodeInfo {
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+    std::vector<std::uint8_t> descriptor;
+};
+// nullopt when the node answers no hidraw query.
+using HidrawNodeQuery = std::function<std::optional<HidrawNodeInfo>(int fd)>;
+
 class LinuxHidBackend final : public HidBackend {
 public:
-    // Roots of sysfs and of the device nodes; tests point them at a fake tree.
-    explicit LinuxHidBackend(std::string sysRoot = "/sys", std::string devRoot = "/dev");
+    // Roots of sysfs and of the device nodes; tests point them at a fake tree, and may answer
+    // for the kernel in place of the ioctls, which the plain files of such a tree do not.
+    explicit LinuxHidBackend(std::string sysRoot = "/sys", std::string devRoot = "/dev",
+                             HidrawNodeQuery queryNode = {});
 
     // One path per top-level collection of every hidraw node, nodes in numeric order. A node
     // whose ids or descriptor cannot be read from sysfs (it may be going away) is left out.
@@ -50,6 +63,7 @@ private:
 
     std::string sysRoot_;
     std::string devRoot_;
+    HidrawNodeQuery queryNode_;
     mutable std::mutex deniedMutex_;
     std::set<std::string> denied_;
 };

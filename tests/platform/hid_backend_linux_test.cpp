@@ -142,6 +142,59 @@ TEST(LinuxHidBackendOpen, RefusesWhatIsNoHidrawNodeWithoutLeaking) {
     EXPECT_EQ(openFds(), before);
 }
 
+// The kernel's answers for every node, given in place of the ioctls that a plain file refuses.
+HidrawNodeQuery kernelAnswers(std::uint16_t vendorId, std::uint16_t productId,
+                              const Bytes& descriptor) {
+    return [=](int) { return std::optional<HidrawNodeInfo>({vendorId, productId, descriptor}); };
+}
+
+TEST(LinuxHidBackendOpen, OpensTheCollectionItsPathNames) {
+    struct Case {
+        std::string label;
+        const Bytes& descriptor;
+        std::string tail; // after "hidraw3#vid_0c45&pid_5004"
+        std::uint16_t kernelVendor;
+        std::optional<std::uint16_t> usagePage; // of what opens; nullopt: refused
+    };
+    const std::vector<Case> cases = {
+        {"first of two", kTwo, "&col01", 0x0C45, 0xFF00},
+        {"second of two", kTwo, "&col02", 0x0C45, 0x000C},
+        {"third of two", kTwo, "&col03", 0x0C45, std::nullopt},
+        {"numbered from 1", kTwo, "&col00", 0x0C45, std::nullopt},
+        {"two without a number", kTwo, "", 0x0C45, std::nullopt},
+        {"the only one", kPlain, "", 0x0C45, 0xFF00},
+        {"the only one numbered", kPlain, "&col01", 0x0C45, std::nullopt},
+        {"node now another device's", kTwo, "&col01", 0x320F, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        FakeTree tree;
+        tree.add("hidraw3", kKeyboard, c.descriptor);
+        LinuxHidBackend backend(tree.sys(), tree.dev(),
+                                kernelAnswers(c.kernelVendor, 0x5004, c.descriptor));
+        const auto io =
+            backend.open(tree.dev() + "/hidraw3#vid_0c45&pid_5004" + c.tail, {true, true, false});
+        ASSERT_EQ(io != nullptr, c.usagePage.has_value());
+        if (io) {
+            EXPECT_EQ(io->collection().caps().usagePage, *c.usagePage);
+            EXPECT_EQ(io->attributes().vendorId, 0x0C45);
+            EXPECT_EQ(io->attributes().productId, 0x5004);
+        }
+    }
+
+    // Every path the listing gives opens, each on its own collection.
+    FakeTree tree;
+    tree.add("hidraw3", kKeyboard, kTwo);
+    LinuxHidBackend backend(tree.sys(), tree.dev(), kernelAnswers(0x0C45, 0x5004, kTwo));
+    std::vector<std::uint16_t> usagePages;
+    for (const std::string& path : backend.enumerate().value_or(std::vector<std::string>())) {
+        const auto io = backend.open(path, {true, false, false});
+        ASSERT_NE(io, nullptr) << path;
+        usagePages.push_back(io->collection().caps().usagePage);
+    }
+    EXPECT_EQ(usagePages, (std::vector<std::uint16_t>{0xFF00, 0x000C}));
+}
+
 // Only a refusal by the node's permissions is one the user can fix; the mark follows the
 // last open of each path.
 TEST(LinuxHidBackendOpen, TellsPermissionRefusalFromOtherFailures) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -44,6 +45,42 @@ std::string times(std::string_view text, int count) {
     return out;
 }
 
+// What stood on disk each time a write forced a file or folder to it.
+struct SyncSeen {
+    bool folder = false;
+    std::optional<Bytes> forced; // the file being forced, read back through its descriptor
+    std::optional<Bytes> target; // the file the write is meant for
+
+    friend bool operator==(const SyncSeen&, const SyncSeen&) = default;
+    friend void PrintTo(const SyncSeen& seen, std::ostream* out) {
+        const auto text = [](const std::optional<Bytes>& b) {
+            return b ? '"' + std::string(b->begin(), b->end()) + '"' : std::string("none");
+        };
+        *out << (seen.folder ? "folder" : "file " + text(seen.forced)) << ", target "
+             << text(seen.target);
+    }
+};
+
+// The sync step of the writes under test: records what it sees, then syncs, or fails as a
+// disk could.
+struct SyncWatch {
+    static inline fs::path target;
+    static inline int fileResult = 0;
+    static inline std::vector<SyncSeen> seen;
+
+    static int step(int fd) {
+        struct stat info {};
+        SyncSeen now;
+        now.folder = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+        if (!now.folder) {
+            now.forced = readWholeFile("/proc/self/fd/" + std::to_string(fd));
+        }
+        now.target = readWholeFile(target);
+        seen.push_back(now);
+        return now.folder || fileResult == 0 ? ::fsync(fd) : fileResult;
+    }
+};
+
 class IniFileTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -56,6 +93,15 @@ protected:
     fs::path put(const char* name, const Bytes& content) {
         const fs::path file = folder_ / name;
         EXPECT_TRUE(writeFileAtomically(file, content));
+        return file;
+    }
+    // The file `name` of the test folder, holding `content` or missing.
+    fs::path startWith(const char* name, const std::optional<Bytes>& content) {
+        const fs::path file = folder_ / name;
+        fs::remove(file);
+        if (content) {
+            put(name, *content);
+        }
         return file;
     }
     std::vector<fs::path> listing() const {
@@ -156,11 +202,7 @@ TEST_F(IniFileTest, WritesKeepEverythingTheyDoNotChange) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const fs::path file = folder_ / "settings.ini";
-        fs::remove(file);
-        if (c.before) {
-            put("settings.ini", *c.before);
-        }
+        const fs::path file = startWith("settings.ini", c.before);
         ASSERT_TRUE(writePrivateProfileString(c.section, c.key, c.value, file));
         EXPECT_EQ(readWholeFile(file), c.after);
         EXPECT_EQ(listing().size(), 1u) << "no temporary file left behind";
@@ -200,6 +242,45 @@ TEST_F(IniFileTest, AtomicWritesKeepModeAndLinks) {
     EXPECT_EQ(readWholeFile(file), bytes("new"));
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(listing().size(), 2u);
+}
+
+// A power cut after the rename must find the new data on disk, never an empty file: the data
+// is forced out before the rename, and the rename itself after it.
+TEST_F(IniFileTest, AtomicWritesForceTheDataToDiskBeforeTheRename) {
+    struct Case {
+        const char* label;
+        std::optional<Bytes> before;
+        int syncResult;
+    };
+    const Case cases[] = {
+        {"new file", std::nullopt, 0},
+        {"replacing", bytes("old"), 0},
+        {"the disk fails the sync", bytes("old"), -1},
+    };
+    const Bytes data = bytes("new content");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const fs::path file = startWith("settings", c.before);
+        const auto before = listing();
+        SyncWatch::target = file;
+        SyncWatch::fileResult = c.syncResult;
+        SyncWatch::seen.clear();
+        const FileSyncStep previous = replaceFileSyncStep(SyncWatch::step);
+        const bool written = writeFileAtomically(file, data);
+        replaceFileSyncStep(previous);
+
+        const bool syncs = c.syncResult == 0;
+        std::vector<SyncSeen> expected = {{false, data, c.before}};
+        if (syncs) {
+            expected.push_back({true, std::nullopt, data});
+        }
+        EXPECT_EQ(SyncWatch::seen, expected);
+        EXPECT_EQ(written, syncs);
+        EXPECT_EQ(readWholeFile(file), syncs ? data : c.before);
+        if (!syncs) {
+            EXPECT_EQ(listing(), before) << "no temporary file left behind";
+        }
+    }
 }
 
 // Failures that hold for root as well: the tests may run with every permission.

@@ -1,5 +1,6 @@
 #include "platform/single_instance.h"
 
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <mutex>
+#include <span>
 #include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -26,8 +28,9 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::string_view kLockName = "QT40M17C";
 const InstanceMessage kOpen{0x5350, 0x4F50454E, 0};
 // The same message as a sender puts it on the wire.
-const Bytes kOpenFrame = {0x56, 0x4C, 0x4B, 0x4E, 0x50, 0x53, 0x00, 0x00, 0x4E, 0x45, 0x50, 0x4F,
-                          0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+constexpr std::array<std::uint8_t, 24> kOpenFrame = {
+    0x56, 0x4C, 0x4B, 0x4E, 0x50, 0x53, 0x00, 0x00, 0x4E, 0x45, 0x50, 0x4F,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
 
 fs::path channelFile(int processId) {
     return fs::path(std::getenv("XDG_RUNTIME_DIR")) /
@@ -47,7 +50,7 @@ int connectTo(const fs::path& socketFile) {
 }
 
 // True when the channel acknowledged the bytes.
-bool sendRaw(const fs::path& socketFile, const Bytes& bytes) {
+bool sendRaw(const fs::path& socketFile, std::span<const std::uint8_t> bytes) {
     const int fd = connectTo(socketFile);
     std::uint8_t ack = 0;
     const bool answered = fd >= 0 && ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) >= 0 &&
@@ -156,16 +159,17 @@ TEST(InstanceChannelTest, WithoutALiveReceiverSendingFailsAtOnce) {
 }
 
 TEST(InstanceChannelTest, BrokenSendersAreIgnoredAndLaterOnesServed) {
-    Bytes wrongMagic = kOpenFrame;
+    // Built from the fixed-size frame, so the compiler sees that none of them is empty.
+    Bytes wrongMagic(kOpenFrame.begin(), kOpenFrame.end());
     wrongMagic[0] ^= 0xFF;
-    Bytes withMore = kOpenFrame;
+    Bytes withMore(kOpenFrame.begin(), kOpenFrame.end());
     withMore.insert(withMore.end(), {1, 2, 3});
     const std::pair<Bytes, bool> cases[] = {
         {{}, false},
         {{0xDE, 0xAD, 0xBE, 0xEF, 0x00}, false},
         {Bytes(kOpenFrame.begin(), kOpenFrame.end() - 1), false},
         {wrongMagic, false},
-        {kOpenFrame, true},
+        {Bytes(kOpenFrame.begin(), kOpenFrame.end()), true},
         {withMore, true},
     };
     Inbox inbox;

@@ -3,6 +3,8 @@
 #include "protocol/command_set.h"
 #include "protocol/transaction.h"
 
+#include <array>
+#include <functional>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -82,6 +84,52 @@ TEST_F(TransactTest, RetriesUntilAnsweredAndGivesUpAfterFourCopies) {
         EXPECT_EQ(Transact(link, request, reply, &got), c.result) << c.what;
         EXPECT_EQ(backend.writes, c.writes) << c.what;
         EXPECT_EQ(got, c.result == kResultSuccess ? 64u : 0u) << c.what;
+    }
+}
+
+// A silent keyboard costs each command four copies of its first frame, each waited on for
+// 300 ms, and no more: the command fails about 1.2 s after it began. The lower bounds hold
+// however busy the machine; the upper one leaves room for a slow one.
+TEST_F(TransactTest, SilentKeyboardFailsACommandAfterFourRepliesWaitedOut) {
+    struct Case {
+        const char* what;
+        std::function<int(device::DeviceLink&)> command;
+    };
+    const std::vector<Case> cases = {
+        {"one frame",
+         [](device::DeviceLink& l) {
+             std::array<std::uint8_t, kDeviceInfoSize> info{};
+             return CmdReadDeviceInfo(l, info);
+         }},
+        {"seven frames",
+         [](device::DeviceLink& l) {
+             const std::array<std::uint8_t, kMaxTableBytes> table{};
+             return CmdWriteKeyTable(l, table, 1);
+         }},
+        {"waits before it sends", [](device::DeviceLink& l) { return CmdEndConfig(l); }},
+    };
+    connect();
+    keyboard->setFaults({.silent = true});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        keyboard->clearWireLog();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(c.command(link), kResultNoDevice);
+        const auto took = std::chrono::steady_clock::now() - start;
+
+        std::vector<std::chrono::steady_clock::time_point> copies;
+        for (const auto& frame : keyboard->wireLog()) {
+            if (frame.direction == sim::WireDirection::hostToDevice) {
+                copies.push_back(frame.time);
+            }
+        }
+        ASSERT_EQ(copies.size(), 4u);
+        EXPECT_EQ(sentFrames(), std::vector(4, sentFrames().front()));
+        copies.push_back(start + took);
+        for (std::size_t i = 1; i < copies.size(); ++i) {
+            EXPECT_GE(copies[i] - copies[i - 1], 300ms) << "after copy " << i;
+        }
+        EXPECT_LT(took, 1500ms);
     }
 }
 

@@ -294,6 +294,54 @@ TEST_F(BackupTest, KeyboardConfigurationBecomesAFile) {
     EXPECT_EQ(readBytes(file).size(), 32832u);
 }
 
+// The file has a bank for each of the keyboard's three profiles and for a fourth; whichever of
+// them the keyboard reports as active, the backup reads every bank.
+TEST_F(BackupTest, AnyProfileTheFileHoldsMayBeTheActiveOne) {
+    // Bank 2: the factory cell 1 (B) types A.
+    const auto keyA = model::keyCodeFromUsage({7, 0x04});
+    const auto keyB = model::keyIndexFromCode(model::keyCodeFromUsage({7, 0x05}));
+    ASSERT_TRUE(keyboard->setMemory(sim::SimRegion::keyTables, 2 * 378 + 3, Bytes{2, 2, 4}));
+    const Bytes old = readBytes(file);
+    const std::pair<std::uint8_t, bool> cases[] = {{0, true}, {1, true},  {2, true},
+                                                   {3, true}, {4, false}, {0xFF, false}};
+    for (const auto& [active, written] : cases) {
+        SCOPED_TRACE(static_cast<int>(active));
+        ASSERT_TRUE(platform::writeFileAtomically(file, old));
+        ASSERT_TRUE(keyboard->setMemory(sim::SimRegion::deviceInfo, 10, Bytes{active}));
+        link.activeProfileCache = -1;
+        EXPECT_EQ(backupKeyboardToFile(file, link, mirrors, texts), written);
+        model::KeyModel loaded;
+        ASSERT_TRUE(loadProfileFile(file, loaded));
+        EXPECT_EQ(loaded.image.record(2, keyB).value, written ? keyA : 0);
+        if (!written) {
+            EXPECT_EQ(readBytes(file), old);
+        }
+    }
+}
+
+// A keyboard holding as many macros as a file can: the file passes the check and loads whole.
+TEST_F(BackupTest, KeyboardWithAHundredMacrosMakesAFileThatLoads) {
+    model::MacroList macros(100);
+    for (std::size_t slot = 0; slot < macros.size(); ++slot) {
+        macros[slot].setName("m" + std::to_string(slot + 1));
+        macros[slot].actionCount = 1;
+        macros[slot].actions[0] = {static_cast<std::uint32_t>(10 * slot),
+                                   model::keyCodeFromUsage({7, 0x04}), 0};
+    }
+    const auto image =
+        model::buildMacroMemory(macros, model::macroMemorySizes(macros).fullSize, true);
+    ASSERT_TRUE(keyboard->setMemory(sim::SimRegion::macros, 0, image));
+
+    ASSERT_TRUE(backupKeyboardToFile(file, link, mirrors, texts));
+    test::RecordingPrompts prompts;
+    EXPECT_EQ(checkProfileFile(file, prompts, texts), kProfileValid);
+    model::KeyModel loaded;
+    ASSERT_TRUE(loadProfileFile(file, loaded));
+    ASSERT_EQ(loaded.macros.size(), 100u);
+    EXPECT_EQ(loaded.macros.back().nameUtf8(), "m100");
+    EXPECT_EQ(loaded.macros.back().actions[0].delay, 990u);
+}
+
 TEST_F(BackupTest, FailuresLeaveTheTargetAlone) {
     const Bytes old = readBytes(file);
     ASSERT_TRUE(keyboard->setMemory(sim::SimRegion::deviceInfo, 10, Bytes{7}));
