@@ -7,6 +7,7 @@
 #include "editors/composite_dlg.h"
 #include "model/key_codes.h"
 #include "platform/autostart.h"
+#include "platform/keyboard_lock.h"
 #include "platform/process.h"
 #include "sim/sim_hid_backend.h"
 #include "sim/simulated_keyboard.h"
@@ -147,8 +148,10 @@ CVelkanDlg::CVelkanDlg(Services services)
         oneShot->setSingleShot(true);
         oneShot->setInterval(0);
     }
-    connect(&lightingReadTimer_, &QTimer::timeout, this, [this] { lightingReadBack(); });
-    connect(&keyboardResetTimer_, &QTimer::timeout, this, [this] { keyboardResetReaction(); });
+    connect(&lightingReadTimer_, &QTimer::timeout, this,
+            [this] { runSequence([this] { lightingReadBack(); }); });
+    connect(&keyboardResetTimer_, &QTimer::timeout, this,
+            [this] { runSequence([this] { keyboardResetReaction(); }); });
     // Re-armed after each step, so a slow step never queues another behind it.
     previewTimer_.setSingleShot(true);
     connect(&previewTimer_, &QTimer::timeout, this, [this] { nextPreviewStep(); });
@@ -181,13 +184,16 @@ CVelkanDlg::~CVelkanDlg() {
 bool CVelkanDlg::onInitDialog() {
     stack_.link.activeProfileCache = -1;
     globals_.deviceVariantWord = 0x0205;
-    stack_.startThreads();
-    setApplyEnabled(false);
+    // Every picture is loaded before the device threads start, so a skin that lacks one is
+    // reported before anything is sent to the keyboard.
     if (!loadSharedPictures()) {
         return false;
     }
+    stack_.startThreads();
     linkTarget_ = skin::readSkinLink(iniPath(), kDefaultLink);
     createControls();
+    // After the button exists, so that it shows the state too.
+    setApplyEnabled(false);
     placeControls();
     lightingPanel_ = std::make_unique<LightingPanel>(LightingPanel::Parts{
         *this, stack_.lighting, stack_.link, stack_.colourFiles, language_,
@@ -216,6 +222,14 @@ bool CVelkanDlg::loadSharedPictures() {
          {"main_normal.jpg", "main_over.jpg", "main_down.jpg", "main_disable.jpg", "Arrow.jpg",
           "main_color0.jpg", "main_color1.jpg"}) {
         if (skin::skinPicture(iniFolder() / name).isNull()) {
+            return false;
+        }
+    }
+    busyFrames_.clear();
+    for (int frame = 1; frame <= kBusyFrameCount; ++frame) {
+        const std::string name = "jdt" + std::to_string(frame) + ".bmp";
+        busyFrames_.push_back(skin::skinPicture(iniFolder() / name));
+        if (busyFrames_.back().isNull()) {
             return false;
         }
     }
@@ -293,8 +307,14 @@ QWidget* CVelkanDlg::control(int controlId) const {
 }
 
 void CVelkanDlg::createTrayIcon() {
-    tray_ =
-        std::make_unique<CTrayIcon>([this](int command) { onCommand(command); }, makeTrayArea_());
+    // Queued: a command may open a message box, whose event loop would otherwise run inside
+    // the tray's signal while the tray menu that sent it deletes itself.
+    tray_ = std::make_unique<CTrayIcon>(
+        [this](int command) {
+            QMetaObject::invokeMethod(
+                this, [this, command] { onCommand(command); }, Qt::QueuedConnection);
+        },
+        makeTrayArea_());
     tray_->SetSingleClickCommand(1009);
     tray_->SetMenuCallback([this](widgets::SkinMenu& menu) { localiseTrayMenu(menu, language_); });
     // Without a notification area the program still runs, reached by starting it again.
@@ -373,7 +393,7 @@ qintptr CVelkanDlg::handleMessage(quint32 message, quintptr wParam, qintptr lPar
         return 0;
     case kReloadProfiles.message:
         if (wParam == kReloadProfiles.tag) {
-            reloadAfterArrival();
+            runSequence([this] { reloadAfterArrival(); });
         }
         return 0;
     case kCloseSecondaryWindows:
@@ -513,6 +533,21 @@ void CVelkanDlg::onCommand(int command) {
 void CVelkanDlg::deliverInstanceMessage(const platform::InstanceMessage& message) {
     if (message.message == kExternalApply) {
         postMessage(kExternalApply, static_cast<quintptr>(message.wParam), 0);
+        return;
+    }
+    if (message.message == platform::kReadBackRequest.message &&
+        message.wParam == platform::kReadBackRequest.wParam) {
+        // Another program changed the keyboard: show what it holds now.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                runSequence([this] {
+                    if (stack_.link.lastNotifiedPresent) {
+                        reloadAfterArrival();
+                    }
+                });
+            },
+            Qt::QueuedConnection);
         return;
     }
     // Queued, not waited for: the open request may show a message box, and the channel must
@@ -856,6 +891,10 @@ void CVelkanDlg::selectProfileButton(int profile) {
 }
 
 void CVelkanDlg::selectProfile(int profile) {
+    runSequence([this, profile] { switchToProfile(profile); });
+}
+
+void CVelkanDlg::switchToProfile(int profile) {
     stack_.session.showLightingPage(profile);
     lightingChanged();
     if (lightingPanel_) {
@@ -885,10 +924,12 @@ void CVelkanDlg::restoreDefaults() {
     if (!prompts_.askYesNo(language_.text("MAIN_PROMPT_DEFAULT"))) {
         return;
     }
-    stack_.session.restoreDefaults();
-    setApplyEnabled(true);
-    Apply();
-    selectProfile(0);
+    runSequence([this] {
+        stack_.session.restoreDefaults();
+        setApplyEnabled(true);
+        Apply();
+        switchToProfile(0);
+    });
 }
 
 void CVelkanDlg::reloadAfterArrival() {
@@ -955,23 +996,26 @@ void CVelkanDlg::importProfile() {
     if (!path) {
         return;
     }
-    if (storage::checkProfileFile(*path, prompts_, language_) != 1) {
+    // One box for a file that is not a profile: the import's own.
+    if (storage::checkProfileFileQuietly(*path) != storage::kProfileValid) {
         prompts_.message(language_.text("MAIN_PROMPT_INPORT"));
         return;
     }
-    // Apply stays enabled when the keyboard did not take the imported profile.
-    bool written = false;
-    {
-        const std::lock_guard lock(stack_.configuration.modelLock);
-        if (!storage::loadProfileFile(*path, stack_.configuration.edited)) {
-            prompts_.message(language_.text("MAIN_PROMPT_INPORT"));
-            return;
+    runSequence([this, file = *path] {
+        // Apply stays enabled when the keyboard did not take the imported profile.
+        bool written = false;
+        {
+            const std::lock_guard lock(stack_.configuration.modelLock);
+            if (!storage::loadProfileFile(file, stack_.configuration.edited)) {
+                prompts_.message(language_.text("MAIN_PROMPT_INPORT"));
+                return;
+            }
+            saveCurrentProfileFile(true);
+            written = stack_.session.applyKeyConfiguration(true);
         }
-        saveCurrentProfileFile(true);
-        written = stack_.session.applyKeyConfiguration(true);
-    }
-    refreshKeyGrid();
-    setApplyEnabled(!written);
+        refreshKeyGrid();
+        setApplyEnabled(!written);
+    });
 }
 
 bool CVelkanDlg::saveCurrentProfileFile(bool lockHeld) {
@@ -988,6 +1032,16 @@ void CVelkanDlg::setApplyEnabled(bool enabled) {
 }
 
 bool CVelkanDlg::Apply() {
+    if (sequenceMustWait()) {
+        laterSequences_.push_back([this] { applyNow(); });
+        return false;
+    }
+    bool applied = false;
+    runSequence([this, &applied] { applied = applyNow(); });
+    return applied;
+}
+
+bool CVelkanDlg::applyNow() {
     if (applying_) {
         return false;
     }
@@ -1028,10 +1082,43 @@ bool CVelkanDlg::Apply() {
 }
 
 void CVelkanDlg::nextBusyFrame() {
-    char name[32];
-    std::snprintf(name, sizeof name, "jdt%d.bmp", busyFrame_ + 1);
-    busyIndicator_->setPixmap(skin::skinPicture(iniFolder() / name));
-    busyFrame_ = (busyFrame_ + 1) % kBusyFrameCount;
+    if (busyFrames_.empty()) {
+        return;
+    }
+    busyIndicator_->setPixmap(busyFrames_[static_cast<std::size_t>(busyFrame_)]);
+    busyFrame_ = (busyFrame_ + 1) % static_cast<int>(busyFrames_.size());
+}
+
+bool CVelkanDlg::sequenceMustWait() const {
+    return sequenceLoopLevel_ >= 0 && QThread::currentThread()->loopLevel() > sequenceLoopLevel_;
+}
+
+bool CVelkanDlg::runSequence(const std::function<void()>& sequence) {
+    if (sequenceMustWait()) {
+        laterSequences_.push_back(sequence);
+        return false;
+    }
+    if (sequenceLoopLevel_ >= 0) {
+        sequence();
+        return true;
+    }
+    sequenceLoopLevel_ = QThread::currentThread()->loopLevel();
+    {
+        platform::KeyboardLock keyboardLock(stack_.link.commandChannel.path());
+        if (!stack_.link.commandChannel.path().empty()) {
+            // The command-line tool holds it for a few seconds at most.
+            (void)keyboardLock.acquire(platform::KeyboardLock::kWaitForever);
+        }
+        sequence();
+        while (!laterSequences_.empty() && !exiting_) {
+            const std::function<void()> next = std::move(laterSequences_.front());
+            laterSequences_.pop_front();
+            next();
+        }
+    }
+    laterSequences_.clear();
+    sequenceLoopLevel_ = -1;
+    return true;
 }
 
 // ---- texts and events ----

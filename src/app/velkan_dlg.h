@@ -14,11 +14,13 @@
 #include "skin/base_dialog.h"
 #include "storage/keyboard_session.h"
 
+#include <QPixmap>
 #include <QPointer>
 #include <QTimer>
 #include <array>
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -172,6 +174,7 @@ private:
     void refreshExtraKeyMarks();
     void selectProfileButton(int profile);
     void selectProfile(int profile);
+    void switchToProfile(int profile);
     bool switchKeyProfile(int profile);
     void restoreDefaults();
     void applyFlip();
@@ -186,6 +189,14 @@ private:
     void lightingReadBack();
     bool saveCurrentProfileFile(bool lockHeld);
     void nextBusyFrame();
+
+    // Runs a sequence that talks to the keyboard, whole and under the keyboard lock. A call
+    // made from inside the running sequence belongs to it and runs at once; one that reaches
+    // the window through an event loop nested in it (Apply's write, a message box) waits and
+    // runs after it, in the order asked for. False when it was put off.
+    bool runSequence(const std::function<void()>& sequence);
+    bool sequenceMustWait() const;
+    bool applyNow();
 
     // The prompts of the keyboard write, which runs on a thread of its own: shown by the
     // window's thread while the writer waits.
@@ -211,6 +222,7 @@ private:
     std::vector<KeyButton> keyButtons_;
     std::array<bool, 9 + 106> lightFlags_{};
     QLabel* busyIndicator_ = nullptr;
+    std::vector<QPixmap> busyFrames_;
     int busyFrame_ = 0;
     std::string linkTarget_;
 
@@ -232,6 +244,9 @@ private:
     bool initialised_ = false;
     bool applyEnabled_ = false;
     bool applying_ = false;
+    // The event-loop level the running keyboard sequence started at; -1 when none runs.
+    int sequenceLoopLevel_ = -1;
+    std::deque<std::function<void()>> laterSequences_;
     bool exiting_ = false;
     int shownTrayImage_ = 0;
 

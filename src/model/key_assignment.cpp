@@ -258,9 +258,9 @@ void KeyConfiguration::resetProfileToDefaults(int profile) {
 void KeyConfiguration::copyEditedToApplied() {
     std::lock_guard model(modelLock);
     std::lock_guard snapshot(snapshotLock);
+    // The deleted-macro mark stays on the edited model until a write has sent all three key
+    // tables: a refused or failed apply must not lose it.
     applied = edited;
-    // The deleted-macro mark travels with the copy: the write that follows consumes it.
-    edited.macroDeleted = false;
 }
 
 bool KeyConfiguration::writeKeyConfiguration(bool allProfiles, device::DeviceLink& link,
@@ -302,17 +302,22 @@ bool KeyConfiguration::writeKeyConfiguration(bool allProfiles, device::DeviceLin
     protocol::CmdBeginConfig(link);
     protocol::CmdWriteMacroArea(link, macroImage);
     int lastResult = protocol::kResultNoDevice;
+    bool everyTableWritten = true;
     for (std::size_t i = 0; i < profiles.size(); ++i) {
         lastResult = protocol::CmdWriteKeyTable(link, tables[i], profiles[i]);
+        everyTableWritten = everyTableWritten && lastResult == protocol::kResultSuccess;
     }
     protocol::CmdEndConfig(link);
 
     if (!withNames) {
         prompts.message(texts.text("EXTRA_PROFILE_SPACE_TIGHT"), true);
     }
-    {
-        std::lock_guard lock(snapshotLock);
+    if (profiles.size() == static_cast<std::size_t>(kProfileCount) && everyTableWritten) {
+        // Every bank now addresses the macros by their new slots.
+        std::lock_guard modelGuard(modelLock);
+        std::lock_guard snapshotGuard(snapshotLock);
         applied.macroDeleted = false;
+        edited.macroDeleted = false;
     }
     return lastResult == protocol::kResultSuccess;
 }

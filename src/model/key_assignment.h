@@ -124,7 +124,8 @@ public:
     // Every record of the profile back to its default (the extra keys keep their tags).
     void resetProfileToDefaults(int profile);
     // Copies the edited model into the applied copy, taking both locks in order. The
-    // deleted-macro mark moves to the copy, where the next write consumes it.
+    // deleted-macro mark is copied too; a write that sends all three key tables clears it on
+    // both copies.
     void copyEditedToApplied();
 
     // Writes the macro memory and the key table(s) of the applied copy to the keyboard (taking

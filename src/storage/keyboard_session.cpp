@@ -66,6 +66,9 @@ bool KeyboardSession::showLightingPage(int profile) {
     parts_.lighting.setCurrentPage(page_);
     plainLightingReadBack();
     if (parts_.lighting.supportedModes().contains(kPerKeyColourMode)) {
+        // The page's colours come from its user-colour file: the copy in memory is only filled
+        // while the per-key view shows that page.
+        parts_.colourFiles.fillUserModeColours(page_, parts_.lighting);
         parts_.lighting.writeKeyColours(parts_.link, page_);
     }
     return true;
@@ -99,8 +102,12 @@ void KeyboardSession::onLightingChangedOnKeyboard() {
 }
 
 void KeyboardSession::onKeyboardReset() {
-    for (int profile = 0; profile < model::kProfileCount; ++profile) {
-        parts_.configuration.resetProfileToDefaults(profile);
+    // The keyboard now runs its factory tables and has no macros. The model and the working
+    // file follow it, so that no later apply or profile load writes back what the reset cleared.
+    {
+        std::lock_guard lock(parts_.configuration.modelLock);
+        newProfileInMemory(parts_.configuration.edited);
+        saveProfileFile(parts_.workingFile, parts_.configuration, false);
     }
     parts_.view.keyModelChanged();
 
@@ -111,11 +118,13 @@ void KeyboardSession::onKeyboardReset() {
     }
     parts_.lighting.setCurrentPage(page_);
     parts_.view.showProfile(page_);
-    selectProfile(page_);
+    // The profile is selected again; its file is not loaded, since it now holds the defaults.
+    model::setActiveProfile(parts_.link, page_);
     if (model::SupportedModes::fromDeviceInfo(info).contains(kPerKeyColourMode)) {
         for (int page = 0; page < model::kProfileCount; ++page) {
             parts_.colourFiles.resetUserColours(page);
         }
+        parts_.colourFiles.fillUserModeColours(page_, parts_.lighting);
     }
     plainLightingReadBack();
 }

@@ -326,43 +326,64 @@ void newProfileInMemory(model::KeyModel& model) {
     writeDeviceBlock(model.image.deviceBlock);
     model.strings = {};
     model.macros.clear();
+    model.macroDeleted = false;
 }
 
-int checkProfileFile(const std::filesystem::path& path, lang::Prompts& prompts,
-                     const lang::TextLookup& texts) {
+namespace {
+
+struct ProfileFileCheck {
+    int result;
+    bool wrongHeader;
+};
+
+ProfileFileCheck inspectProfileFile(const std::filesystem::path& path) {
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
     if (!std::filesystem::exists(status)) {
-        return kProfileInvalid;
+        return {kProfileInvalid, false};
     }
     if (!std::filesystem::is_regular_file(status)) {
-        return kProfileUnreadable;
+        return {kProfileUnreadable, false};
     }
     const std::uintmax_t size = std::filesystem::file_size(path, error);
     if (error) {
-        return kProfileUnreadable;
+        return {kProfileUnreadable, false};
     }
     if (size > kMaxFileBytes || size < kKeyImageBytes) {
-        return kProfileInvalid;
+        return {kProfileInvalid, false};
     }
     std::optional<std::vector<std::uint8_t>> bytes;
     try {
         bytes = platform::readWholeFile(path, kMaxFileBytes);
     } catch (const std::bad_alloc&) {
-        return kProfileOutOfMemory;
+        return {kProfileOutOfMemory, false};
     }
     if (!bytes) {
-        return kProfileUnreadable;
+        return {kProfileUnreadable, false};
     }
     // The file may have shrunk since its size was taken.
     if (bytes->size() < kKeyImageBytes) {
-        return kProfileInvalid;
+        return {kProfileInvalid, false};
     }
     if (!profileHeaderValid(*bytes)) {
-        prompts.message(lang::formatWithText(texts.text("PROFILE_FORMAT_ERROR"), path.string()));
-        return kProfileInvalid;
+        return {kProfileInvalid, true};
     }
-    return kProfileValid;
+    return {kProfileValid, false};
+}
+
+} // namespace
+
+int checkProfileFileQuietly(const std::filesystem::path& path) {
+    return inspectProfileFile(path).result;
+}
+
+int checkProfileFile(const std::filesystem::path& path, lang::Prompts& prompts,
+                     const lang::TextLookup& texts) {
+    const ProfileFileCheck check = inspectProfileFile(path);
+    if (check.wrongHeader) {
+        prompts.message(lang::formatWithText(texts.text("PROFILE_FORMAT_ERROR"), path.string()));
+    }
+    return check.result;
 }
 
 bool loadProfileFile(const std::filesystem::path& path, model::KeyModel& model) {

@@ -56,6 +56,9 @@ void newProfileInMemory(model::KeyModel& model);
 // header is wrong); 253 out of memory; 254 cannot be opened.
 int checkProfileFile(const std::filesystem::path& path, lang::Prompts& prompts,
                      const lang::TextLookup& texts);
+// The same test without a message, for callers that say in their own words why a file was
+// refused.
+int checkProfileFileQuietly(const std::filesystem::path& path);
 // Replaces the model by the file's contents; false, with the model untouched, when the file
 // cannot be read whole or is not consistent.
 bool loadProfileFile(const std::filesystem::path& path, model::KeyModel& model);

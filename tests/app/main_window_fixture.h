@@ -11,6 +11,7 @@
 #include "sim/simulated_keyboard.h"
 #include "support/recording_prompts.h"
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -58,10 +59,16 @@ private:
 class MainWindowFixture {
 public:
     // `plugged`: the keyboard is there when the program starts.
-    explicit MainWindowFixture(bool plugged = true, bool startHidden = false,
-                               sim::KeyboardModel model = sim::KeyboardModel::keys126,
-                               sim::SimKeyboardOptions options = {})
-        : keyboard(std::make_shared<sim::SimulatedKeyboard>(model, options)) {
+    // `programFolder`: where the skin and the language file are; the build's unless given.
+    explicit MainWindowFixture(
+        bool plugged = true, bool startHidden = false,
+        sim::KeyboardModel model = sim::KeyboardModel::keys126,
+        sim::SimKeyboardOptions options = {},
+        const std::filesystem::path& programFolder = platform::programFolder())
+        : globals(app::AppPaths::forProgramFolder(programFolder),
+                  platform::SettingsStore::currentUser()),
+          language(globals.settings, globals.paths.programFolder),
+          keyboard(std::make_shared<sim::SimulatedKeyboard>(model, options)) {
         auto backend = std::make_unique<sim::SimHidBackend>();
         simBackend = backend.get();
         if (plugged) {
@@ -106,9 +113,8 @@ public:
     }
     bool present() const { return window->keyboard().link.lastNotifiedPresent; }
 
-    app::AppGlobals globals{app::AppPaths::forProgramFolder(platform::programFolder()),
-                            platform::SettingsStore::currentUser()};
-    lang::Language language{globals.settings, globals.paths.programFolder};
+    app::AppGlobals globals;
+    lang::Language language;
     RecordingPrompts prompts;
     std::vector<std::string> opened; // documents and addresses given to the desktop
     std::shared_ptr<RecordingTrayArea::Log> tray = std::make_shared<RecordingTrayArea::Log>();

@@ -97,7 +97,7 @@ private slots:
         // A double click opens the window; a restarted panel gets the icon back.
         f.window->hide();
         f.tray->onMouse(app::kLeftDoubleClick);
-        QVERIFY(f.window->isVisible());
+        QTRY_VERIFY(f.window->isVisible());
         f.tray->onHostRestarted();
         QCOMPARE(f.tray->adds, 2);
         QCOMPARE(f.tray->removes, 1);

@@ -1,7 +1,11 @@
 // velkanctl end to end: the built tool run as its own process on a simulated keyboard kept in a
 // state file, as a script would run it.
+#include "ctl/keyboard_access.h"
+#include "platform/keyboard_lock.h"
+#include "platform/single_instance.h"
 #include "sim/simulated_keyboard.h"
 
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -24,8 +28,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
+using namespace std::chrono_literals;
 
-// Only to catch a hang: every run here takes a fraction of a second.
+// Only to catch a hang: every run here takes a fraction of a second, or the wait for a busy
+// keyboard.
 constexpr auto kRunLimit = std::chrono::seconds(60);
 
 struct ToolRun {
@@ -55,30 +61,39 @@ protected:
     }
 
     // Runs the tool in the test's folder with standard input empty.
-    ToolRun run(std::vector<std::string> args) const {
+    ToolRun run(std::vector<std::string> args) const { return waitFor(start(std::move(args))); }
+
+    // Starts the tool as run() does, without waiting for it; -1 when it cannot be started.
+    pid_t start(std::vector<std::string> args) const {
         args.insert(args.begin(), VELKANCTL_PATH);
         std::vector<char*> argv;
         for (std::string& arg : args) {
             argv.push_back(arg.data());
         }
         argv.push_back(nullptr);
-        const fs::path out = folder / "stdout.txt";
-        const fs::path err = folder / "stderr.txt";
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT, 0600);
+        posix_spawn_file_actions_addopen(&actions, 1, outFile().c_str(), O_WRONLY | O_CREAT, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, errFile().c_str(), O_WRONLY | O_CREAT, 0600);
         posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-        fs::remove(out);
-        fs::remove(err);
+        fs::remove(outFile());
+        fs::remove(errFile());
         pid_t pid = 0;
         const int spawned =
             posix_spawn(&pid, VELKANCTL_PATH, &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
-        ToolRun result;
         if (spawned != 0) {
             ADD_FAILURE() << "cannot start " << VELKANCTL_PATH;
+            return -1;
+        }
+        return pid;
+    }
+
+    // Waits for a run that start() began.
+    ToolRun waitFor(pid_t pid) const {
+        ToolRun result;
+        if (pid <= 0) {
             return result;
         }
         const auto deadline = std::chrono::steady_clock::now() + kRunLimit;
@@ -93,18 +108,30 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
-        result.out = textOf(out);
-        result.err = textOf(err);
+        result.out = textOf(outFile());
+        result.err = textOf(errFile());
         return result;
     }
 
     // A command on the simulated 126-key keyboard of the state file.
     ToolRun runOnKeyboard(std::vector<std::string> args) const {
+        return run(onKeyboard(std::move(args)));
+    }
+    std::vector<std::string> onKeyboard(std::vector<std::string> args) const {
         args.insert(args.begin(), {"--simulate", "--sim-state", state().string()});
-        return run(std::move(args));
+        return args;
     }
 
     fs::path state() const { return folder / "keyboard.state"; }
+    fs::path outFile() const { return folder / "stdout.txt"; }
+    fs::path errFile() const { return folder / "stderr.txt"; }
+
+    // The simulated keyboard's command collection as every run of the tool sees it.
+    std::string keyboardPath() const {
+        const ToolRun list = run({"--simulate", "list"});
+        EXPECT_EQ(list.status, 0) << list.err;
+        return list.out.substr(0, list.out.find('\t'));
+    }
 
     std::unique_ptr<sim::SimulatedKeyboard> savedKeyboard() const {
         auto keyboard = std::make_unique<sim::SimulatedKeyboard>(sim::KeyboardModel::keys126);
@@ -290,6 +317,119 @@ TEST_F(VelkanctlTest, UnusableStateFileIsRefusedAndKeptAsItIs) {
         EXPECT_NE(result.err.find(file.string()), std::string::npos) << result.err;
         EXPECT_EQ(bytesOf(file), before) << file;
     }
+}
+
+// The stand-in for a running desktop program, under that program's file name, for as long as
+// the object lives.
+class RunningProgram {
+public:
+    RunningProgram(const fs::path& folder, std::string keyboardPath)
+        : received_(folder / "received.txt") {
+        fs::create_directories(folder / "bin");
+        std::string program = (folder / "bin" / "velkan").string();
+        fs::copy_file(INSTANCE_LISTENER_PATH, program, fs::copy_options::overwrite_existing);
+        std::string received = received_.string();
+        std::array<char*, 4> argv{program.data(), received.data(), keyboardPath.data(), nullptr};
+        if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+            pid_ = -1;
+        }
+    }
+    ~RunningProgram() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    bool listening() const {
+        for (int tries = 0; pid_ > 0 && tries < 1000; ++tries) {
+            if (textOf(received_).starts_with("listening\n")) {
+                return true;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
+
+    // One line per message it handled: message, wParam, lParam, and 1 when the keyboard was
+    // free for it to read at that moment.
+    std::vector<std::string> received() const {
+        std::istringstream text(textOf(received_));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(text, line);) {
+            if (line != "listening") {
+                lines.push_back(line);
+            }
+        }
+        return lines;
+    }
+
+private:
+    fs::path received_;
+    pid_t pid_ = -1;
+};
+
+// What the running program receives after a change: read the keyboard back, which is free.
+std::string readBackLine() {
+    const platform::InstanceMessage& request = platform::kReadBackRequest;
+    return std::to_string(request.message) + ' ' + std::to_string(request.wParam) + ' ' +
+           std::to_string(request.lParam) + " 1";
+}
+
+TEST_F(VelkanctlTest, ChangesAskTheRunningProgramToReadTheKeyboardBack) {
+    const RunningProgram program(folder, keyboardPath());
+    ASSERT_TRUE(program.listening());
+    struct Case {
+        std::vector<std::string> args;
+        bool asks;
+    };
+    const Case cases[] = {
+        {{"info"}, false},        {{"backup", "mine.fwc"}, false},
+        {{"list"}, false},        {{"check", "mine.fwc"}, false},
+        {{"profile", "1"}, true}, {{"lighting", "--brightness", "3"}, true},
+        {{"defaults"}, true},     {{"import", "mine.fwc"}, true},
+    };
+    std::vector<std::string> expected;
+    for (const Case& test : cases) {
+        const ToolRun result = runOnKeyboard(test.args);
+        EXPECT_EQ(result.status, 0) << test.args[0] << ": " << result.err;
+        if (test.asks) {
+            expected.push_back(readBackLine());
+        }
+        EXPECT_EQ(program.received(), expected) << test.args[0];
+    }
+}
+
+TEST_F(VelkanctlTest, KeyboardBusyElsewhereIsWaitedForThenLeftUntouched) {
+    const std::string keyboard = keyboardPath();
+    const RunningProgram program(folder, keyboard);
+    ASSERT_TRUE(program.listening());
+    platform::KeyboardLock otherProgram(keyboard);
+    ASSERT_TRUE(otherProgram.acquire(0ms));
+    const std::vector<std::string> switchProfile =
+        onKeyboard({"--wire-log", "wire.log", "profile", "2"});
+
+    const auto started = std::chrono::steady_clock::now();
+    const ToolRun refused = run(switchProfile);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, kKeyboardBusyWait);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "velkanctl: the keyboard is busy: another program is using it\n");
+    EXPECT_EQ(textOf(folder / "wire.log"), "");
+    EXPECT_FALSE(fs::exists(state()));
+    EXPECT_TRUE(program.received().empty());
+
+    // Let go within the wait: the run goes ahead.
+    const pid_t waiting = start(switchProfile);
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(textOf(folder / "wire.log"), "") << "it did not wait";
+    otherProgram.release();
+    const ToolRun proceeded = waitFor(waiting);
+    EXPECT_EQ(proceeded.status, 0) << proceeded.err;
+    EXPECT_NE(textOf(folder / "wire.log"), "");
+    EXPECT_EQ(savedKeyboard()->activeProfile(), 2);
+    EXPECT_EQ(program.received(), std::vector<std::string>{readBackLine()});
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "device/keyboard_scan.h"
 #include "device/presence_monitor.h"
 #include "platform/hid_backend_linux.h"
+#include "platform/keyboard_lock.h"
 #include "protocol/command_set.h"
 #include "protocol/device_mirrors.h"
 #include "recording_client.h"
@@ -10,8 +11,10 @@
 #include "support/fake_hid.h"
 #include "support/fake_hidraw_tree.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <filesystem>
+#include <future>
 #include <gtest/gtest.h>
 #include <map>
 #include <thread>
@@ -287,41 +290,170 @@ TEST_F(DeviceLinkFixture, StopEndsBothThreadsWhileTheKeyboardIsThere) {
     EXPECT_FALSE(link.commandChannel.isOpen());
 }
 
-// The hidraw backend, counting searches so that a test can wait for whole passes of the monitor.
-class CountedSearches : public platform::HidBackend {
+// Another program on the keyboard: the monitor sends nothing until it is done, and a stop still
+// ends the monitor while it waits.
+TEST_F(DeviceLinkFixture, ArrivalWaitsWhileAnotherProgramUsesTheKeyboard) {
+    plug();
+    HidDevice scan(backend);
+    ASSERT_TRUE(scan.EnumerateHidInterfaces());
+    ASSERT_TRUE(scanForKeyboardCollection(scan, kCommandCollection));
+    platform::KeyboardLock otherProgram(scan.path());
+    scan.CloseHid();
+    ASSERT_TRUE(otherProgram.acquire(0ms));
+
+    monitor.start();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(keyboard->wireLog().empty());
+    EXPECT_TRUE(client.calls().empty());
+    otherProgram.release();
+    ASSERT_TRUE(client.waitFor("show"));
+    EXPECT_EQ(client.calls(), (std::vector<std::string>{"arrived", "tray141", "show"}));
+    monitor.stop();
+
+    // Held again before a fresh monitor starts: that one is still waiting when it is stopped.
+    ASSERT_TRUE(otherProgram.acquire(0ms));
+    client.clear();
+    keyboard->clearWireLog();
+    PresenceMonitor waiting(link, client, mirrors);
+    waiting.start();
+    std::this_thread::sleep_for(300ms);
+    auto stopped = std::async(std::launch::async, [&waiting] { waiting.stop(); });
+    const bool stoppedWhileHeld = stopped.wait_for(5s) == std::future_status::ready;
+    const bool sentNothing = keyboard->wireLog().empty();
+    otherProgram.release(); // lets a hanging stop end, so that a failure does not hang too
+    EXPECT_TRUE(stoppedWhileHeld);
+    EXPECT_TRUE(sentNothing);
+    EXPECT_TRUE(client.calls().empty());
+}
+
+// Another backend with the time of every search and probe, so that a test can wait for whole
+// passes of the monitor and see its pace.
+class ObservedBackend : public platform::HidBackend {
 public:
-    explicit CountedSearches(platform::HidBackend& inner) : inner_(inner) {}
+    using Clock = std::chrono::steady_clock;
+    struct Probe {
+        Clock::time_point time;
+        bool present = false;
+    };
+
+    explicit ObservedBackend(platform::HidBackend& inner) : inner_(inner) {}
     std::optional<std::vector<std::string>> enumerate() override {
+        const auto start = Clock::now();
         auto paths = inner_.enumerate();
-        {
-            std::lock_guard lock(mutex_);
-            ++searches_;
-        }
-        changed_.notify_all();
+        record([&] { searches_.push_back(start); });
         return paths;
     }
     std::unique_ptr<platform::HidInterface> open(const std::string& path,
                                                  platform::HidOpenMode mode) override {
         return inner_.open(path, mode);
     }
-    bool probe(const std::string& path) override { return inner_.probe(path); }
+    bool probe(const std::string& path) override {
+        const auto start = Clock::now();
+        const bool present = inner_.probe(path);
+        record([&] { probes_.push_back({start, present}); });
+        return present;
+    }
     bool permissionDenied(const std::string& path) const override {
         return inner_.permissionDenied(path);
     }
 
-    // Once a second search has begun, the first one after the call has run to its end.
-    bool waitForWholePass() {
-        std::unique_lock lock(mutex_);
-        const int target = searches_ + 2;
-        return changed_.wait_for(lock, 5s, [&] { return searches_ >= target; });
+    std::vector<Clock::time_point> searches() const {
+        std::lock_guard lock(mutex_);
+        return searches_;
     }
+    std::vector<Probe> probes() const {
+        std::lock_guard lock(mutex_);
+        return probes_;
+    }
+    // Until this many searches and probes have begun in all; false after 10 s.
+    bool waitForCounts(std::size_t searches, std::size_t probes) const {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(
+            lock, 10s, [&] { return searches_.size() >= searches && probes_.size() >= probes; });
+    }
+    // Once a second search has begun, the first one after the call has run to its end.
+    bool waitForWholePass() const { return waitForCounts(searches().size() + 2, 0); }
 
 private:
+    template <typename Change> void record(Change change) {
+        {
+            std::lock_guard lock(mutex_);
+            change();
+        }
+        changed_.notify_all();
+    }
+
     platform::HidBackend& inner_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int searches_ = 0;
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    std::vector<Clock::time_point> searches_;
+    std::vector<Probe> probes_;
 };
+
+// The time between each two neighbours, in milliseconds.
+std::vector<long> gapsMs(const std::vector<ObservedBackend::Clock::time_point>& times) {
+    std::vector<long> gaps;
+    for (std::size_t i = 1; i < times.size(); ++i) {
+        gaps.push_back(static_cast<long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(times[i] - times[i - 1])
+                .count()));
+    }
+    return gaps;
+}
+
+long medianOf(std::vector<long> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// A plugged keyboard is probed ten times a second, so its removal is told at the first probe
+// after the unplugging; without a keyboard the search runs only once a second. The lower
+// bounds hold however busy the machine; the medians leave room for a slow one.
+TEST(PresenceMonitorPace, WatchesAKeyboardTenTimesASecondAndSearchesOnceASecond) {
+    sim::SimHidBackend simBackend;
+    const auto keyboard = std::make_shared<sim::SimulatedKeyboard>(sim::KeyboardModel::keys126);
+    ASSERT_TRUE(simBackend.plug(keyboard));
+    ObservedBackend backend(simBackend);
+    DeviceLink link(backend);
+    RecordingClient client;
+    protocol::DeviceMirrors mirrors(link);
+    PresenceMonitor monitor(link, client, mirrors);
+
+    monitor.start();
+    ASSERT_TRUE(client.waitFor("arrived"));
+    ASSERT_TRUE(backend.waitForCounts(0, 8));
+    const std::size_t searchesWhilePresent = backend.searches().size();
+    const auto unplugged = ObservedBackend::Clock::now();
+    ASSERT_TRUE(simBackend.unplug(keyboard));
+    ASSERT_TRUE(client.waitFor("removed"));
+    const auto told = ObservedBackend::Clock::now();
+    ASSERT_TRUE(backend.waitForCounts(searchesWhilePresent + 3, 0));
+    monitor.stop();
+
+    const auto probes = backend.probes();
+    std::vector<ObservedBackend::Clock::time_point> probeTimes;
+    for (const auto& probe : probes) {
+        probeTimes.push_back(probe.time);
+    }
+    const std::vector<long> probeGaps = gapsMs(probeTimes);
+    EXPECT_GE(*std::min_element(probeGaps.begin(), probeGaps.end()), 100);
+    EXPECT_LT(medianOf(probeGaps), 300);
+    ASSERT_FALSE(probes.back().present) << "no probe once the keyboard is gone";
+    EXPECT_EQ(std::count_if(probes.begin(), probes.end(), [](const auto& p) { return !p.present; }),
+              1)
+        << "the first probe that misses the keyboard tells its removal";
+    EXPECT_LT(told - unplugged, 500ms);
+
+    // From the probe that missed the keyboard on, searches only.
+    std::vector<ObservedBackend::Clock::time_point> searchTimes = {probes.back().time};
+    const auto searches = backend.searches();
+    for (std::size_t i = searchesWhilePresent; i < searches.size(); ++i) {
+        searchTimes.push_back(searches[i]);
+    }
+    const std::vector<long> searchGaps = gapsMs(searchTimes);
+    EXPECT_GE(*std::min_element(searchGaps.begin(), searchGaps.end()), 1000);
+    EXPECT_LT(medianOf(searchGaps), 1500);
+}
 
 // A keyboard whose node this user may not open: the user is told once how to get access, and
 // again only when it is plugged in again still refused.
@@ -337,7 +469,7 @@ TEST(PresenceMonitorPermission, RefusedKeyboardIsToldOncePerPlugging) {
     const velkan::test::FilePermissionsEnforced enforced;
     ASSERT_TRUE(enforced.enforced());
     platform::LinuxHidBackend hidraw(tree.sys(), tree.dev());
-    CountedSearches backend(hidraw);
+    ObservedBackend backend(hidraw);
     DeviceLink link(backend);
     RecordingClient client;
     protocol::DeviceMirrors mirrors(link);

@@ -299,7 +299,6 @@ TEST_F(WriteKeyConfiguration, ActiveProfileOnlyOrAllBanksAfterAUsedMacroWasDelet
         addMacro(1, 40, "ab");
         configuration.edited.macroDeleted = c.macroDeleted;
         configuration.copyEditedToApplied();
-        EXPECT_FALSE(configuration.edited.macroDeleted);
         ASSERT_TRUE(
             configuration.writeKeyConfiguration(c.allProfiles, link, mirrors, prompts, texts));
         const std::size_t macroBytes = macroMemorySizes(configuration.applied.macros).fullSize;
@@ -309,11 +308,40 @@ TEST_F(WriteKeyConfiguration, ActiveProfileOnlyOrAllBanksAfterAUsedMacroWasDelet
         EXPECT_EQ(framesOf(protocol::command::kWriteKeyTable), c.tableFrames);
         EXPECT_EQ(framesOf(protocol::command::kEndConfig), 1);
         EXPECT_EQ(sentFrames().back()[protocol::kCommandOffset], protocol::command::kEndConfig);
-        EXPECT_FALSE(configuration.applied.macroDeleted) << "the mark is consumed";
+        EXPECT_FALSE(configuration.applied.macroDeleted || configuration.edited.macroDeleted)
+            << "all three tables written: the mark is consumed";
         EXPECT_TRUE(prompts.shown.empty());
         ASSERT_TRUE(simBackend.unplug(keyboard));
         configuration.edited.macros.clear();
     }
+}
+
+// Macros are addressed by slot: until all three tables were written, an apply that was refused
+// or failed keeps the mark, and the next good one still writes every bank.
+TEST_F(WriteKeyConfiguration, DeletedMacroMarkOutlivesARefusedOrFailedApply) {
+    connectWithCapacity(sim::KeyboardModel::keys126, 1); // 128 bytes
+    addMacro(1, 40, "ab");                               // 182 bytes even without its name
+    configuration.edited.macroDeleted = true;
+    configuration.copyEditedToApplied();
+    EXPECT_FALSE(configuration.writeKeyConfiguration(false, link, mirrors, prompts, texts));
+    EXPECT_EQ(framesOf(protocol::command::kWriteKeyTable), 0) << "refused";
+
+    configuration.edited.macros.clear();
+    configuration.copyEditedToApplied();
+    keyboard->setFaults({.failWrites = true});
+    EXPECT_FALSE(configuration.writeKeyConfiguration(false, link, mirrors, prompts, texts));
+
+    keyboard->setFaults({});
+    keyboard->clearWireLog();
+    configuration.copyEditedToApplied();
+    EXPECT_TRUE(configuration.writeKeyConfiguration(false, link, mirrors, prompts, texts));
+    EXPECT_EQ(framesOf(protocol::command::kWriteKeyTable), 21);
+    EXPECT_FALSE(configuration.edited.macroDeleted);
+
+    keyboard->clearWireLog();
+    configuration.copyEditedToApplied();
+    EXPECT_TRUE(configuration.writeKeyConfiguration(false, link, mirrors, prompts, texts));
+    EXPECT_EQ(framesOf(protocol::command::kWriteKeyTable), 7);
 }
 
 TEST_F(WriteKeyConfiguration, MacroMemoryCapacityDecidesNamesOrRefusal) {

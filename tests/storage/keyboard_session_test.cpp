@@ -6,8 +6,12 @@
 #include "storage/profile_file.h"
 #include "support/recording_prompts.h"
 
+#include <array>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <map>
+#include <span>
 #include <unistd.h>
 
 namespace velkan::storage {
@@ -102,6 +106,68 @@ TEST_F(KeyboardSessionTest, ArrivalReadsEverythingBackInOrder) {
         EXPECT_EQ(lighting.currentPage(), 1);
         EXPECT_TRUE(std::filesystem::exists(workingFile));
         ASSERT_TRUE(simBackend.unplug(keyboard));
+    }
+}
+
+// What the keyboard lights after arrival, after a profile button and after choosing per-key
+// colours is the page's user-colour file in its present mode, byte for byte: the keys the file
+// names in their colours, every other key red, whether or not the per-key view ever showed it.
+TEST_F(KeyboardSessionTest, PagesSentAreTheColoursOfTheirFiles) {
+    using Rgb = std::array<std::uint8_t, 3>;
+    const int firstKey = model::ColourPositionList().front();
+    const int lastKey = model::ColourPositionList().back();
+    const auto named = [&](int page) {
+        const auto tag = [page](int n) { return static_cast<std::uint8_t>(20 * page + n); };
+        return std::map<int, Rgb>{
+            {firstKey, {tag(1), 64, 200}},
+            {lastKey, {0, tag(2), 9}},
+            {model::kExtraKeyColourPosition, {7, 8, tag(3)}},
+            {model::kLogoColourPosition, {tag(4), 0, 255}},
+        };
+    };
+    std::vector<int> positions(model::ColourPositionList().begin(),
+                               model::ColourPositionList().end());
+    positions.insert(positions.end(), {model::kExtraKeyColourPosition, model::kLogoColourPosition});
+
+    for (auto keyboardModel : {sim::KeyboardModel::keys126, sim::KeyboardModel::keys128}) {
+        for (const int active : {0, 2}) {
+            SCOPED_TRACE("page " + std::to_string(active));
+            start(keyboardModel);
+            for (int page = 0; page < model::kProfileCount; ++page) {
+                std::ofstream out(colourFiles.userColourPath(page), std::ios::trunc);
+                // Mode 0 is not the present one: none of its colours may reach the keyboard.
+                out << "[PRESENTMODE]\nmode=2\n[Mode0]\n" << firstKey << "=1,1,1,1\n[Mode2]\n";
+                for (const auto& [position, rgb] : named(page)) {
+                    out << position << '=' << int(rgb[0]) << ',' << int(rgb[1]) << ','
+                        << int(rgb[2]) << ",1\n";
+                }
+            }
+            const Rgb activeByte = {static_cast<std::uint8_t>(active)};
+            ASSERT_TRUE(keyboard->setMemory(sim::SimRegion::deviceInfo, 10,
+                                            std::span(activeByte).first(1)));
+            const auto expectLit = [&](int page) {
+                const auto colours = keyboard->memory(sim::SimRegion::keyColours);
+                const auto expected = named(page);
+                for (const int position : positions) {
+                    const auto at = static_cast<std::size_t>(512 * page + 3 * position);
+                    const Rgb lit = {colours[at], colours[at + 1], colours[at + 2]};
+                    const auto found = expected.find(position);
+                    const Rgb wanted = found != expected.end() ? found->second : Rgb{255, 0, 0};
+                    EXPECT_EQ(lit, wanted) << "page " << page << " position " << position;
+                }
+            };
+            session.readBackAfterArrival();
+            expectLit(active);
+
+            const int other = (active + 1) % model::kProfileCount;
+            session.switchToProfile(other);
+            expectLit(other);
+            const std::vector<std::uint8_t> dark(512 * model::kProfileCount, 0);
+            ASSERT_TRUE(keyboard->setMemory(sim::SimRegion::keyColours, 0, dark));
+            lighting.chooseMode(link, model::kPerKeyColourMode);
+            expectLit(other);
+            ASSERT_TRUE(simBackend.unplug(keyboard));
+        }
     }
 }
 

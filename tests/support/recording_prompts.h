@@ -6,6 +6,7 @@
 #include "lang/text_lookup.h"
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -31,10 +32,20 @@ class RecordingPrompts : public lang::Prompts {
 public:
     std::vector<std::string> shown;
     bool answer = false; // what every Yes/No question is answered
+    // Runs while a box is up, as a real box runs its own event loop.
+    std::function<void()> whileShown;
 
-    void message(std::string_view text, bool) override { shown.emplace_back(text); }
+    void message(std::string_view text, bool) override {
+        shown.emplace_back(text);
+        if (whileShown) {
+            whileShown();
+        }
+    }
     bool askYesNo(std::string_view text) override {
         shown.emplace_back(text);
+        if (whileShown) {
+            whileShown();
+        }
         return answer;
     }
 
