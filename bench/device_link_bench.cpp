@@ -12,7 +12,7 @@
 #include "protocol/command_set.h"
 #include "protocol/device_mirrors.h"
 #include "sim/sim_hid_backend.h"
-#include "tests/device/recording_client.h"
+#include "device/recording_client.h"
 #include "wire_ratio.h"
 
 #include <algorithm>

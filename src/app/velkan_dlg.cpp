@@ -787,7 +787,7 @@ void CVelkanDlg::onKeyClicked(int controlId) {
         lightingPanel_->paintKey(controlId);
         return;
     }
-    SelectedKey selected;
+    editors::SelectedKey selected;
     selected.controlId = controlId;
     int flagIndex = -1;
     if (extra != extraKeys.end()) {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/app_globals.h"
-#include "app/key_editor.h"
+#include "editors/key_editor.h"
 #include "app/keyboard_stack.h"
 #include "app/tray_icon.h"
 #include "app/window_messages.h"
@@ -120,7 +120,7 @@ public:
     QWidget* control(int controlId) const;
     LightingPanel* lightingPanel() const { return lightingPanel_.get(); }
     // The editor the key clicks go to; the window does not own it.
-    void setKeyEditor(KeyEditor* editor) { keyEditor_ = editor; }
+    void setKeyEditor(editors::KeyEditor* editor) { keyEditor_ = editor; }
 
     // DeviceLinkClient: called from the device threads.
     void keyboardArrived() override;
@@ -231,7 +231,7 @@ private:
     QTimer previewTimer_;       // 1052
     QTimer keyboardResetTimer_; // 1053
 
-    KeyEditor* keyEditor_ = nullptr;
+    editors::KeyEditor* keyEditor_ = nullptr;
     std::function<std::unique_ptr<TrayArea>()> makeTrayArea_;
     std::unique_ptr<CTrayIcon> tray_;
     std::unique_ptr<CAboutDlg> about_;

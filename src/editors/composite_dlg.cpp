@@ -307,7 +307,7 @@ skin::CPngButton* Velkan_DlgComposite::button(int controlId) const {
     return qobject_cast<skin::CPngButton*>(control(controlId));
 }
 
-void Velkan_DlgComposite::edit(const app::SelectedKey& key, bool openedForMacro) {
+void Velkan_DlgComposite::edit(const SelectedKey& key, bool openedForMacro) {
     if (beginEditing(key, openedForMacro)) {
         exec();
     }
@@ -319,7 +319,7 @@ void Velkan_DlgComposite::cancelIfOpen() {
     }
 }
 
-bool Velkan_DlgComposite::beginEditing(const app::SelectedKey& key, bool openedForMacro) {
+bool Velkan_DlgComposite::beginEditing(const SelectedKey& key, bool openedForMacro) {
     if (open_) {
         return false;
     }

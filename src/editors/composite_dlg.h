@@ -4,7 +4,7 @@
 // model on Apply or OK; the keyboard hears of it only when the main window applies.
 #pragma once
 
-#include "app/key_editor.h"
+#include "editors/key_editor.h"
 #include "lang/prompts.h"
 #include "lang/text_lookup.h"
 #include "model/key_assignment.h"
@@ -50,7 +50,7 @@ std::string keyButtonToolTip(model::KeyIndex index, const model::KeyAssignment& 
 // right and below again when it fits nowhere.
 QPoint dialogPlaceBesideKey(const QRect& button, QSize dialog, QSize screen);
 
-class Velkan_DlgComposite : public skin::CBaseDialog, public app::KeyEditor {
+class Velkan_DlgComposite : public skin::CBaseDialog, public KeyEditor {
     Q_OBJECT
 
 public:
@@ -107,8 +107,8 @@ public:
     Velkan_DlgComposite(QWidget* parent, Parts parts);
     ~Velkan_DlgComposite() override;
 
-    // app::KeyEditor.
-    void edit(const app::SelectedKey& key, bool openedForMacro) override;
+    // KeyEditor.
+    void edit(const SelectedKey& key, bool openedForMacro) override;
     int openCount() const override { return open_ ? 1 : 0; }
     void cancelIfOpen() override;
     // Also where the language message arrives.
@@ -116,7 +116,7 @@ public:
 
     // Everything an opening does before the dialog runs: the record is read, the page shown
     // and the window placed. False, and nothing opened, for a button that is no key.
-    bool beginEditing(const app::SelectedKey& key, bool openedForMacro);
+    bool beginEditing(const SelectedKey& key, bool openedForMacro);
 
     QWidget* control(int controlId) const;
     skin::CPngButton* button(int controlId) const;

@@ -35,10 +35,10 @@ namespace {
 constexpr int kArrivalMs = 5000;
 
 // An editor that records the keys it is opened for, open already when `open` says so.
-class RecordingEditor final : public app::KeyEditor {
+class RecordingEditor final : public velkan::editors::KeyEditor {
 public:
     explicit RecordingEditor(bool open = false) : open_(open) {}
-    void edit(const app::SelectedKey& key, bool) override { edited.push_back(key.controlId); }
+    void edit(const velkan::editors::SelectedKey& key, bool) override { edited.push_back(key.controlId); }
     int openCount() const override { return open_ ? 1 : 0; }
     void cancelIfOpen() override {}
     void reloadTexts(int) override {}

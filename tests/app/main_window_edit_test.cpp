@@ -20,7 +20,7 @@ namespace {
 
 constexpr int kArrivalMs = 5000;
 
-class RecordingEditor final : public app::KeyEditor {
+class RecordingEditor final : public velkan::editors::KeyEditor {
 public:
     struct Call {
         velkan::model::KeyIndex keyIndex;
@@ -29,7 +29,7 @@ public:
     };
     std::vector<Call> calls;
 
-    void edit(const app::SelectedKey& key, bool openedForMacro) override {
+    void edit(const velkan::editors::SelectedKey& key, bool openedForMacro) override {
         calls.push_back({key.keyIndex, key.controlId, openedForMacro});
     }
     int openCount() const override { return 0; }

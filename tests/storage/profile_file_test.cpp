@@ -2,7 +2,7 @@
 #include "platform/little_endian.h"
 #include "storage/profile_file.h"
 #include "support/recording_prompts.h"
-#include "tests/protocol/link_fixture.h"
+#include "protocol/link_fixture.h"
 
 #include <csignal>
 #include <cstring>

@@ -4,7 +4,7 @@
 
 #include "model/key_assignment.h"
 
-namespace velkan::app {
+namespace velkan::editors {
 
 // The key a click chose: its index in the key image (256 + bank for a G key) and its button.
 struct SelectedKey {
@@ -26,4 +26,4 @@ public:
     virtual void reloadTexts(int languageIndex) = 0;
 };
 
-} // namespace velkan::app
+} // namespace velkan::editors
