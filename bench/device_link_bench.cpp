@@ -8,11 +8,11 @@
 #include "device/input_report_reader.h"
 #include "device/keyboard_scan.h"
 #include "device/presence_monitor.h"
+#include "device/recording_client.h"
 #include "protocol/command_report.h"
 #include "protocol/command_set.h"
 #include "protocol/device_mirrors.h"
 #include "sim/sim_hid_backend.h"
-#include "device/recording_client.h"
 #include "wire_ratio.h"
 
 #include <algorithm>
@@ -47,7 +47,7 @@ void BM_KeyTableWrite512(benchmark::State& state) {
     ConnectedLink connected(sim::KeyboardModel::keys128);
     std::array<std::uint8_t, protocol::kMaxTableBytes> table{};
     bench::reportAgainstWireMinimum(state, 10, 0ms, [&] {
-        return protocol::CmdWriteKeyTable(connected.link, table, 1) == protocol::kResultSuccess;
+        return protocol::writeKeyTable(connected.link, table, 1) == protocol::kResultSuccess;
     });
 }
 BENCHMARK(BM_KeyTableWrite512)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
@@ -57,7 +57,7 @@ void BM_MacroAreaWrite16K(benchmark::State& state) {
     std::vector<std::uint8_t> macros(16 * 1024, 0x5A);
     const std::size_t frames = (macros.size() + protocol::kMaxPayload - 1) / protocol::kMaxPayload;
     bench::reportAgainstWireMinimum(state, frames, 0ms, [&] {
-        return protocol::CmdWriteMacroArea(connected.link, macros) == protocol::kResultSuccess;
+        return protocol::writeMacroArea(connected.link, macros) == protocol::kResultSuccess;
     });
 }
 BENCHMARK(BM_MacroAreaWrite16K)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -21,7 +21,7 @@ void BM_MainWindowApplyWithFullMacroMemory(benchmark::State& state) {
     auto keyboard = std::make_shared<sim::SimulatedKeyboard>(
         state.range(0) == 128 ? sim::KeyboardModel::keys128 : sim::KeyboardModel::keys126);
     bench::MainWindowOnSimulator onSimulator(keyboard);
-    app::CVelkanDlg& window = onSimulator.window();
+    app::MainWindow& window = onSimulator.window();
     if (!onSimulator.show()) {
         state.SkipWithError("the window was not shown");
         return;

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/app_globals.h"
-#include "app/velkan_dlg.h"
+#include "app/main_window.h"
 #include "lang/language.h"
 #include "platform/paths.h"
 #include "sim/sim_hid_backend.h"
@@ -38,7 +38,7 @@ public:
         return window_.isVisible();
     }
 
-    app::CVelkanDlg& window() { return window_; }
+    app::MainWindow& window() { return window_; }
 
 private:
     static std::unique_ptr<platform::HidBackend>
@@ -52,7 +52,7 @@ private:
                              platform::SettingsStore::currentUser()};
     lang::Language language_{globals_.settings, globals_.paths.programFolder};
     test::RecordingPrompts prompts_;
-    app::CVelkanDlg window_;
+    app::MainWindow window_;
 };
 
 // main() of such a benchmark.

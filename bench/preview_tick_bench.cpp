@@ -22,7 +22,7 @@ void BM_PreviewStepWithPainting(benchmark::State& state) {
     const bool cycling = state.range(1) != 0;
     auto keyboard = std::make_shared<sim::SimulatedKeyboard>(sim::KeyboardModel::keys126);
     bench::MainWindowOnSimulator onSimulator(keyboard);
-    app::CVelkanDlg& window = onSimulator.window();
+    app::MainWindow& window = onSimulator.window();
     if (!onSimulator.show()) {
         state.SkipWithError("the window was not shown");
         return;

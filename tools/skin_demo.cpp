@@ -2,9 +2,9 @@
 // away) and one image button in each of its looks. Needs no display.
 //
 //   skin_demo OUT.png
-#include "skin/base_dialog.h"
-#include "skin/png_button.h"
+#include "skin/image_button.h"
 #include "skin/skin_layout.h"
+#include "skin/skinned_dialog.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -21,8 +21,8 @@
 namespace {
 
 using velkan::skin::ButtonPictures;
-using velkan::skin::CBaseDialog;
-using velkan::skin::CPngButton;
+using velkan::skin::ImageButton;
+using velkan::skin::SkinnedDialog;
 
 constexpr QSize kWindowSize(420, 170);
 constexpr int kCornerRadius = 26;
@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    CBaseDialog window(0, nullptr, folder / "Demo.ini", folder);
+    SkinnedDialog window(0, nullptr, folder / "Demo.ini", folder);
     if (!window.initialise()) {
         return 1;
     }
@@ -136,9 +136,9 @@ int main(int argc, char** argv) {
     style.normal = style.over = style.down = style.selected = QColor(240, 244, 250);
     style.disabled = QColor(120, 124, 132);
 
-    std::vector<CPngButton*> buttons; // owned by the window
+    std::vector<ImageButton*> buttons; // owned by the window
     for (const DemoButton& demo : kButtons) {
-        auto* button = new CPngButton(&window);
+        auto* button = new ImageButton(&window);
         velkan::skin::placeImageButton(*button, window.iniPath(), velkan::skin::kButtonSection,
                                        demo.key, pictures);
         button->setText(demo.caption);

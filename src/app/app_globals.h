@@ -14,7 +14,7 @@
 
 namespace velkan::app {
 
-class CVelkanDlg;
+class MainWindow;
 
 // The per-user key of the language settings (with its one trailing blank).
 inline constexpr std::string_view kUserSettingsKey = "Software\\Halvory ";
@@ -56,7 +56,7 @@ struct AppGlobals {
     storage::AppProfile appProfile{settings};
     platform::InstanceLock instanceLock;
 
-    CVelkanDlg* mainWindow = nullptr;
+    MainWindow* mainWindow = nullptr;
     // 0 function mode, 1 colour mode of the key picture.
     std::atomic<int> colourMode{0};
     // Bit 0 of the high byte chooses the G keys' bank: 0 for banks 0-8, 1 for 9-17.

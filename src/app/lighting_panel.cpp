@@ -3,9 +3,9 @@
 #include "app/window_messages.h"
 #include "model/key_codes.h"
 #include "platform/ini_file.h"
-#include "skin/base_dialog.h"
-#include "skin/png_button.h"
+#include "skin/image_button.h"
 #include "skin/skin_layout.h"
+#include "skin/skinned_dialog.h"
 #include "widgets/colour_static.h"
 #include "widgets/skin_combo.h"
 #include "widgets/skin_look.h"
@@ -327,14 +327,14 @@ public:
     using Lights = std::array<std::optional<ColourRef>, model::kPreviewButtonCount>;
 
     KeyLightLayer(QWidget& window, QPixmap faces, const Lights& lights,
-                  const std::function<skin::CPngButton*(int)>& button)
+                  const std::function<skin::ImageButton*(int)>& button)
         : QWidget(&window), faces_(std::move(faces)), lights_(lights) {
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAttribute(Qt::WA_OpaquePaintEvent);
         const auto& ids = model::previewButtonControlIds();
         QRegion keys;
         for (std::size_t i = 0; i < ids.size(); ++i) {
-            if (const skin::CPngButton* key = button(ids[i])) {
+            if (const skin::ImageButton* key = button(ids[i])) {
                 places_[i] = key->geometry();
                 keys += places_[i];
             }
@@ -539,7 +539,7 @@ void LightingPanel::createEffectControls() {
                                       picture(kLightSwitchPictures[pair].off, plainOff)};
     }
     for (const int id : {kLightOn, kLightOff}) {
-        auto* button = new skin::CPngButton(&parts_.window);
+        auto* button = new skin::ImageButton(&parts_.window);
         skin::placeControl(*button, parts_.window.iniPath(), skin::kButtonSection,
                            "CONTROL_DengStaPic");
         connect(button, &QAbstractButton::clicked, this, [this, id] { parts_.command(id); });
@@ -612,7 +612,7 @@ void LightingPanel::createPatternControls() {
     } arrows[] = {{"LEFT_ARROW", "UP_ARROW_LEFT1", "DOWN_ARROW_LEFT1"},
                   {"RIGHT_ARROW", "UP_ARROW_RIGHT1", "DOWN_ARROW_RIGHT1"}};
     for (std::size_t i = 0; i < std::size(arrows); ++i) {
-        auto* button = new skin::CPngButton(&parts_.window);
+        auto* button = new skin::ImageButton(&parts_.window);
         skin::placeSpriteButton(*button, parts_.window.iniPath(), arrows[i].key, arrows[i].released,
                                 arrowSheet_);
         arrowOrigins_[i] = {skin::readSkinOrigin(parts_.window.iniPath(), arrows[i].released),
@@ -706,7 +706,7 @@ void LightingPanel::showFields() {
     }
     const bool colour = (fields & field::kColour) != 0;
     for (int preset = kFirstPreset; preset < kFirstPreset + kPresetCount; ++preset) {
-        if (skin::CPngButton* button = parts_.button(preset)) {
+        if (skin::ImageButton* button = parts_.button(preset)) {
             button->setEnabled(colour);
         }
     }
@@ -747,7 +747,7 @@ void LightingPanel::showState() {
     toggle(kFirstArrow + 2, state.direction == 2);
     toggle(kFirstArrow + 3, state.direction == 3);
     for (std::size_t i = 0; i < arrowOrigins_.size(); ++i) {
-        auto* arrow = static_cast<skin::CPngButton*>(controls_[kFirstArrow + static_cast<int>(i)]);
+        auto* arrow = static_cast<skin::ImageButton*>(controls_[kFirstArrow + static_cast<int>(i)]);
         const QPoint origin = arrowOrigins_[i][state.direction == i ? 1 : 0];
         // New pictures forget the hover, so an arrow is only touched when its face changes.
         if (arrow->origin() != origin) {
@@ -757,7 +757,7 @@ void LightingPanel::showState() {
     // The selector is the window's and writes the page copy, not the panel state.
     const int pattern = parts_.lighting.currentBlock().pattern();
     for (std::size_t i = 0; i < kReportButtons.size(); ++i) {
-        if (skin::CPngButton* button = parts_.button(kReportButtons[i])) {
+        if (skin::ImageButton* button = parts_.button(kReportButtons[i])) {
             button->setSelectedLook(static_cast<int>(i) == pattern);
         }
     }
@@ -771,9 +771,9 @@ void LightingPanel::showLightSwitchPictures(std::size_t pair) {
     shownLightSwitchPictures_ = pair;
     const auto& [on, off] = lightSwitchPictures_[pair];
     // The pictures are the size of the control, so the buttons show them from their corner.
-    static_cast<skin::CPngButton*>(controls_[kLightOn])
+    static_cast<skin::ImageButton*>(controls_[kLightOn])
         ->setPictures(QPoint(1, 1), skin::ButtonPictures::allAs(off));
-    static_cast<skin::CPngButton*>(controls_[kLightOff])
+    static_cast<skin::ImageButton*>(controls_[kLightOff])
         ->setPictures(QPoint(1, 1), skin::ButtonPictures::allAs(on));
 }
 

@@ -28,8 +28,8 @@ class QLabel;
 class QLineEdit;
 
 namespace velkan::skin {
-class CBaseDialog;
-class CPngButton;
+class SkinnedDialog;
+class ImageButton;
 } // namespace velkan::skin
 
 namespace velkan::widgets {
@@ -51,13 +51,13 @@ public:
     struct Parts {
         // The main window: parent of the controls, its skin file places them, and the panel's
         // sliders report to it with the slider message.
-        skin::CBaseDialog& window;
+        skin::SkinnedDialog& window;
         model::Lighting& lighting;
         device::DeviceLink& link;
         const storage::ColourFiles& colourFiles;
         const lang::TextLookup& texts;
         // A button of the main window: the key buttons, the presets and the report selector.
-        std::function<skin::CPngButton*(int controlId)> button;
+        std::function<skin::ImageButton*(int controlId)> button;
         // Runs a command of the main window, so the panel's clicks take the window's one way.
         std::function<void(int controlId)> command;
         // Re-selects the keyboard's active profile before the per-key view comes on; false when

@@ -221,7 +221,7 @@ std::unique_ptr<TrayArea> makeSystemTrayArea() {
     return std::make_unique<SystemTrayArea>();
 }
 
-CTrayIcon::CTrayIcon(std::function<void(int command)> onCommand, std::unique_ptr<TrayArea> area)
+TrayIcon::TrayIcon(std::function<void(int command)> onCommand, std::unique_ptr<TrayArea> area)
     : onCommand_(std::move(onCommand)), area_(std::move(area)) {
     area_->setHandlers(
         [this](quint32 mouseMessage) {
@@ -230,12 +230,12 @@ CTrayIcon::CTrayIcon(std::function<void(int command)> onCommand, std::unique_ptr
         [this] { onHostRestarted(); });
 }
 
-CTrayIcon::~CTrayIcon() {
+TrayIcon::~TrayIcon() {
     delete popup_.data();
 }
 
-bool CTrayIcon::Create(QWidget* owner, quint32 callbackMessage, const QString& tip, int iconId,
-                       int id) {
+bool TrayIcon::Create(QWidget* owner, quint32 callbackMessage, const QString& tip, int iconId,
+                      int id) {
     if (owner == nullptr || !area_->available()) {
         return false;
     }
@@ -246,7 +246,7 @@ bool CTrayIcon::Create(QWidget* owner, quint32 callbackMessage, const QString& t
     return created_;
 }
 
-bool CTrayIcon::SetIcon(int iconId) {
+bool TrayIcon::SetIcon(int iconId) {
     if (!created_) {
         return false;
     }
@@ -254,7 +254,7 @@ bool CTrayIcon::SetIcon(int iconId) {
     return area_->modify(TrayIconField::icon, record_);
 }
 
-bool CTrayIcon::SetTooltip(const QString& tip) {
+bool TrayIcon::SetTooltip(const QString& tip) {
     if (!created_) {
         return false;
     }
@@ -262,7 +262,7 @@ bool CTrayIcon::SetTooltip(const QString& tip) {
     return area_->modify(TrayIconField::tip, record_);
 }
 
-bool CTrayIcon::Remove() {
+bool TrayIcon::Remove() {
     if (!popup_.isNull()) {
         popup_->close();
     }
@@ -271,7 +271,7 @@ bool CTrayIcon::Remove() {
     return removed;
 }
 
-bool CTrayIcon::HideIcon() {
+bool TrayIcon::HideIcon() {
     if (!created_ || hidden_) {
         return false;
     }
@@ -279,7 +279,7 @@ bool CTrayIcon::HideIcon() {
     return area_->remove(record_);
 }
 
-bool CTrayIcon::ShowIcon() {
+bool TrayIcon::ShowIcon() {
     if (!created_ || !hidden_) {
         return false;
     }
@@ -287,7 +287,7 @@ bool CTrayIcon::ShowIcon() {
     return area_->add(record_);
 }
 
-qintptr CTrayIcon::OnTrayNotification(quintptr wParam, qintptr lParam) {
+qintptr TrayIcon::OnTrayNotification(quintptr wParam, qintptr lParam) {
     if (record_.id < 0 || wParam != static_cast<quintptr>(record_.id)) {
         return 0;
     }
@@ -310,14 +310,14 @@ qintptr CTrayIcon::OnTrayNotification(quintptr wParam, qintptr lParam) {
     return 1;
 }
 
-void CTrayIcon::onHostRestarted() {
+void TrayIcon::onHostRestarted() {
     if (created_ && !hidden_) {
         HideIcon();
         ShowIcon();
     }
 }
 
-void CTrayIcon::popupMenu() {
+void TrayIcon::popupMenu() {
     std::unique_ptr<widgets::SkinMenu> menu = loadMenu(record_.id, owner_);
     if (menu == nullptr) {
         return;
@@ -341,7 +341,7 @@ void CTrayIcon::popupMenu() {
     shown->popup(QCursor::pos());
 }
 
-void CTrayIcon::sendDefaultCommand() {
+void TrayIcon::sendDefaultCommand() {
     const std::optional<std::span<const MenuItem>> items = menuItems(record_.id);
     if (items && !items->empty() && onCommand_) {
         onCommand_(items->front().command);

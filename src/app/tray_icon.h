@@ -88,14 +88,14 @@ public:
 // is how the area learns that the panel restarted.
 std::unique_ptr<TrayArea> makeSystemTrayArea();
 
-class CTrayIcon {
+class TrayIcon {
 public:
     // `onCommand` receives the command of a chosen menu item and of a double click.
-    explicit CTrayIcon(std::function<void(int command)> onCommand,
-                       std::unique_ptr<TrayArea> area = makeSystemTrayArea());
-    ~CTrayIcon();
-    CTrayIcon(const CTrayIcon&) = delete;
-    CTrayIcon& operator=(const CTrayIcon&) = delete;
+    explicit TrayIcon(std::function<void(int command)> onCommand,
+                      std::unique_ptr<TrayArea> area = makeSystemTrayArea());
+    ~TrayIcon();
+    TrayIcon(const TrayIcon&) = delete;
+    TrayIcon& operator=(const TrayIcon&) = delete;
 
     // Adds the icon showing tray image `iconId`. Fails, doing nothing, without a system tray
     // or an owner; the owner parents the popup menu.

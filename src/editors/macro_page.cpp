@@ -1,6 +1,6 @@
 #include "editors/macro_page.h"
 
-#include "skin/png_button.h"
+#include "skin/image_button.h"
 #include "skin/skin_layout.h"
 #include "widgets/skin_combo.h"
 #include "widgets/skin_list.h"
@@ -168,8 +168,8 @@ QWidget* MacroPage::control(int controlId) const {
     return found == controls_.end() ? nullptr : found->second;
 }
 
-skin::CPngButton* MacroPage::button(int controlId) const {
-    return qobject_cast<skin::CPngButton*>(control(controlId));
+skin::ImageButton* MacroPage::button(int controlId) const {
+    return qobject_cast<skin::ImageButton*>(control(controlId));
 }
 
 void MacroPage::setClock(Clock clock) {
@@ -198,10 +198,10 @@ void MacroPage::createControls() {
     const skin::ButtonPictures pictures{picture("macro_normal.jpg"), picture("macro_over.jpg"),
                                         down, picture("macro_disable.jpg"), down};
     for (const ButtonPlace& place : kButtons) {
-        auto* imageButton = new skin::CPngButton(&dialog);
+        auto* imageButton = new skin::ImageButton(&dialog);
         skin::placeImageButton(*imageButton, ini, skin::kButtonSection, place.skinKey, pictures);
         const int controlId = place.controlId;
-        connect(imageButton, &skin::CPngButton::clicked, this,
+        connect(imageButton, &skin::ImageButton::clicked, this,
                 [this, controlId] { onCommand(controlId); });
         controls_[controlId] = imageButton;
     }

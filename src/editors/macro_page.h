@@ -24,7 +24,7 @@ class QLineEdit;
 class QWidget;
 
 namespace velkan::skin {
-class CPngButton;
+class ImageButton;
 }
 
 namespace velkan::widgets {
@@ -115,7 +115,7 @@ protected:
 
 private:
     QString text(std::string_view key) const;
-    skin::CPngButton* button(int controlId) const;
+    skin::ImageButton* button(int controlId) const;
     model::MacroRecord* selectedMacro();
     void markModified();
 

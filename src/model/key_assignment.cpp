@@ -199,7 +199,7 @@ int activeProfile(device::DeviceLink& link) {
         return cached;
     }
     std::array<std::uint8_t, protocol::kDeviceInfoSize> info{};
-    if (protocol::CmdReadDeviceInfo(link, info) != protocol::kResultSuccess) {
+    if (protocol::readDeviceInfo(link, info) != protocol::kResultSuccess) {
         return -1;
     }
     link.activeProfileCache = info[protocol::kActiveProfileByte];
@@ -211,12 +211,12 @@ void setActiveProfile(device::DeviceLink& link, int profile) {
         return;
     }
     std::array<std::uint8_t, protocol::kDeviceInfoSize> info{};
-    if (protocol::CmdReadDeviceInfo(link, info) != protocol::kResultSuccess) {
+    if (protocol::readDeviceInfo(link, info) != protocol::kResultSuccess) {
         return;
     }
     info[protocol::kActiveProfileByte] = static_cast<std::uint8_t>(profile);
     link.activeProfileCache =
-        protocol::CmdWriteDeviceInfo(link, info) == protocol::kResultSuccess ? profile : -1;
+        protocol::writeDeviceInfo(link, info) == protocol::kResultSuccess ? profile : -1;
 }
 
 KeyConfiguration::KeyConfiguration() {
@@ -299,15 +299,15 @@ bool KeyConfiguration::writeKeyConfiguration(bool allProfiles, device::DeviceLin
     }
     snapshot.unlock();
 
-    protocol::CmdBeginConfig(link);
-    protocol::CmdWriteMacroArea(link, macroImage);
+    protocol::beginConfig(link);
+    protocol::writeMacroArea(link, macroImage);
     int lastResult = protocol::kResultNoDevice;
     bool everyTableWritten = true;
     for (std::size_t i = 0; i < profiles.size(); ++i) {
-        lastResult = protocol::CmdWriteKeyTable(link, tables[i], profiles[i]);
+        lastResult = protocol::writeKeyTable(link, tables[i], profiles[i]);
         everyTableWritten = everyTableWritten && lastResult == protocol::kResultSuccess;
     }
-    protocol::CmdEndConfig(link);
+    protocol::endConfig(link);
 
     if (!withNames) {
         prompts.message(texts.text("EXTRA_PROFILE_SPACE_TIGHT"), true);

@@ -9,8 +9,8 @@ namespace velkan::model {
 
 namespace {
 
-using protocol::CmdBeginConfig;
-using protocol::CmdEndConfig;
+using protocol::beginConfig;
+using protocol::endConfig;
 
 constexpr std::size_t kModeListOffset = 12;
 constexpr std::size_t kModeListEnd = 44;
@@ -147,14 +147,14 @@ int Lighting::readLightingWithColourRefresh(DeviceLink& link) {
 
 int Lighting::readBack(DeviceLink& link, bool refreshColours) {
     std::array<std::uint8_t, protocol::kDeviceInfoSize> info{};
-    if (protocol::CmdReadDeviceInfo(link, info) != protocol::kResultSuccess) {
+    if (protocol::readDeviceInfo(link, info) != protocol::kResultSuccess) {
         supportedModes_ = {};
         return -1;
     }
     deviceInfo_ = info;
     supportedModes_ = SupportedModes::fromDeviceInfo(deviceInfo_);
 
-    CmdBeginConfig(link);
+    protocol::beginConfig(link);
     if (refreshColours && supportedModes_.contains(kPerKeyColourMode)) {
         writeKeyColours(link, currentPage_);
     }
@@ -162,12 +162,12 @@ int Lighting::readBack(DeviceLink& link, bool refreshColours) {
         std::array<std::uint8_t, protocol::kParamsReplySize> reply{};
         const auto address = static_cast<std::uint16_t>(page * kLightingBlockBytes);
         // A page whose read fails keeps what the copy last held rather than a blank reply.
-        if (protocol::CmdReadParams(link, reply, protocol::kParamsReplySize, address) ==
+        if (protocol::readParams(link, reply, protocol::kParamsReplySize, address) ==
             protocol::kResultSuccess) {
             std::copy_n(reply.begin(), kLightingBlockBytes, blocks_[page].bytes.begin());
         }
     }
-    CmdEndConfig(link);
+    protocol::endConfig(link);
     decodePanel();
     return 0;
 }
@@ -224,14 +224,14 @@ void Lighting::writeFields(DeviceLink& link, int page, std::initializer_list<Fie
     if (!fit) {
         return;
     }
-    CmdBeginConfig(link);
+    protocol::beginConfig(link);
     for (const Field& field : fields) {
         blocks_[pageIndex(page)].store(field.offset, field.data);
         const auto address =
             static_cast<std::uint16_t>(pageIndex(page) * kLightingBlockBytes + field.offset);
-        protocol::CmdWriteParams(link, field.data, address);
+        protocol::writeParams(link, field.data, address);
     }
-    CmdEndConfig(link);
+    protocol::endConfig(link);
 }
 
 // The two-way switch, the second and third colours and the further colour button go to the
@@ -257,16 +257,16 @@ bool Lighting::writeKeyColours(DeviceLink& link, int page) {
     }
     const auto& bytes = keyColourPages_[pageIndex(page)].bytes;
     const int frames = std::max(link.keyCount.load(), 0) / kKeysPerColourFrame + 1;
-    CmdBeginConfig(link);
+    protocol::beginConfig(link);
     for (int frame = 0; frame < frames; ++frame) {
         const std::size_t offset = static_cast<std::size_t>(frame) * kColourFrameBytes;
         if (!platform::rangeFits(bytes.size(), offset, kColourFrameBytes)) {
             break;
         }
-        protocol::CmdWriteKeyColours(link, std::span(bytes).subspan(offset, kColourFrameBytes),
-                                     frame * kKeysPerColourFrame, page);
+        protocol::writeKeyColours(link, std::span(bytes).subspan(offset, kColourFrameBytes),
+                                  frame * kKeysPerColourFrame, page);
     }
-    CmdEndConfig(link);
+    protocol::endConfig(link);
     return true;
 }
 
@@ -412,11 +412,11 @@ bool Lighting::setKeyColour(DeviceLink& link, int position, ColourRef colour) {
         return false;
     }
     const auto& bytes = currentKeyColours().bytes;
-    CmdBeginConfig(link);
-    protocol::CmdWriteKeyColours(
-        link, std::span(bytes).subspan(static_cast<std::size_t>(position) * 3, 3), position,
-        currentPage_);
-    CmdEndConfig(link);
+    protocol::beginConfig(link);
+    protocol::writeKeyColours(link,
+                              std::span(bytes).subspan(static_cast<std::size_t>(position) * 3, 3),
+                              position, currentPage_);
+    protocol::endConfig(link);
     return true;
 }
 

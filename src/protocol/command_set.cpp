@@ -84,11 +84,11 @@ int writePayload(DeviceLink& link, std::uint8_t command, std::span<const std::ui
 
 } // namespace
 
-int CmdBeginConfig(DeviceLink& link) {
+int beginConfig(DeviceLink& link) {
     return runSimple(link, newCommandReport(command::kBeginConfig));
 }
 
-int CmdEndConfig(DeviceLink& link) {
+int endConfig(DeviceLink& link) {
     CommandReport frame = newCommandReport(command::kEndConfig);
     FinishFrame(frame);
     // The keyboard needs a moment after the last write of a group before it takes the end.
@@ -98,7 +98,7 @@ int CmdEndConfig(DeviceLink& link) {
     return result == kResultSuccess ? replyStatusResult(reply) : result;
 }
 
-int CmdReadDeviceInfo(DeviceLink& link, std::span<std::uint8_t, kDeviceInfoSize> destination) {
+int readDeviceInfo(DeviceLink& link, std::span<std::uint8_t, kDeviceInfoSize> destination) {
     CommandReport frame = newCommandReport(command::kReadDeviceInfo, kDeviceInfoSize);
     CommandReport reply{};
     const int result = runFrame(link, frame, reply);
@@ -108,12 +108,12 @@ int CmdReadDeviceInfo(DeviceLink& link, std::span<std::uint8_t, kDeviceInfoSize>
     return result;
 }
 
-int CmdWriteDeviceInfo(DeviceLink& link, std::span<const std::uint8_t, kDeviceInfoSize> source) {
+int writeDeviceInfo(DeviceLink& link, std::span<const std::uint8_t, kDeviceInfoSize> source) {
     return writePayload(link, command::kWriteDeviceInfo, source, 0);
 }
 
-int CmdReadParams(DeviceLink& link, std::span<std::uint8_t, kParamsReplySize> destination,
-                  std::uint8_t length, std::uint16_t address) {
+int readParams(DeviceLink& link, std::span<std::uint8_t, kParamsReplySize> destination,
+               std::uint8_t length, std::uint16_t address) {
     CommandReport frame = newCommandReport(command::kReadParams, length, address);
     CommandReport reply{};
     const int result = runFrame(link, frame, reply);
@@ -123,12 +123,11 @@ int CmdReadParams(DeviceLink& link, std::span<std::uint8_t, kParamsReplySize> de
     return result;
 }
 
-int CmdWriteParams(DeviceLink& link, std::span<const std::uint8_t> data, std::uint16_t address) {
+int writeParams(DeviceLink& link, std::span<const std::uint8_t> data, std::uint16_t address) {
     return writePayload(link, command::kWriteParams, data, address);
 }
 
-int CmdReadKeyTable(DeviceLink& link, std::span<std::uint8_t, kMaxTableBytes> destination,
-                    int bank) {
+int readKeyTable(DeviceLink& link, std::span<std::uint8_t, kMaxTableBytes> destination, int bank) {
     if (!validBank(bank)) {
         return kResultBadBank;
     }
@@ -137,8 +136,8 @@ int CmdReadKeyTable(DeviceLink& link, std::span<std::uint8_t, kMaxTableBytes> de
         [&link] { return tableBytesOf(link); }, {}, destination);
 }
 
-int CmdWriteKeyTable(DeviceLink& link, std::span<const std::uint8_t, kMaxTableBytes> source,
-                     int bank) {
+int writeKeyTable(DeviceLink& link, std::span<const std::uint8_t, kMaxTableBytes> source,
+                  int bank) {
     if (!validBank(bank)) {
         return kResultBadBank;
     }
@@ -147,25 +146,24 @@ int CmdWriteKeyTable(DeviceLink& link, std::span<const std::uint8_t, kMaxTableBy
                           [&link] { return tableBytesOf(link); }, source, {});
 }
 
-int CmdReadDefaultKeyTable(DeviceLink& link, std::span<std::uint8_t, kMaxTableBytes> destination) {
+int readDefaultKeyTable(DeviceLink& link, std::span<std::uint8_t, kMaxTableBytes> destination) {
     return transferChunks(
         link, command::kReadDefaultKeyTable, 0, [&link] { return tableBytesOf(link); }, {},
         destination);
 }
 
-int CmdReadMacroArea(DeviceLink& link, std::span<std::uint8_t> destination) {
+int readMacroArea(DeviceLink& link, std::span<std::uint8_t> destination) {
     return transferChunks(
         link, command::kReadMacroArea, 0, [&destination] { return destination.size(); }, {},
         destination);
 }
 
-int CmdWriteMacroArea(DeviceLink& link, std::span<const std::uint8_t> source) {
+int writeMacroArea(DeviceLink& link, std::span<const std::uint8_t> source) {
     return transferChunks(link, command::kWriteMacroArea, 0, [&source] { return source.size(); },
                           source, {});
 }
 
-int CmdWriteKeyColours(DeviceLink& link, std::span<const std::uint8_t> data, int firstKey,
-                       int page) {
+int writeKeyColours(DeviceLink& link, std::span<const std::uint8_t> data, int firstKey, int page) {
     if (firstKey < 0 || page < 0) {
         return kResultWriteFailed;
     }
@@ -174,7 +172,7 @@ int CmdWriteKeyColours(DeviceLink& link, std::span<const std::uint8_t> data, int
     return writePayload(link, command::kWriteKeyColours, data, address);
 }
 
-int CmdEnterBootMode(DeviceLink& link) {
+int enterBootMode(DeviceLink& link) {
     // The loader takes this frame without a checksum: bytes 1-2 stay zero.
     const CommandReport frame = newCommandReport(command::kEnterBootMode, command::kEnterBootMode);
     return SendOnly(link, frame);

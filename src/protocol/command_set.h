@@ -40,43 +40,40 @@ inline constexpr std::uint8_t kEnterBootMode = 0xEE;
 using device::DeviceLink;
 
 // Opens and closes a group of writes or reads; the end command waits 10 ms before sending.
-int CmdBeginConfig(DeviceLink& link);
-int CmdEndConfig(DeviceLink& link);
+int beginConfig(DeviceLink& link);
+int endConfig(DeviceLink& link);
 
 // The 44-byte information block; the destination is filled only on success.
-int CmdReadDeviceInfo(DeviceLink& link, std::span<std::uint8_t, kDeviceInfoSize> destination);
-int CmdWriteDeviceInfo(DeviceLink& link, std::span<const std::uint8_t, kDeviceInfoSize> source);
+int readDeviceInfo(DeviceLink& link, std::span<std::uint8_t, kDeviceInfoSize> destination);
+int writeDeviceInfo(DeviceLink& link, std::span<const std::uint8_t, kDeviceInfoSize> source);
 
 // Reads from the lighting parameter area: `length` goes in the request, and all 56 reply
 // payload bytes are copied whatever it is.
-int CmdReadParams(DeviceLink& link, std::span<std::uint8_t, kParamsReplySize> destination,
-                  std::uint8_t length, std::uint16_t address);
+int readParams(DeviceLink& link, std::span<std::uint8_t, kParamsReplySize> destination,
+               std::uint8_t length, std::uint16_t address);
 // Writes `data` (at most 56 bytes; a longer payload is refused with kResultWriteFailed and
 // nothing is sent) at `address` of the parameter area.
-int CmdWriteParams(DeviceLink& link, std::span<const std::uint8_t> data, std::uint16_t address);
+int writeParams(DeviceLink& link, std::span<const std::uint8_t> data, std::uint16_t address);
 
 // One bank (0..2) of the key table, tableBytes bytes at bank x tableBytes. Other banks give
 // kResultBadBank with nothing sent. A failed chunk ends the transfer; chunks read before it
 // stay in the destination.
-int CmdReadKeyTable(DeviceLink& link, std::span<std::uint8_t, kMaxTableBytes> destination,
-                    int bank);
-int CmdWriteKeyTable(DeviceLink& link, std::span<const std::uint8_t, kMaxTableBytes> source,
-                     int bank);
+int readKeyTable(DeviceLink& link, std::span<std::uint8_t, kMaxTableBytes> destination, int bank);
+int writeKeyTable(DeviceLink& link, std::span<const std::uint8_t, kMaxTableBytes> source, int bank);
 
 // The keyboard's factory key table, tableBytes bytes.
-int CmdReadDefaultKeyTable(DeviceLink& link, std::span<std::uint8_t, kMaxTableBytes> destination);
+int readDefaultKeyTable(DeviceLink& link, std::span<std::uint8_t, kMaxTableBytes> destination);
 
 // The macro memory from address 0, as many bytes as the span holds (0 sends nothing). More
 // than the 16-bit address space can reach is refused with kResultWriteFailed, nothing sent.
-int CmdReadMacroArea(DeviceLink& link, std::span<std::uint8_t> destination);
-int CmdWriteMacroArea(DeviceLink& link, std::span<const std::uint8_t> source);
+int readMacroArea(DeviceLink& link, std::span<std::uint8_t> destination);
+int writeMacroArea(DeviceLink& link, std::span<const std::uint8_t> source);
 
 // Per-key colours: `data` (at most 56 bytes, 3 per key) for keys from `firstKey` on, in the
 // colour page `page` (the profile page shown in the main window).
-int CmdWriteKeyColours(DeviceLink& link, std::span<const std::uint8_t> data, int firstKey,
-                       int page);
+int writeKeyColours(DeviceLink& link, std::span<const std::uint8_t> data, int firstKey, int page);
 
 // Asks the keyboard to leave normal operation for its firmware loader. No checksum, no reply.
-int CmdEnterBootMode(DeviceLink& link);
+int enterBootMode(DeviceLink& link);
 
 } // namespace velkan::protocol

@@ -54,12 +54,12 @@ int DeviceMirrors::macroCapacity() const {
 
 void DeviceMirrors::probeDeviceInfo() {
     std::array<std::uint8_t, kDeviceInfoSize> unused{};
-    CmdReadDeviceInfo(link_, unused);
+    protocol::readDeviceInfo(link_, unused);
 }
 
 bool DeviceMirrors::readDefaultKeyTable() {
     KeyTableImage table{};
-    if (CmdReadDefaultKeyTable(link_, table) != kResultSuccess) {
+    if (protocol::readDefaultKeyTable(link_, table) != kResultSuccess) {
         return false;
     }
     const auto bytes = static_cast<std::ptrdiff_t>(link_.tableBytes.load());
@@ -74,7 +74,7 @@ void DeviceMirrors::readArrivalMirrors(device::DeviceLinkClient& client) {
     }
 
     std::array<std::uint8_t, kDeviceInfoSize> info{};
-    if (CmdReadDeviceInfo(link_, info) == kResultSuccess) {
+    if (protocol::readDeviceInfo(link_, info) == kResultSuccess) {
         std::lock_guard lock(mutex_);
         macroCapacity_ = info[kMacroCapacityByte] * kMacroCapacityUnit;
     }

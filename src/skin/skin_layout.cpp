@@ -1,7 +1,7 @@
 #include "skin/skin_layout.h"
 
 #include "platform/ini_file.h"
-#include "skin/png_button.h"
+#include "skin/image_button.h"
 #include "skin/qt_prompts.h"
 
 #include <QCoreApplication>
@@ -167,7 +167,7 @@ MissingPictureHandler setMissingSkinPictureHandler(MissingPictureHandler handler
     return std::exchange(missingPictureHandler(), std::move(handler));
 }
 
-void placeImageButton(CPngButton& button, const std::filesystem::path& ini,
+void placeImageButton(ImageButton& button, const std::filesystem::path& ini,
                       std::string_view section, std::string_view key,
                       const ButtonPictures& pictures) {
     const QRect rect = readSkinRect(ini, section, key);
@@ -188,7 +188,7 @@ void moveControl(QWidget& control, const std::filesystem::path& ini, std::string
     control.move(readSkinRect(ini, section, key).topLeft());
 }
 
-void placeSpriteButton(CPngButton& button, const std::filesystem::path& ini,
+void placeSpriteButton(ImageButton& button, const std::filesystem::path& ini,
                        std::string_view rectKey, std::string_view originKey,
                        const QPixmap& picture) {
     button.setGeometry(readSkinRect(ini, kButtonSection, rectKey));

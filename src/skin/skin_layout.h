@@ -19,7 +19,7 @@ class QWidget;
 
 namespace velkan::skin {
 
-class CPngButton;
+class ImageButton;
 struct ButtonPictures;
 
 inline constexpr std::string_view kScreenSection = "SCREEN";
@@ -80,7 +80,7 @@ struct ButtonPlace {
 // Moves and sizes the button to its rectangle, sets the picture origin to the rectangle's
 // top-left and the five pictures. A button the skin does not place (left at (1, 1)) is
 // disabled, which is how a skin hides buttons it does not need.
-void placeImageButton(CPngButton& button, const std::filesystem::path& ini,
+void placeImageButton(ImageButton& button, const std::filesystem::path& ini,
                       std::string_view section, std::string_view key,
                       const ButtonPictures& pictures);
 // Moves and sizes the control to its rectangle.
@@ -91,7 +91,7 @@ void moveControl(QWidget& control, const std::filesystem::path& ini, std::string
                  std::string_view key);
 // Sizes the button by `rectKey` in "BUTTONINFO" and takes its picture origin from `originKey`
 // in "BUTTONINFO2"; the one picture serves every state.
-void placeSpriteButton(CPngButton& button, const std::filesystem::path& ini,
+void placeSpriteButton(ImageButton& button, const std::filesystem::path& ini,
                        std::string_view rectKey, std::string_view originKey,
                        const QPixmap& picture);
 

@@ -86,7 +86,7 @@ void KeyboardSession::restoreDefaults() {
         parts_.lighting.restoreDefaultBlock(parts_.link, profile);
         parts_.colourFiles.resetUserColours(profile);
         // Outside any begin/end pair, as the keyboard takes it.
-        protocol::CmdWriteKeyTable(parts_.link, factory, profile);
+        protocol::writeKeyTable(parts_.link, factory, profile);
     }
     parts_.view.keyModelChanged();
     parts_.view.lightingChanged();
@@ -112,7 +112,7 @@ void KeyboardSession::onKeyboardReset() {
     parts_.view.keyModelChanged();
 
     std::array<std::uint8_t, protocol::kDeviceInfoSize> info{};
-    if (protocol::CmdReadDeviceInfo(parts_.link, info) == protocol::kResultSuccess &&
+    if (protocol::readDeviceInfo(parts_.link, info) == protocol::kResultSuccess &&
         info[protocol::kActiveProfileByte] < model::kProfileCount) {
         page_ = info[protocol::kActiveProfileByte];
     }
@@ -130,7 +130,7 @@ void KeyboardSession::onKeyboardReset() {
 }
 
 bool KeyboardSession::enterBootMode() {
-    return protocol::CmdEnterBootMode(parts_.link) == protocol::kResultSuccess;
+    return protocol::enterBootMode(parts_.link) == protocol::kResultSuccess;
 }
 
 } // namespace velkan::storage

@@ -429,21 +429,21 @@ bool backupKeyboardToFile(const std::filesystem::path& path, device::DeviceLink&
     }
     std::array<protocol::KeyTableImage, protocol::kBankCount> tables{};
     for (int bank = 0; bank < protocol::kBankCount; ++bank) {
-        if (protocol::CmdReadKeyTable(link, tables[static_cast<std::size_t>(bank)], bank) !=
+        if (protocol::readKeyTable(link, tables[static_cast<std::size_t>(bank)], bank) !=
             protocol::kResultSuccess) {
             return false;
         }
     }
 
     std::array<std::uint8_t, model::kMacroMemoryHeaderBytes> header{};
-    if (protocol::CmdReadMacroArea(link, header) != protocol::kResultSuccess) {
+    if (protocol::readMacroArea(link, header) != protocol::kResultSuccess) {
         return false;
     }
     model::KeyModel backup = freshModel();
     if (loadLe16(header, 0) == model::kMacroMemoryMagic) {
         // The length field is 16 bits, so the read stays inside the keyboard's address space.
         std::vector<std::uint8_t> image(loadLe16(header, 2));
-        if (protocol::CmdReadMacroArea(link, image) != protocol::kResultSuccess) {
+        if (protocol::readMacroArea(link, image) != protocol::kResultSuccess) {
             return false;
         }
         backup.macros = model::decodeMacroMemory(image, texts);

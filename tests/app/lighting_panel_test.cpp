@@ -4,9 +4,9 @@
 #include "app/lighting_panel.h"
 #include "main_window_fixture.h"
 #include "protocol/command_set.h"
-#include "skin/base_dialog.h"
-#include "skin/png_button.h"
+#include "skin/image_button.h"
 #include "skin/skin_layout.h"
+#include "skin/skinned_dialog.h"
 #include "storage/colour_files.h"
 #include "support/app_test_main.h"
 #include "widgets/skin_combo.h"
@@ -38,7 +38,9 @@ constexpr int kArrivalMs = 5000;
 class RecordingEditor final : public velkan::editors::KeyEditor {
 public:
     explicit RecordingEditor(bool open = false) : open_(open) {}
-    void edit(const velkan::editors::SelectedKey& key, bool) override { edited.push_back(key.controlId); }
+    void edit(const velkan::editors::SelectedKey& key, bool) override {
+        edited.push_back(key.controlId);
+    }
     int openCount() const override { return open_ ? 1 : 0; }
     void cancelIfOpen() override {}
     void reloadTexts(int) override {}
@@ -104,8 +106,8 @@ public:
             velkan::skin::readSkinRect(window_.iniPath(), "BUTTONINFO", "CONTROL_DengStaPic")
                 .size();
         std::vector<QString> pictures = {"dengup.bmp", "dengdown.bmp"};
-        const std::vector<QString> modePictures = {"dengup18.bmp", "dengdown18.bmp",
-                                                   "dengup12.bmp", "dengdown12.bmp"};
+        const std::vector<QString> modePictures = {"dengup18.bmp", "dengdown18.bmp", "dengup12.bmp",
+                                                   "dengdown12.bmp"};
         if (modePairs) {
             pictures.insert(pictures.end(), modePictures.begin(), modePictures.end());
         } else {
@@ -147,7 +149,7 @@ public:
 private:
     QTemporaryDir dir_;
     std::filesystem::path folder_{dir_.path().toStdString()};
-    velkan::skin::CBaseDialog window_{102, nullptr, folder_ / "Main.ini", folder_};
+    velkan::skin::SkinnedDialog window_{102, nullptr, folder_ / "Main.ini", folder_};
     sim::SimHidBackend backend_;
     velkan::device::DeviceLink link_{backend_};
     model::Lighting lighting_;

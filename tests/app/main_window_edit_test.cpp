@@ -3,7 +3,7 @@
 #include "main_window_fixture.h"
 #include "platform/atomic_file.h"
 #include "protocol/command_set.h"
-#include "skin/png_button.h"
+#include "skin/image_button.h"
 #include "storage/profile_file.h"
 #include "support/app_test_main.h"
 

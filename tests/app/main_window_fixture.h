@@ -3,8 +3,8 @@
 #pragma once
 
 #include "app/app_globals.h"
+#include "app/main_window.h"
 #include "app/tray_icon.h"
-#include "app/velkan_dlg.h"
 #include "lang/language.h"
 #include "platform/paths.h"
 #include "sim/sim_hid_backend.h"
@@ -74,7 +74,7 @@ public:
         if (plugged) {
             simBackend->plug(keyboard);
         }
-        window = std::make_unique<app::CVelkanDlg>(app::CVelkanDlg::Services{
+        window = std::make_unique<app::MainWindow>(app::MainWindow::Services{
             globals, language, prompts, std::move(backend), app::Simulation{keyboard, simBackend},
             [this](const std::string& target) {
                 opened.push_back(target);
@@ -120,7 +120,7 @@ public:
     std::shared_ptr<RecordingTrayArea::Log> tray = std::make_shared<RecordingTrayArea::Log>();
     std::shared_ptr<sim::SimulatedKeyboard> keyboard;
     sim::SimHidBackend* simBackend = nullptr;
-    std::unique_ptr<app::CVelkanDlg> window;
+    std::unique_ptr<app::MainWindow> window;
     bool initialised = false;
 };
 

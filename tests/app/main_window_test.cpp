@@ -1,6 +1,6 @@
 // The main window's life on the simulated keyboard: when it shows itself, how it is reached
 // and how it ends.
-#include "app/about_dlg.h"
+#include "app/about_dialog.h"
 #include "main_window_fixture.h"
 #include "support/app_test_main.h"
 

@@ -1,11 +1,11 @@
 // The tray icon through a recording notification area (the offscreen platform has no system
 // tray), the program's menus, the icons the build draws, and the About box.
-#include "app/about_dlg.h"
+#include "app/about_dialog.h"
 #include "app/tray_icon.h"
 #include "app/window_messages.h"
 #include "platform/paths.h"
-#include "skin/base_dialog.h"
 #include "skin/skin_layout.h"
+#include "skin/skinned_dialog.h"
 #include "support/app_test_main.h"
 #include "support/recording_prompts.h"
 #include "widgets/colour_static.h"
@@ -68,7 +68,7 @@ struct TrayFixture {
     std::vector<int> commands;
     RecordingTrayArea* area;
     QWidget owner;
-    CTrayIcon tray;
+    TrayIcon tray;
 
     explicit TrayFixture(
         std::unique_ptr<RecordingTrayArea> recording = std::make_unique<RecordingTrayArea>())
@@ -115,19 +115,19 @@ struct AboutFixture {
     TableTexts texts;
     std::vector<std::string> opened;
     int helpRequests = 0;
-    CAboutDlg about{texts, "https://example.org/?a=1&b=<2>",
-                    [this](const std::string& address) { opened.push_back(address); },
-                    [this] { ++helpRequests; }};
+    AboutDialog about{texts, "https://example.org/?a=1&b=<2>",
+                      [this](const std::string& address) { opened.push_back(address); },
+                      [this] { ++helpRequests; }};
 
     QString caption(int id) const {
         return qobject_cast<widgets::ColourStatic*>(about.control(id))->caption();
     }
     QPushButton* ok() const {
-        return qobject_cast<QPushButton*>(about.control(CAboutDlg::kOkButton));
+        return qobject_cast<QPushButton*>(about.control(AboutDialog::kOkButton));
     }
     QStringList shownTexts() const {
-        return {about.windowTitle(), caption(CAboutDlg::kIntroduction),
-                caption(CAboutDlg::kCopyright), ok()->text()};
+        return {about.windowTitle(), caption(AboutDialog::kIntroduction),
+                caption(AboutDialog::kCopyright), ok()->text()};
     }
 };
 
@@ -208,7 +208,7 @@ private slots:
 
     void theAreaHearsOnlyWhatTheIconsStateAllows() {
         TrayFixture fixture;
-        CTrayIcon& tray = fixture.tray;
+        TrayIcon& tray = fixture.tray;
         const QString tip = QStringLiteral("Keyboard Settings");
         struct Step {
             const char* name;
@@ -254,7 +254,7 @@ private slots:
             QVERIFY(fixture->area->calls.empty());
         }
         // The offscreen platform has no system tray: the program runs without an icon.
-        CTrayIcon system([](int) {});
+        TrayIcon system([](int) {});
         QVERIFY(!system.Create(&noOwner.owner, kTrayCallbackMessage, "tip", 128, kTrayIconId));
     }
 
@@ -338,14 +338,14 @@ private slots:
         QVERIFY(!fixture.about.request());
         int shown = 0;
         for (QWidget* window : QApplication::topLevelWidgets()) {
-            shown += qobject_cast<CAboutDlg*>(window) != nullptr && window->isVisible() ? 1 : 0;
+            shown += qobject_cast<AboutDialog*>(window) != nullptr && window->isVisible() ? 1 : 0;
         }
         QCOMPARE(shown, 1);
         QCOMPARE(fixture.shownTexts(),
                  (QStringList{"About", "<GUANYU_JIESHAO>", "<GUANYU_BANQUAN>", "<LANG_ABOUT_OK>"}));
 
         // The link shows the address as text and opens it unchanged.
-        auto* link = qobject_cast<QLabel*>(fixture.about.control(CAboutDlg::kLink));
+        auto* link = qobject_cast<QLabel*>(fixture.about.control(AboutDialog::kLink));
         QVERIFY(link->text().contains("https://example.org/?a=1&amp;b=&lt;2&gt;"));
         emit link->linkActivated(link->text());
         QCOMPARE(fixture.opened, (std::vector<std::string>{"https://example.org/?a=1&b=<2>"}));

@@ -3,7 +3,7 @@
 #include "editors/macro_page.h"
 #include "platform/paths.h"
 #include "platform/settings_store.h"
-#include "skin/png_button.h"
+#include "skin/image_button.h"
 #include "support/recording_prompts.h"
 #include "widgets/skin_combo.h"
 #include "widgets/skin_list.h"

@@ -392,7 +392,7 @@ TEST_F(WriteKeyConfiguration, AppliedTableReachesTheActiveBank) {
     EXPECT_EQ(link.activeProfileCache, 2);
 
     std::array<std::uint8_t, protocol::kMaxTableBytes> bank{};
-    ASSERT_EQ(protocol::CmdReadKeyTable(link, bank, 2), protocol::kResultSuccess);
+    ASSERT_EQ(protocol::readKeyTable(link, bank, 2), protocol::kResultSuccess);
     KeyImage decoded{};
     decodeKeyTable(bank, 2, decoded, mirrors.defaultKeyTable(), 126);
     EXPECT_EQ(decoded.record(2, keyIndexFromCode(0x01E)).value, 0x030);

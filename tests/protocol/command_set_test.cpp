@@ -72,7 +72,7 @@ TEST_F(CommandSetTest, KeyTableBanksMoveInChunksAtTheirAddresses) {
         std::array<std::uint8_t, kMaxTableBytes> table{};
         const auto bytes = pattern(tableBytes, static_cast<std::uint8_t>(c.bank * 7));
         std::copy(bytes.begin(), bytes.end(), table.begin());
-        ASSERT_EQ(CmdWriteKeyTable(link, table, c.bank), kResultSuccess);
+        ASSERT_EQ(protocol::writeKeyTable(link, table, c.bank), kResultSuccess);
 
         const auto frames = sentFrames();
         ASSERT_EQ(frames.size(), c.frames.size());
@@ -94,7 +94,7 @@ TEST_F(CommandSetTest, KeyTableBanksMoveInChunksAtTheirAddresses) {
         // What went out comes back, from the keyboard's memory.
         keyboard->clearWireLog();
         std::array<std::uint8_t, kMaxTableBytes> readBack{};
-        ASSERT_EQ(CmdReadKeyTable(link, readBack, c.bank), kResultSuccess);
+        ASSERT_EQ(protocol::readKeyTable(link, readBack, c.bank), kResultSuccess);
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), readBack.begin()));
         EXPECT_EQ(sentFrames().size(), c.frames.size());
         ASSERT_TRUE(simBackend.unplug(keyboard));
@@ -104,21 +104,21 @@ TEST_F(CommandSetTest, KeyTableBanksMoveInChunksAtTheirAddresses) {
 TEST_F(CommandSetTest, BadBankAndEmptyTransfersSendNothing) {
     connect();
     std::array<std::uint8_t, kMaxTableBytes> table{};
-    EXPECT_EQ(CmdReadKeyTable(link, table, 3), kResultBadBank);
-    EXPECT_EQ(CmdWriteKeyTable(link, table, -1), kResultBadBank);
-    EXPECT_EQ(CmdReadMacroArea(link, {}), kResultSuccess);
-    EXPECT_EQ(CmdWriteMacroArea(link, {}), kResultSuccess);
+    EXPECT_EQ(protocol::readKeyTable(link, table, 3), kResultBadBank);
+    EXPECT_EQ(protocol::writeKeyTable(link, table, -1), kResultBadBank);
+    EXPECT_EQ(protocol::readMacroArea(link, {}), kResultSuccess);
+    EXPECT_EQ(protocol::writeMacroArea(link, {}), kResultSuccess);
     std::vector<std::uint8_t> huge(0x10001);
-    EXPECT_EQ(CmdWriteMacroArea(link, huge), kResultWriteFailed);
+    EXPECT_EQ(protocol::writeMacroArea(link, huge), kResultWriteFailed);
     std::vector<std::uint8_t> overlong(57);
-    EXPECT_EQ(CmdWriteParams(link, overlong, 0), kResultWriteFailed);
+    EXPECT_EQ(protocol::writeParams(link, overlong, 0), kResultWriteFailed);
     EXPECT_EQ(backend.writes, 0);
 }
 
 TEST_F(CommandSetTest, MacroAreaChunksFromAddressZero) {
     connect();
     const auto macro = pattern(57, 1);
-    ASSERT_EQ(CmdWriteMacroArea(link, macro), kResultSuccess);
+    ASSERT_EQ(protocol::writeMacroArea(link, macro), kResultSuccess);
     const auto frames = sentFrames();
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_EQ(headerOf(frames[0]).length, 56);
@@ -129,7 +129,7 @@ TEST_F(CommandSetTest, MacroAreaChunksFromAddressZero) {
     EXPECT_EQ(frames[1][kPayloadOffset], 57);
 
     std::vector<std::uint8_t> readBack(57);
-    ASSERT_EQ(CmdReadMacroArea(link, readBack), kResultSuccess);
+    ASSERT_EQ(protocol::readMacroArea(link, readBack), kResultSuccess);
     EXPECT_EQ(readBack, macro);
 }
 
@@ -137,7 +137,7 @@ TEST_F(CommandSetTest, ChunkedReadKeepsChunksBeforeAFailure) {
     connect();
     std::vector<std::uint8_t> area(200, 0xEE);
     keyboard->setFaults({.removeAfterFrames = 3});
-    EXPECT_NE(CmdReadMacroArea(link, area), kResultSuccess);
+    EXPECT_NE(protocol::readMacroArea(link, area), kResultSuccess);
     const auto factory = keyboard->memory(sim::SimRegion::macros);
     EXPECT_TRUE(std::equal(area.begin(), area.begin() + 112, factory.begin()));
     EXPECT_EQ(area[112], 0xEE);
@@ -146,15 +146,15 @@ TEST_F(CommandSetTest, ChunkedReadKeepsChunksBeforeAFailure) {
 TEST_F(CommandSetTest, SingleFrameCommandsCarryTheirFields) {
     connect();
     std::array<std::uint8_t, kParamsReplySize> params{};
-    ASSERT_EQ(CmdReadParams(link, params, 56, 84), kResultSuccess);
+    ASSERT_EQ(protocol::readParams(link, params, 56, 84), kResultSuccess);
     const auto expected = keyboard->memory(sim::SimRegion::params);
     EXPECT_TRUE(std::equal(params.begin(), params.end(), expected.begin() + 84));
 
     const std::uint8_t colour[] = {0x10, 0x20, 0x30};
-    ASSERT_EQ(CmdWriteKeyColours(link, colour, 100, 2), kResultSuccess);
+    ASSERT_EQ(protocol::writeKeyColours(link, colour, 100, 2), kResultSuccess);
     const std::uint8_t flag[] = {1};
-    ASSERT_EQ(CmdWriteParams(link, flag, 46), kResultSuccess);
-    ASSERT_EQ(CmdEndConfig(link), kResultSuccess);
+    ASSERT_EQ(protocol::writeParams(link, flag, 46), kResultSuccess);
+    ASSERT_EQ(protocol::endConfig(link), kResultSuccess);
 
     const auto frames = sentFrames();
     ASSERT_EQ(frames.size(), 4u);
@@ -178,10 +178,10 @@ TEST_F(CommandSetTest, SingleFrameCommandsCarryTheirFields) {
 TEST_F(CommandSetTest, DeviceInfoReadChangeWriteBack) {
     connect();
     std::array<std::uint8_t, kDeviceInfoSize> info{};
-    ASSERT_EQ(CmdReadDeviceInfo(link, info), kResultSuccess);
+    ASSERT_EQ(protocol::readDeviceInfo(link, info), kResultSuccess);
     EXPECT_EQ(info[11], sim::modelInfo(sim::KeyboardModel::keys126).macroUnits);
     info[10] = 2;
-    ASSERT_EQ(CmdWriteDeviceInfo(link, info), kResultSuccess);
+    ASSERT_EQ(protocol::writeDeviceInfo(link, info), kResultSuccess);
     EXPECT_EQ(keyboard->activeProfile(), 2);
     const auto frames = sentFrames();
     EXPECT_EQ(headerOf(frames[1]).length, 44);
@@ -190,7 +190,7 @@ TEST_F(CommandSetTest, DeviceInfoReadChangeWriteBack) {
 
 TEST_F(CommandSetTest, BootModeRequestHasNoChecksumAndWaitsForNoReply) {
     connect();
-    ASSERT_EQ(CmdEnterBootMode(link), kResultSuccess);
+    ASSERT_EQ(protocol::enterBootMode(link), kResultSuccess);
     const auto frames = sentFrames();
     ASSERT_EQ(frames.size(), 1u);
     std::vector<std::uint8_t> expected(64, 0);

@@ -99,14 +99,14 @@ TEST_F(TransactTest, SilentKeyboardFailsACommandAfterFourRepliesWaitedOut) {
         {"one frame",
          [](device::DeviceLink& l) {
              std::array<std::uint8_t, kDeviceInfoSize> info{};
-             return CmdReadDeviceInfo(l, info);
+             return protocol::readDeviceInfo(l, info);
          }},
         {"seven frames",
          [](device::DeviceLink& l) {
              const std::array<std::uint8_t, kMaxTableBytes> table{};
-             return CmdWriteKeyTable(l, table, 1);
+             return protocol::writeKeyTable(l, table, 1);
          }},
-        {"waits before it sends", [](device::DeviceLink& l) { return CmdEndConfig(l); }},
+        {"waits before it sends", [](device::DeviceLink& l) { return protocol::endConfig(l); }},
     };
     connect();
     keyboard->setFaults({.silent = true});
@@ -140,8 +140,8 @@ TEST_F(TransactTest, AbsentKeyboardSendsNothing) {
     std::array<std::uint8_t, kDeviceInfoSize> info{};
     EXPECT_EQ(Transact(link, newCommandReport(1), reply, nullptr), kResultNoDevice);
     EXPECT_EQ(SendOnly(link, newCommandReport(1)), kResultNoDevice);
-    EXPECT_EQ(CmdReadDeviceInfo(link, info), kResultNoDevice);
-    EXPECT_EQ(CmdEnterBootMode(link), kResultNoDevice);
+    EXPECT_EQ(protocol::readDeviceInfo(link, info), kResultNoDevice);
+    EXPECT_EQ(protocol::enterBootMode(link), kResultNoDevice);
     EXPECT_EQ(backend.writes, 0);
 }
 
@@ -155,8 +155,8 @@ TEST_F(TransactTest, ReplyStatusDecidesTheCommandResult) {
         keyboard->setFaults({.forcedStatus = status});
         std::array<std::uint8_t, kDeviceInfoSize> info{};
         info.fill(0xEE);
-        EXPECT_EQ(CmdReadDeviceInfo(link, info), result) << int(status);
-        EXPECT_EQ(CmdBeginConfig(link), result) << int(status);
+        EXPECT_EQ(protocol::readDeviceInfo(link, info), result) << int(status);
+        EXPECT_EQ(protocol::beginConfig(link), result) << int(status);
         if (result != kResultSuccess) {
             EXPECT_EQ(info[0], 0xEE) << "a failed read leaves the destination alone";
         }
@@ -169,7 +169,7 @@ TEST_F(TransactTest, LateReplyToAnEarlierRequestIsDropped) {
     keyboard->setFaults({.latency = 400ms});
     std::array<std::uint8_t, kDeviceInfoSize> info{};
     // First copy times out at 300 ms, its reply arrives during the second copy's wait.
-    ASSERT_EQ(CmdReadDeviceInfo(link, info), kResultSuccess);
+    ASSERT_EQ(protocol::readDeviceInfo(link, info), kResultSuccess);
     keyboard->setFaults({});
     std::this_thread::sleep_for(500ms); // the second copy's reply is now waiting
 

@@ -1,9 +1,9 @@
 // The skin toolkit against skins of the tests' own: INI text and pictures drawn on the spot
 // (PNG, so pure white stays pure white).
-#include "skin/base_dialog.h"
-#include "skin/png_button.h"
+#include "skin/image_button.h"
 #include "skin/qt_prompts.h"
 #include "skin/skin_layout.h"
+#include "skin/skinned_dialog.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -80,16 +80,17 @@ private:
     MissingPictureHandler previous_;
 };
 
-class ProbeDialog : public CBaseDialog {
+class ProbeDialog : public SkinnedDialog {
 public:
     ProbeDialog(const fs::path& ini, const fs::path& folder)
-        : CBaseDialog(102, nullptr, ini, folder) {}
+        : SkinnedDialog(102, nullptr, ini, folder) {}
     std::vector<int> reloads;
     QThread* handledOn = nullptr;
 
     qintptr handleMessage(quint32 message, quintptr wParam, qintptr lParam) override {
         handledOn = QThread::currentThread();
-        return message == 0x5452 ? lParam * 2 : CBaseDialog::handleMessage(message, wParam, lParam);
+        return message == 0x5452 ? lParam * 2
+                                 : SkinnedDialog::handleMessage(message, wParam, lParam);
     }
 
 protected:
@@ -135,14 +136,14 @@ private slots:
         }
         const auto pictures = ButtonPictures::allAs(QPixmap::fromImage(coded));
 
-        CPngButton button;
+        ImageButton button;
         placeImageButton(button, ini, kButtonSection, "BUTTON", pictures);
         QCOMPARE(button.geometry(), QRect(120, 40, 60, 20));
         QVERIFY(button.isEnabled());
         QCOMPARE(pixelOf(button, {0, 0}), QColor(119, 39, 0));
         QCOMPARE(pixelOf(button, {59, 19}), QColor(178, 58, 0));
 
-        CPngButton unplaced;
+        ImageButton unplaced;
         placeImageButton(unplaced, ini, kButtonSection, "NOT_IN_THIS_SKIN", pictures);
         QCOMPARE(unplaced.geometry(), QRect(1, 1, 1, 1));
         QVERIFY(!unplaced.isEnabled());
@@ -154,7 +155,7 @@ private slots:
         placeControl(control, ini, kButtonSection, "MOVED");
         QCOMPARE(control.geometry(), QRect(7, 8, 500, 500));
 
-        CPngButton sprite;
+        ImageButton sprite;
         placeSpriteButton(sprite, ini, "BUTTON", "ARROW1", pictures.normal);
         sprite.setEnabled(false);
         QCOMPARE(sprite.geometry(), QRect(120, 40, 60, 20));
@@ -297,7 +298,7 @@ private slots:
     void choosesThePictureOfTheStrongestState() {
         QFETCH(QString, states);
         QFETCH(QColor, expected);
-        CPngButton button;
+        ImageButton button;
         button.resize(10, 10);
         button.setPictures({5, 5}, {solid(Qt::red), solid(Qt::green), solid(Qt::blue),
                                     solid(Qt::gray), solid(Qt::yellow)});
@@ -320,7 +321,7 @@ private slots:
     }
 
     void borderModeDrawsOnlyATwoPixelFrame() {
-        CPngButton button;
+        ImageButton button;
         button.resize(20, 12);
         button.setPictures({1, 1}, ButtonPictures::allAs(solid(Qt::red)));
         button.setBorderMode(Qt::magenta, true);
@@ -336,7 +337,7 @@ private slots:
     }
 
     void drawsItsTextInTheStateColourInsideTheInsets() {
-        CPngButton button;
+        ImageButton button;
         button.resize(120, 24);
         button.setPictures({1, 1}, ButtonPictures::allAs(solid(Qt::white)));
         button.setText("MMMM");
@@ -365,7 +366,7 @@ private slots:
     }
 
     void aDoubleClickIsASecondClick() {
-        CPngButton button;
+        ImageButton button;
         button.resize(10, 10);
         QSignalSpy clicks(&button, &QAbstractButton::clicked);
         const QPoint at = button.mapToGlobal(QPoint(5, 5));
@@ -377,7 +378,7 @@ private slots:
     }
 
     void showsItsToolTipWhileHovered() {
-        CPngButton button;
+        ImageButton button;
         button.resize(10, 10);
         button.show();
         button.setToolTipText("Apply the changes");

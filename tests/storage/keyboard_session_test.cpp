@@ -256,7 +256,7 @@ TEST_F(KeyboardSessionTest, RestoreDefaultsPutsEveryProfileBackToTheFactoryState
     configuration.setAssignment(1, model::keyIndexFromCode(0x01E),
                                 {static_cast<std::uint16_t>(model::AssignmentType::disabled)});
     std::array<std::uint8_t, protocol::kMaxTableBytes> scrambled{};
-    protocol::CmdWriteKeyTable(link, scrambled, 1);
+    protocol::writeKeyTable(link, scrambled, 1);
     keyboard->clearWireLog();
 
     session.restoreDefaults();

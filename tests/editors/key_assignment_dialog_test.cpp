@@ -1,11 +1,11 @@
 #include "support/app_test_main.h"
 // The key assignment dialog on the program's default skin: what the user's keys and clicks
 // leave in the edited model, where the window opens, and the macro-only opening.
-#include "editors/composite_dlg.h"
+#include "editors/key_assignment_dialog.h"
 #include "editors/macro_page.h"
 #include "platform/paths.h"
 #include "platform/settings_store.h"
-#include "skin/png_button.h"
+#include "skin/image_button.h"
 #include "support/recording_prompts.h"
 #include "widgets/skin_combo.h"
 
@@ -23,7 +23,7 @@
 namespace velkan::editors {
 namespace {
 
-using Dlg = Velkan_DlgComposite;
+using Dlg = KeyAssignmentDialog;
 
 // A key as X11 reports it: the evdev code + 8 and the key symbol.
 struct X11Key {
@@ -130,7 +130,7 @@ Q_DECLARE_METATYPE(velkan::editors::Script)
 
 namespace velkan::editors {
 
-class CompositeDlgTest : public QObject {
+class KeyAssignmentDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -468,5 +468,5 @@ private slots:
 
 } // namespace velkan::editors
 
-VELKAN_APP_TEST_MAIN(velkan::editors::CompositeDlgTest)
-#include "composite_dlg_test.moc"
+VELKAN_APP_TEST_MAIN(velkan::editors::KeyAssignmentDialogTest)
+#include "key_assignment_dialog_test.moc"

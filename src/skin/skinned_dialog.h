@@ -24,12 +24,12 @@ QRegion outlineRegion(const QImage& outline);
 // on a hidden window and without a display.
 QImage renderWithShape(QWidget& window);
 
-class CBaseDialog : public QDialog {
+class SkinnedDialog : public QDialog {
     Q_OBJECT
 
 public:
-    CBaseDialog(int templateId, QWidget* parent, std::filesystem::path iniPath,
-                std::filesystem::path iniFolder);
+    SkinnedDialog(int templateId, QWidget* parent, std::filesystem::path iniPath,
+                  std::filesystem::path iniFolder);
 
     int templateId() const { return templateId_; }
     const std::filesystem::path& iniPath() const { return iniPath_; }

@@ -46,7 +46,7 @@ struct ButtonTextStyle {
     bool rotated = false;
 };
 
-class CPngButton : public QAbstractButton {
+class ImageButton : public QAbstractButton {
     Q_OBJECT
 
 public:
@@ -54,7 +54,7 @@ public:
     // chosen; it runs inside the paint event, so it may paint on the button.
     using AfterDraw = std::function<void(QWidget*, bool normalPictureUsed)>;
 
-    explicit CPngButton(QWidget* parent = nullptr);
+    explicit ImageButton(QWidget* parent = nullptr);
 
     // `origin` is where the button's rectangle lies in the pictures. Replacing the pictures
     // forgets hovering and pressing: the new look starts from rest.

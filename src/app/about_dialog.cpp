@@ -1,9 +1,9 @@
-#include "app/about_dlg.h"
+#include "app/about_dialog.h"
 
 #include "lang/text_lookup.h"
 #include "platform/paths.h"
-#include "skin/base_dialog.h"
 #include "skin/skin_layout.h"
+#include "skin/skinned_dialog.h"
 #include "widgets/colour_static.h"
 #include "widgets/skin_look.h"
 
@@ -45,9 +45,9 @@ QLabel* programPicture(QWidget* parent) {
 
 } // namespace
 
-CAboutDlg::CAboutDlg(const lang::TextLookup& texts, std::string linkTarget,
-                     std::function<void(const std::string& address)> openAddress,
-                     std::function<void()> openHelp, QWidget* parent)
+AboutDialog::AboutDialog(const lang::TextLookup& texts, std::string linkTarget,
+                         std::function<void(const std::string& address)> openAddress,
+                         std::function<void()> openHelp, QWidget* parent)
     : QDialog(parent), texts_(texts), linkTarget_(std::move(linkTarget)),
       openAddress_(std::move(openAddress)), openHelp_(std::move(openHelp)),
       introduction_(addTextLine(this, widgets::kSkinAccent)),
@@ -88,7 +88,7 @@ CAboutDlg::CAboutDlg(const lang::TextLookup& texts, std::string linkTarget,
                        .arg(address, QColor(widgets::kSkinAccent).name()));
 }
 
-bool CAboutDlg::request() {
+bool AboutDialog::request() {
     if (opening_ || isVisible()) {
         return false;
     }
@@ -101,19 +101,19 @@ bool CAboutDlg::request() {
     return true;
 }
 
-qintptr CAboutDlg::handleMessage(quint32 message, quintptr wParam, qintptr) {
+qintptr AboutDialog::handleMessage(quint32 message, quintptr wParam, qintptr) {
     if (message == skin::kLanguageMessage && wParam == skin::kLanguageTag) {
         reloadTexts();
     }
     return 0;
 }
 
-QWidget* CAboutDlg::control(int controlId) const {
+QWidget* AboutDialog::control(int controlId) const {
     const auto found = controls_.find(controlId);
     return found != controls_.end() ? found->second : nullptr;
 }
 
-void CAboutDlg::keyPressEvent(QKeyEvent* event) {
+void AboutDialog::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1) {
         if (openHelp_) {
             openHelp_();
@@ -123,7 +123,7 @@ void CAboutDlg::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void CAboutDlg::reloadTexts() {
+void AboutDialog::reloadTexts() {
     setWindowTitle(QString::fromStdString(texts_.text("LANG_ABOUT_TITLE")));
     introduction_->setCaption(QString::fromStdString(texts_.text("GUANYU_JIESHAO")));
     copyright_->setCaption(QString::fromStdString(texts_.text("GUANYU_BANQUAN")));

@@ -1,4 +1,4 @@
-#include "skin/base_dialog.h"
+#include "skin/skinned_dialog.h"
 
 #include "skin/skin_layout.h"
 
@@ -79,15 +79,15 @@ QImage renderWithShape(QWidget& window) {
     return image;
 }
 
-CBaseDialog::CBaseDialog(int templateId, QWidget* parent, std::filesystem::path iniPath,
-                         std::filesystem::path iniFolder)
+SkinnedDialog::SkinnedDialog(int templateId, QWidget* parent, std::filesystem::path iniPath,
+                             std::filesystem::path iniFolder)
     : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog), templateId_(templateId),
       iniPath_(std::move(iniPath)), iniFolder_(std::move(iniFolder)) {
     // The background picture covers every pixel; erasing first would only flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-bool CBaseDialog::initialise() {
+bool SkinnedDialog::initialise() {
     if (!loadSkin()) {
         return false;
     }
@@ -98,7 +98,7 @@ bool CBaseDialog::initialise() {
     return onInitDialog();
 }
 
-bool CBaseDialog::loadSkin() {
+bool SkinnedDialog::loadSkin() {
     const SkinScreen screen = readSkinScreen(iniPath_);
     const auto backgroundPath = skinFilePath(iniFolder_, screen.background);
     auto background = loadSkinImage(backgroundPath);
@@ -118,7 +118,7 @@ bool CBaseDialog::loadSkin() {
     return true;
 }
 
-qintptr CBaseDialog::handleMessage(quint32 message, quintptr wParam, qintptr lParam) {
+qintptr SkinnedDialog::handleMessage(quint32 message, quintptr wParam, qintptr lParam) {
     if (message == kLanguageMessage && wParam == kLanguageTag) {
         // A number no int holds is no language; the lookup reads index 0 for it, as it does
         // for any index it does not know.
@@ -128,7 +128,7 @@ qintptr CBaseDialog::handleMessage(quint32 message, quintptr wParam, qintptr lPa
     return 0;
 }
 
-qintptr CBaseDialog::sendMessage(quint32 message, quintptr wParam, qintptr lParam) {
+qintptr SkinnedDialog::sendMessage(quint32 message, quintptr wParam, qintptr lParam) {
     if (QThread::currentThread() == thread()) {
         return handleMessage(message, wParam, lParam);
     }
@@ -139,31 +139,31 @@ qintptr CBaseDialog::sendMessage(quint32 message, quintptr wParam, qintptr lPara
     return result;
 }
 
-void CBaseDialog::postMessage(quint32 message, quintptr wParam, qintptr lParam) {
+void SkinnedDialog::postMessage(quint32 message, quintptr wParam, qintptr lParam) {
     QMetaObject::invokeMethod(
         this, [this, message, wParam, lParam] { handleMessage(message, wParam, lParam); },
         Qt::QueuedConnection);
 }
 
-void CBaseDialog::reloadTexts(int) {}
+void SkinnedDialog::reloadTexts(int) {}
 
-void CBaseDialog::setVisible(bool visible) {
+void SkinnedDialog::setVisible(bool visible) {
     if (visible && background_.isNull()) {
         initialise();
     }
     QDialog::setVisible(visible);
 }
 
-void CBaseDialog::accept() {
+void SkinnedDialog::accept() {
     background_ = QImage();
     QDialog::accept();
 }
 
-void CBaseDialog::paintEvent(QPaintEvent*) {
+void SkinnedDialog::paintEvent(QPaintEvent*) {
     QPainter(this).drawImage(QPoint(0, 0), background_);
 }
 
-void CBaseDialog::mousePressEvent(QMouseEvent* event) {
+void SkinnedDialog::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         QDialog::mousePressEvent(event);
         return;
@@ -177,7 +177,7 @@ void CBaseDialog::mousePressEvent(QMouseEvent* event) {
     dragOffset_ = event->globalPosition().toPoint() - pos();
 }
 
-void CBaseDialog::mouseMoveEvent(QMouseEvent* event) {
+void SkinnedDialog::mouseMoveEvent(QMouseEvent* event) {
     if (dragOffset_ && (event->buttons() & Qt::LeftButton)) {
         move(event->globalPosition().toPoint() - *dragOffset_);
         return;
@@ -185,7 +185,7 @@ void CBaseDialog::mouseMoveEvent(QMouseEvent* event) {
     QDialog::mouseMoveEvent(event);
 }
 
-void CBaseDialog::mouseReleaseEvent(QMouseEvent* event) {
+void SkinnedDialog::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         dragOffset_.reset();
     }

@@ -1,17 +1,17 @@
-#include "app/velkan_dlg.h"
+#include "app/main_window.h"
 
-#include "app/about_dlg.h"
+#include "app/about_dialog.h"
+#include "app/firmware_update_dialog.h"
 #include "app/lighting_panel.h"
-#include "app/profile_dlg.h"
-#include "app/update_dlg.h"
-#include "editors/composite_dlg.h"
+#include "app/profile_manager_dialog.h"
+#include "editors/key_assignment_dialog.h"
 #include "model/key_codes.h"
 #include "platform/autostart.h"
 #include "platform/keyboard_lock.h"
 #include "platform/process.h"
 #include "sim/sim_hid_backend.h"
 #include "sim/simulated_keyboard.h"
-#include "skin/png_button.h"
+#include "skin/image_button.h"
 #include "skin/skin_layout.h"
 #include "storage/profile_file.h"
 #include "storage/profile_list.h"
@@ -33,7 +33,7 @@ namespace velkan::app {
 namespace {
 
 using skin::ButtonPictures;
-using skin::CPngButton;
+using skin::ImageButton;
 
 constexpr std::string_view kDefaultLink = "https://www.example.com/";
 constexpr std::string_view kMakerSite = "https://www.example.com/";
@@ -131,9 +131,9 @@ skin::ButtonTextStyle captionStyle(int pointSize) {
 
 } // namespace
 
-CVelkanDlg::CVelkanDlg(Services services)
-    : skin::CBaseDialog(102, nullptr, services.globals.paths.mainSkin,
-                        services.globals.paths.skinFolder),
+MainWindow::MainWindow(Services services)
+    : skin::SkinnedDialog(102, nullptr, services.globals.paths.mainSkin,
+                          services.globals.paths.skinFolder),
       globals_(services.globals), language_(services.language), prompts_(services.prompts),
       simulation_(std::move(services.simulation)), openDocument_(std::move(services.openDocument)),
       stack_(std::move(services.backend), *this, *this, prompts_, language_,
@@ -157,19 +157,19 @@ CVelkanDlg::CVelkanDlg(Services services)
     connect(&previewTimer_, &QTimer::timeout, this, [this] { nextPreviewStep(); });
 }
 
-void CVelkanDlg::WindowThreadPrompts::message(std::string_view text, bool topMost) {
+void MainWindow::WindowThreadPrompts::message(std::string_view text, bool topMost) {
     const std::string copy(text);
     window_.runOnWindowThread([this, copy, topMost] { window_.prompts_.message(copy, topMost); });
 }
 
-bool CVelkanDlg::WindowThreadPrompts::askYesNo(std::string_view text) {
+bool MainWindow::WindowThreadPrompts::askYesNo(std::string_view text) {
     const std::string copy(text);
     bool answer = false;
     window_.runOnWindowThread([this, copy, &answer] { answer = window_.prompts_.askYesNo(copy); });
     return answer;
 }
 
-CVelkanDlg::~CVelkanDlg() {
+MainWindow::~MainWindow() {
     {
         const std::lock_guard lock(waitMutex_);
         closing_ = true;
@@ -181,7 +181,7 @@ CVelkanDlg::~CVelkanDlg() {
     }
 }
 
-bool CVelkanDlg::onInitDialog() {
+bool MainWindow::onInitDialog() {
     stack_.link.activeProfileCache = -1;
     globals_.deviceVariantWord = 0x0205;
     // Every picture is loaded before the device threads start, so a skin that lacks one is
@@ -217,7 +217,7 @@ bool CVelkanDlg::onInitDialog() {
     return true;
 }
 
-bool CVelkanDlg::loadSharedPictures() {
+bool MainWindow::loadSharedPictures() {
     for (const char* name :
          {"main_normal.jpg", "main_over.jpg", "main_down.jpg", "main_disable.jpg", "Arrow.jpg",
           "main_color0.jpg", "main_color1.jpg"}) {
@@ -236,8 +236,8 @@ bool CVelkanDlg::loadSharedPictures() {
     return true;
 }
 
-CPngButton* CVelkanDlg::addButton(int controlId, const char* skinKey) {
-    auto* button = new CPngButton(this);
+ImageButton* MainWindow::addButton(int controlId, const char* skinKey) {
+    auto* button = new ImageButton(this);
     const ButtonPictures pictures{skin::skinPicture(iniFolder() / "main_normal.jpg"),
                                   skin::skinPicture(iniFolder() / "main_over.jpg"),
                                   skin::skinPicture(iniFolder() / "main_down.jpg"),
@@ -250,7 +250,7 @@ CPngButton* CVelkanDlg::addButton(int controlId, const char* skinKey) {
     return button;
 }
 
-void CVelkanDlg::createControls() {
+void MainWindow::createControls() {
     const auto& extraKeys = model::ExtraKeyControlIds();
     for (std::size_t g = 0; g < extraKeys.size(); ++g) {
         const std::string key = "FUNC_G" + std::to_string(g + 1);
@@ -289,27 +289,27 @@ void CVelkanDlg::createControls() {
     }
 }
 
-void CVelkanDlg::placeControls() {
+void MainWindow::placeControls() {
     skin::placeControl(*busyIndicator_, iniPath(), skin::kButtonSection, "CONTROL_JDTStatic");
     button(1121)->setToolTipText(fromUtf8(linkTarget_));
     applyFlip();
 }
 
-CPngButton* CVelkanDlg::button(int controlId) const {
-    return qobject_cast<CPngButton*>(control(controlId));
+ImageButton* MainWindow::button(int controlId) const {
+    return qobject_cast<ImageButton*>(control(controlId));
 }
 
-QWidget* CVelkanDlg::control(int controlId) const {
+QWidget* MainWindow::control(int controlId) const {
     if (const auto found = controls_.find(controlId); found != controls_.end()) {
         return found->second;
     }
     return lightingPanel_ ? lightingPanel_->control(controlId) : nullptr;
 }
 
-void CVelkanDlg::createTrayIcon() {
+void MainWindow::createTrayIcon() {
     // Queued: a command may open a message box, whose event loop would otherwise run inside
     // the tray's signal while the tray menu that sent it deletes itself.
-    tray_ = std::make_unique<CTrayIcon>(
+    tray_ = std::make_unique<TrayIcon>(
         [this](int command) {
             QMetaObject::invokeMethod(
                 this, [this, command] { onCommand(command); }, Qt::QueuedConnection);
@@ -322,23 +322,23 @@ void CVelkanDlg::createTrayIcon() {
                   device::kTrayIconNoKeyboard, kTrayIconId);
     shownTrayImage_ = device::kTrayIconNoKeyboard;
 
-    about_ = std::make_unique<CAboutDlg>(
+    about_ = std::make_unique<AboutDialog>(
         language_, linkTarget_, [this](const std::string& address) { openLink(address); },
         [this] { openHelp(); });
-    profileManager_ = std::make_unique<CVelkan_DlgProfile>(
+    profileManager_ = std::make_unique<ProfileManagerDialog>(
         this, globals_.paths.profileSkin, globals_.paths.skinFolder,
-        CVelkan_DlgProfile::Parts{stack_.session,
-                                  stack_.link,
-                                  prompts_,
-                                  language_,
-                                  globals_.appProfile,
-                                  storage::workingFilePath(),
-                                  {[this] { return keyEditor_ ? keyEditor_->openCount() : 0; },
-                                   [this] { return applyEnabled_; }, [this] { return Apply(); }},
-                                  [this] { lightingChanged(); },
-                                  [this] { setApplyEnabled(false); }});
-    composite_ = std::make_unique<editors::Velkan_DlgComposite>(
-        this, editors::Velkan_DlgComposite::Parts{
+        ProfileManagerDialog::Parts{stack_.session,
+                                    stack_.link,
+                                    prompts_,
+                                    language_,
+                                    globals_.appProfile,
+                                    storage::workingFilePath(),
+                                    {[this] { return keyEditor_ ? keyEditor_->openCount() : 0; },
+                                     [this] { return applyEnabled_; }, [this] { return Apply(); }},
+                                    [this] { lightingChanged(); },
+                                    [this] { setApplyEnabled(false); }});
+    keyAssignmentDialog_ = std::make_unique<editors::KeyAssignmentDialog>(
+        this, editors::KeyAssignmentDialog::Parts{
                   globals_.paths.compositeSkin, globals_.paths.skinFolder, stack_.configuration,
                   [this] { return std::clamp(stack_.link.activeProfileCache.load(), 0, 2); },
                   [this] { return ((globals_.deviceVariantWord >> 8) & 1) != 0; },
@@ -353,15 +353,15 @@ void CVelkanDlg::createTrayIcon() {
                   },
                   [] { return platform::startOnScreenKeyboard(); }, openDocument_,
                   globals_.paths.helpFolder});
-    setKeyEditor(composite_.get());
-    updateDialog_ = std::make_unique<CVelkan_DlgUpdate>(
-        this, CVelkan_DlgUpdate::Parts{globals_.paths.updateSkin, globals_.paths.skinFolder,
-                                       [this] { return stack_.session.enterBootMode(); },
-                                       stack_.configuration, prompts_, language_,
-                                       globals_.paths.packageFolder});
+    setKeyEditor(keyAssignmentDialog_.get());
+    updateDialog_ = std::make_unique<FirmwareUpdateDialog>(
+        this, FirmwareUpdateDialog::Parts{globals_.paths.updateSkin, globals_.paths.skinFolder,
+                                          [this] { return stack_.session.enterBootMode(); },
+                                          stack_.configuration, prompts_, language_,
+                                          globals_.paths.packageFolder});
 }
 
-qintptr CVelkanDlg::handleMessage(quint32 message, quintptr wParam, qintptr lParam) {
+qintptr MainWindow::handleMessage(quint32 message, quintptr wParam, qintptr lParam) {
     switch (message) {
     case kOpenRequest.message:
         if (wParam == kOpenRequest.tag) {
@@ -413,11 +413,11 @@ qintptr CVelkanDlg::handleMessage(quint32 message, quintptr wParam, qintptr lPar
         }
         return 0;
     default:
-        return skin::CBaseDialog::handleMessage(message, wParam, lParam);
+        return skin::SkinnedDialog::handleMessage(message, wParam, lParam);
     }
 }
 
-void CVelkanDlg::onCommand(int command) {
+void MainWindow::onCommand(int command) {
     if (applying_) {
         return; // one thing at a time while the keyboard is written
     }
@@ -530,7 +530,7 @@ void CVelkanDlg::onCommand(int command) {
     }
 }
 
-void CVelkanDlg::deliverInstanceMessage(const platform::InstanceMessage& message) {
+void MainWindow::deliverInstanceMessage(const platform::InstanceMessage& message) {
     if (message.message == kExternalApply) {
         postMessage(kExternalApply, static_cast<quintptr>(message.wParam), 0);
         return;
@@ -559,7 +559,7 @@ void CVelkanDlg::deliverInstanceMessage(const platform::InstanceMessage& message
     }
 }
 
-void CVelkanDlg::showWindow() {
+void MainWindow::showWindow() {
     if (!stack_.link.lastNotifiedPresent) {
         prompts_.message(language_.text("MAIN_NO_DEVICE_PROMPT"));
         return;
@@ -572,7 +572,7 @@ void CVelkanDlg::showWindow() {
     activateWindow();
 }
 
-void CVelkanDlg::exitRoutine() {
+void MainWindow::exitRoutine() {
     if (exiting_) {
         return;
     }
@@ -598,7 +598,7 @@ void CVelkanDlg::exitRoutine() {
     QCoreApplication::exit(0);
 }
 
-void CVelkanDlg::closeSecondaryWindows() {
+void MainWindow::closeSecondaryWindows() {
     if (about_) {
         about_->reject();
     }
@@ -613,21 +613,21 @@ void CVelkanDlg::closeSecondaryWindows() {
     }
 }
 
-void CVelkanDlg::openAbout() {
+void MainWindow::openAbout() {
     if (about_) {
         about_->request();
     }
 }
 
-void CVelkanDlg::openHelp() {
+void MainWindow::openHelp() {
     openDocument_((globals_.paths.helpFolder / "index.html").string());
 }
 
-void CVelkanDlg::openLink(const std::string& address) {
+void MainWindow::openLink(const std::string& address) {
     openDocument_(address);
 }
 
-void CVelkanDlg::showMainMenu() {
+void MainWindow::showMainMenu() {
     const std::unique_ptr<widgets::SkinMenu> menu = loadMenu(kMainMenu, this);
     localiseMainMenu(*menu, language_);
     // The profile list: switching the keyboard's profile from the menu.
@@ -654,7 +654,7 @@ void CVelkanDlg::showMainMenu() {
     }
 }
 
-void CVelkanDlg::addSimulationMenu(widgets::SkinMenu& menu) {
+void MainWindow::addSimulationMenu(widgets::SkinMenu& menu) {
     // Not translated: the simulated keyboard is a developer's and tester's tool.
     QMenu* sim = menu.addMenu(QStringLiteral("Simulated keyboard"));
     Simulation simulation = *simulation_;
@@ -677,7 +677,7 @@ void CVelkanDlg::addSimulationMenu(widgets::SkinMenu& menu) {
 
 // ---- device threads ----
 
-void CVelkanDlg::runOnWindowThread(std::function<void()> task) {
+void MainWindow::runOnWindowThread(std::function<void()> task) {
     if (QThread::currentThread() == thread()) {
         task();
         return;
@@ -707,34 +707,34 @@ void CVelkanDlg::runOnWindowThread(std::function<void()> task) {
     waitDone_.wait(lock, [&] { return wait->done || closing_; });
 }
 
-void CVelkanDlg::keyboardArrived() {
+void MainWindow::keyboardArrived() {
     runOnWindowThread([this] { handleMessage(kReloadProfiles.message, kReloadProfiles.tag, 0); });
 }
 
-void CVelkanDlg::keyboardRemoved() {
+void MainWindow::keyboardRemoved() {
     runOnWindowThread([this] { handleMessage(kCloseSecondaryWindows, 0, 0); });
 }
 
-void CVelkanDlg::showMainWindow() {
+void MainWindow::showMainWindow() {
     postMessage(kOpenRequest.message, kOpenRequest.tag, 0);
 }
 
-void CVelkanDlg::hideMainWindow() {
+void MainWindow::hideMainWindow() {
     QMetaObject::invokeMethod(
         this, [this] { hide(); }, Qt::QueuedConnection);
 }
 
-void CVelkanDlg::startLightingReadBackTimer() {
+void MainWindow::startLightingReadBackTimer() {
     QMetaObject::invokeMethod(&lightingReadTimer_, qOverload<>(&QTimer::start),
                               Qt::QueuedConnection);
 }
 
-void CVelkanDlg::startKeyboardResetTimer() {
+void MainWindow::startKeyboardResetTimer() {
     QMetaObject::invokeMethod(&keyboardResetTimer_, qOverload<>(&QTimer::start),
                               Qt::QueuedConnection);
 }
 
-void CVelkanDlg::setTrayIcon(int image) {
+void MainWindow::setTrayIcon(int image) {
     QMetaObject::invokeMethod(
         this,
         [this, image] {
@@ -749,28 +749,28 @@ void CVelkanDlg::setTrayIcon(int image) {
         Qt::QueuedConnection);
 }
 
-void CVelkanDlg::showMessage(std::string_view languageKey) {
+void MainWindow::showMessage(std::string_view languageKey) {
     const std::string key(languageKey);
     runOnWindowThread([this, key] { prompts_.message(language_.text(key)); });
 }
 
 // ---- the model's views ----
 
-void CVelkanDlg::showProfile(int profile) {
+void MainWindow::showProfile(int profile) {
     selectProfileButton(profile);
 }
 
-void CVelkanDlg::keyModelChanged() {
+void MainWindow::keyModelChanged() {
     refreshKeyGrid();
 }
 
-void CVelkanDlg::lightingChanged() {
+void MainWindow::lightingChanged() {
     if (lightingPanel_) {
         lightingPanel_->refresh();
     }
 }
 
-void CVelkanDlg::nextPreviewStep() {
+void MainWindow::nextPreviewStep() {
     if (lightingPanel_) {
         lightingPanel_->previewTick();
     }
@@ -779,7 +779,7 @@ void CVelkanDlg::nextPreviewStep() {
 
 // ---- keys ----
 
-void CVelkanDlg::onKeyClicked(int controlId) {
+void MainWindow::onKeyClicked(int controlId) {
     const auto& extraKeys = model::ExtraKeyControlIds();
     const auto extra = std::find(extraKeys.begin(), extraKeys.end(), controlId);
     // In the per-key view a main key is painted; the G keys never are.
@@ -825,7 +825,7 @@ void CVelkanDlg::onKeyClicked(int controlId) {
     setApplyEnabled(true);
 }
 
-bool CVelkanDlg::keyLightFlag(int controlId) const {
+bool MainWindow::keyLightFlag(int controlId) const {
     for (const KeyButton& key : keyButtons_) {
         if (key.controlId == controlId) {
             return lightFlags_[static_cast<std::size_t>(key.lightFlagIndex)];
@@ -834,30 +834,30 @@ bool CVelkanDlg::keyLightFlag(int controlId) const {
     return false;
 }
 
-void CVelkanDlg::switchColourMode() {
+void MainWindow::switchColourMode() {
     globals_.colourMode = globals_.colourMode == 0 ? 1 : 0;
     updateSwitchText();
     redrawKeyButtons();
 }
 
-void CVelkanDlg::updateSwitchText() {
+void MainWindow::updateSwitchText() {
     button(kSwitchButton)
         ->setText(fromUtf8(language_.text(globals_.colourMode != 0 ? "MAIN_SWITCH_COLOR_TEXT"
                                                                    : "MAIN_SWITCH_FUNCTION_TEXT")));
 }
 
-void CVelkanDlg::drawKeyButton(const KeyButton& key) {
+void MainWindow::drawKeyButton(const KeyButton& key) {
     key.button->setAlternateMode(globals_.colourMode != 0,
                                  lightFlags_[static_cast<std::size_t>(key.lightFlagIndex)]);
 }
 
-void CVelkanDlg::redrawKeyButtons() {
+void MainWindow::redrawKeyButtons() {
     for (const KeyButton& key : keyButtons_) {
         drawKeyButton(key);
     }
 }
 
-void CVelkanDlg::refreshKeyGrid() {
+void MainWindow::refreshKeyGrid() {
     const std::lock_guard lock(stack_.configuration.modelLock);
     const model::KeyModel& edited = stack_.configuration.edited;
     const int profile = std::clamp(stack_.link.activeProfileCache.load(), 0, 2);
@@ -878,23 +878,23 @@ void CVelkanDlg::refreshKeyGrid() {
     applyFlip();
 }
 
-void CVelkanDlg::refreshExtraKeyMarks() {
+void MainWindow::refreshExtraKeyMarks() {
     refreshKeyGrid();
 }
 
 // ---- profiles ----
 
-void CVelkanDlg::selectProfileButton(int profile) {
+void MainWindow::selectProfileButton(int profile) {
     for (std::size_t i = 0; i < kProfileButtons.size(); ++i) {
         button(kProfileButtons[i])->setSelectedLook(static_cast<int>(i) == profile);
     }
 }
 
-void CVelkanDlg::selectProfile(int profile) {
+void MainWindow::selectProfile(int profile) {
     runSequence([this, profile] { switchToProfile(profile); });
 }
 
-void CVelkanDlg::switchToProfile(int profile) {
+void MainWindow::switchToProfile(int profile) {
     stack_.session.showLightingPage(profile);
     lightingChanged();
     if (lightingPanel_) {
@@ -916,11 +916,11 @@ void CVelkanDlg::switchToProfile(int profile) {
     redrawKeyButtons();
 }
 
-bool CVelkanDlg::switchKeyProfile(int profile) {
+bool MainWindow::switchKeyProfile(int profile) {
     return profileManager_->switchProfile(profile);
 }
 
-void CVelkanDlg::restoreDefaults() {
+void MainWindow::restoreDefaults() {
     if (!prompts_.askYesNo(language_.text("MAIN_PROMPT_DEFAULT"))) {
         return;
     }
@@ -932,18 +932,18 @@ void CVelkanDlg::restoreDefaults() {
     });
 }
 
-void CVelkanDlg::reloadAfterArrival() {
+void MainWindow::reloadAfterArrival() {
     stack_.session.readBackAfterArrival();
     refreshKeyGrid();
     lightingChanged();
 }
 
-void CVelkanDlg::lightingReadBack() {
+void MainWindow::lightingReadBack() {
     stack_.session.onLightingChangedOnKeyboard();
     lightingChanged();
 }
 
-void CVelkanDlg::keyboardResetReaction() {
+void MainWindow::keyboardResetReaction() {
     stack_.session.onKeyboardReset();
     setApplyEnabled(true);
     lightingChanged();
@@ -951,7 +951,7 @@ void CVelkanDlg::keyboardResetReaction() {
 
 // ---- Flip, report selector, colours ----
 
-void CVelkanDlg::applyFlip() {
+void MainWindow::applyFlip() {
     const bool flip = globals_.appProfile.readInt("PROFILES", "Flip", 0) != 0;
     for (int id = kFirstFlipFree; id <= kFirstFlipFree + 3; ++id) {
         if (QWidget* key = control(id)) {
@@ -966,13 +966,13 @@ void CVelkanDlg::applyFlip() {
     button(kFlipShown)->setSelectedLook(flip);
 }
 
-void CVelkanDlg::invertFlip() {
+void MainWindow::invertFlip() {
     const bool flip = globals_.appProfile.readInt("PROFILES", "Flip", 0) != 0;
     globals_.appProfile.writeInt("PROFILES", "Flip", flip ? 0 : 1);
     applyFlip();
 }
 
-void CVelkanDlg::selectReport(int value) {
+void MainWindow::selectReport(int value) {
     for (std::size_t i = 0; i < kReportButtons.size(); ++i) {
         button(kReportButtons[i])->setSelectedLook(static_cast<int>(i) == value);
     }
@@ -983,7 +983,7 @@ void CVelkanDlg::selectReport(int value) {
 
 // ---- files ----
 
-void CVelkanDlg::exportProfile() {
+void MainWindow::exportProfile() {
     const auto path = prompts_.chooseFile(storage::profileFileRequest(true, "*.fwc", {}));
     if (!path) {
         return;
@@ -991,7 +991,7 @@ void CVelkanDlg::exportProfile() {
     storage::saveProfileFile(*path, stack_.configuration, true);
 }
 
-void CVelkanDlg::importProfile() {
+void MainWindow::importProfile() {
     const auto path = prompts_.chooseFile(storage::profileFileRequest(false, "*.fwc", {}));
     if (!path) {
         return;
@@ -1018,20 +1018,20 @@ void CVelkanDlg::importProfile() {
     });
 }
 
-bool CVelkanDlg::saveCurrentProfileFile(bool lockHeld) {
+bool MainWindow::saveCurrentProfileFile(bool lockHeld) {
     return storage::saveWorkingFile(stack_.configuration, !lockHeld);
 }
 
 // ---- Apply ----
 
-void CVelkanDlg::setApplyEnabled(bool enabled) {
+void MainWindow::setApplyEnabled(bool enabled) {
     applyEnabled_ = enabled;
     if (QWidget* apply = control(kApplyButton)) {
         apply->setEnabled(enabled);
     }
 }
 
-bool CVelkanDlg::Apply() {
+bool MainWindow::Apply() {
     if (sequenceMustWait()) {
         laterSequences_.push_back([this] { applyNow(); });
         return false;
@@ -1041,7 +1041,7 @@ bool CVelkanDlg::Apply() {
     return applied;
 }
 
-bool CVelkanDlg::applyNow() {
+bool MainWindow::applyNow() {
     if (applying_) {
         return false;
     }
@@ -1081,7 +1081,7 @@ bool CVelkanDlg::applyNow() {
     return applied;
 }
 
-void CVelkanDlg::nextBusyFrame() {
+void MainWindow::nextBusyFrame() {
     if (busyFrames_.empty()) {
         return;
     }
@@ -1089,11 +1089,11 @@ void CVelkanDlg::nextBusyFrame() {
     busyFrame_ = (busyFrame_ + 1) % static_cast<int>(busyFrames_.size());
 }
 
-bool CVelkanDlg::sequenceMustWait() const {
+bool MainWindow::sequenceMustWait() const {
     return sequenceLoopLevel_ >= 0 && QThread::currentThread()->loopLevel() > sequenceLoopLevel_;
 }
 
-bool CVelkanDlg::runSequence(const std::function<void()>& sequence) {
+bool MainWindow::runSequence(const std::function<void()>& sequence) {
     if (sequenceMustWait()) {
         laterSequences_.push_back(sequence);
         return false;
@@ -1123,7 +1123,7 @@ bool CVelkanDlg::runSequence(const std::function<void()>& sequence) {
 
 // ---- texts and events ----
 
-void CVelkanDlg::reloadTexts(int) {
+void MainWindow::reloadTexts(int) {
     button(1123)->setToolTipText(fromUtf8(language_.text("MAIN_MINIMIZE_PROMPT")));
     button(1139)->setToolTipText(fromUtf8(language_.text("MAIN_MENU_PROMPT")));
     button(1124)->setToolTipText(fromUtf8(language_.text("MAIN_CLOSE_PROMPT")));
@@ -1141,7 +1141,7 @@ void CVelkanDlg::reloadTexts(int) {
     }
 }
 
-void CVelkanDlg::keyPressEvent(QKeyEvent* event) {
+void MainWindow::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -1152,18 +1152,18 @@ void CVelkanDlg::keyPressEvent(QKeyEvent* event) {
         openHelp();
         return;
     default:
-        skin::CBaseDialog::keyPressEvent(event);
+        skin::SkinnedDialog::keyPressEvent(event);
     }
 }
 
-void CVelkanDlg::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     // The close box only hides; the program lives on in the notification area.
     event->ignore();
     hide();
 }
 
-bool CVelkanDlg::event(QEvent* event) {
-    return skin::CBaseDialog::event(event);
+bool MainWindow::event(QEvent* event) {
+    return skin::SkinnedDialog::event(event);
 }
 
 } // namespace velkan::app

@@ -1,8 +1,8 @@
-#include "app/profile_dlg.h"
+#include "app/profile_manager_dialog.h"
 
 #include "app/window_messages.h"
 #include "model/key_assignment.h"
-#include "skin/png_button.h"
+#include "skin/image_button.h"
 #include "skin/skin_layout.h"
 #include "widgets/skin_list.h"
 #include "widgets/skin_look.h"
@@ -22,10 +22,10 @@ struct ButtonPlace {
 };
 
 constexpr ButtonPlace kButtons[] = {
-    {CVelkan_DlgProfile::kAddId, "FUNC_ADD", false},
-    {CVelkan_DlgProfile::kLoadId, "FUNC_LOAD", false},
-    {CVelkan_DlgProfile::kDeleteId, "FUNC_DELETE", false},
-    {CVelkan_DlgProfile::kApplyId, "CONTROL2_APPLY", true},
+    {ProfileManagerDialog::kAddId, "FUNC_ADD", false},
+    {ProfileManagerDialog::kLoadId, "FUNC_LOAD", false},
+    {ProfileManagerDialog::kDeleteId, "FUNC_DELETE", false},
+    {ProfileManagerDialog::kApplyId, "CONTROL2_APPLY", true},
     {command::kOk, "CONTROL_OK", true},
     {command::kCancel, "CONTROL_CANCEL", true},
 };
@@ -43,12 +43,12 @@ skin::ButtonTextStyle captionStyle() {
 
 } // namespace
 
-CVelkan_DlgProfile::CVelkan_DlgProfile(QWidget* parent, std::filesystem::path iniPath,
-                                       std::filesystem::path iniFolder, Parts parts)
-    : CBaseDialog(kTemplateId, parent, std::move(iniPath), std::move(iniFolder)),
+ProfileManagerDialog::ProfileManagerDialog(QWidget* parent, std::filesystem::path iniPath,
+                                           std::filesystem::path iniFolder, Parts parts)
+    : SkinnedDialog(kTemplateId, parent, std::move(iniPath), std::move(iniFolder)),
       parts_(std::move(parts)) {}
 
-int CVelkan_DlgProfile::openProfileManager() {
+int ProfileManagerDialog::openProfileManager() {
     if (!initialise()) {
         return QDialog::Rejected;
     }
@@ -56,32 +56,32 @@ int CVelkan_DlgProfile::openProfileManager() {
     return exec();
 }
 
-bool CVelkan_DlgProfile::switchProfile(int profile) {
+bool ProfileManagerDialog::switchProfile(int profile) {
     return storage::switchKeyProfile(profile, parts_.session, parts_.link, parts_.prompts,
                                      parts_.texts, parts_.switchHooks);
 }
 
-QWidget* CVelkan_DlgProfile::control(int controlId) const {
+QWidget* ProfileManagerDialog::control(int controlId) const {
     const auto found = controls_.find(controlId);
     return found == controls_.end() ? nullptr : found->second;
 }
 
-skin::CPngButton* CVelkan_DlgProfile::button(int controlId) const {
-    return qobject_cast<skin::CPngButton*>(control(controlId));
+skin::ImageButton* ProfileManagerDialog::button(int controlId) const {
+    return qobject_cast<skin::ImageButton*>(control(controlId));
 }
 
-bool CVelkan_DlgProfile::onInitDialog() {
+bool ProfileManagerDialog::onInitDialog() {
     createControls();
     showTexts();
     return true;
 }
 
-void CVelkan_DlgProfile::reloadTexts(int) {
+void ProfileManagerDialog::reloadTexts(int) {
     // The lookup already answers in the language the message announces.
     showTexts();
 }
 
-void CVelkan_DlgProfile::createControls() {
+void ProfileManagerDialog::createControls() {
     const skin::ButtonPictures pictures{
         skin::skinPicture(iniFolder() / "Profile_normal.jpg"),
         skin::skinPicture(iniFolder() / "Profile_over.jpg"),
@@ -90,18 +90,18 @@ void CVelkan_DlgProfile::createControls() {
         skin::skinPicture(iniFolder() / "Profile_normal.jpg"),
     };
     for (const ButtonPlace& place : kButtons) {
-        auto* button = new skin::CPngButton(this);
+        auto* button = new skin::ImageButton(this);
         skin::placeImageButton(*button, iniPath(), skin::kButtonSection, place.skinKey, pictures);
         if (place.captioned) {
             button->setTextStyle(captionStyle());
         }
         const int controlId = place.controlId;
-        connect(button, &skin::CPngButton::clicked, this,
+        connect(button, &skin::ImageButton::clicked, this,
                 [this, controlId] { onCommand(controlId); });
         controls_[controlId] = button;
     }
     // The dialog's test button: never shown and without a function.
-    auto* testButton = new skin::CPngButton(this);
+    auto* testButton = new skin::ImageButton(this);
     testButton->hide();
     controls_[kTestId] = testButton;
 
@@ -115,7 +115,7 @@ void CVelkan_DlgProfile::createControls() {
     controls_[kListId] = list_;
 }
 
-void CVelkan_DlgProfile::showTexts() {
+void ProfileManagerDialog::showTexts() {
     const auto text = [this](std::string_view key) {
         return QString::fromStdString(parts_.texts.text(key));
     };
@@ -127,7 +127,7 @@ void CVelkan_DlgProfile::showTexts() {
     list_->setToolTip(text("PROFILE_TIP"));
 }
 
-void CVelkan_DlgProfile::onCommand(int controlId) {
+void ProfileManagerDialog::onCommand(int controlId) {
     switch (controlId) {
     case kAddId:
         if (const auto row = storage::addNewProfile(parts_.prompts, parts_.texts)) {
@@ -161,7 +161,7 @@ void CVelkan_DlgProfile::onCommand(int controlId) {
     }
 }
 
-void CVelkan_DlgProfile::fillList() {
+void ProfileManagerDialog::fillList() {
     list_->clear();
     rows_.clear();
     for (const storage::ProfileRow& row : storage::rowsOfWorkingFile(parts_.workingFile)) {
@@ -173,21 +173,21 @@ void CVelkan_DlgProfile::fillList() {
     setDirty(false);
 }
 
-void CVelkan_DlgProfile::appendRow(const storage::ProfileRow& row) {
+void ProfileManagerDialog::appendRow(const storage::ProfileRow& row) {
     rows_.push_back(row);
     list_->insertRow(-1, {QString(), QString::fromStdString(row.name),
                           QString::fromStdString(row.folder.string())});
     setDirty(true);
 }
 
-void CVelkan_DlgProfile::markActiveRow(int activeRow) {
+void ProfileManagerDialog::markActiveRow(int activeRow) {
     for (int row = 0; row < list_->rowCount(); ++row) {
         list_->setCellText(row, kMarkerColumn,
                            row == activeRow ? QStringLiteral("\u2713") : QString());
     }
 }
 
-void CVelkan_DlgProfile::deleteSelectedRow() {
+void ProfileManagerDialog::deleteSelectedRow() {
     const int row = list_->selectedRow();
     if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) {
         return;
@@ -201,7 +201,7 @@ void CVelkan_DlgProfile::deleteSelectedRow() {
 
 // Stores the rows and makes the selected one the keyboard's active profile; the dialog stays
 // changed when either fails, so the user can try again.
-void CVelkan_DlgProfile::apply() {
+void ProfileManagerDialog::apply() {
     bool done = storage::storeProfileList(parts_.appProfile, rows_);
     const int selected = list_->selectedRow();
     if (selected >= 0 && selected < model::kProfileCount) {
@@ -225,7 +225,7 @@ void CVelkan_DlgProfile::apply() {
     }
 }
 
-void CVelkan_DlgProfile::setDirty(bool dirty) {
+void ProfileManagerDialog::setDirty(bool dirty) {
     dirty_ = dirty;
     button(kApplyId)->setEnabled(dirty);
 }

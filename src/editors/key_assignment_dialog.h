@@ -9,7 +9,7 @@
 #include "lang/text_lookup.h"
 #include "model/key_assignment.h"
 #include "platform/key_event_translation.h"
-#include "skin/base_dialog.h"
+#include "skin/skinned_dialog.h"
 #include "storage/app_profile.h"
 
 #include <QPoint>
@@ -28,7 +28,7 @@ class QLineEdit;
 class QRadioButton;
 
 namespace velkan::skin {
-class CPngButton;
+class ImageButton;
 }
 
 namespace velkan::widgets {
@@ -50,7 +50,7 @@ std::string keyButtonToolTip(model::KeyIndex index, const model::KeyAssignment& 
 // right and below again when it fits nowhere.
 QPoint dialogPlaceBesideKey(const QRect& button, QSize dialog, QSize screen);
 
-class Velkan_DlgComposite : public skin::CBaseDialog, public KeyEditor {
+class KeyAssignmentDialog : public skin::SkinnedDialog, public KeyEditor {
     Q_OBJECT
 
 public:
@@ -104,8 +104,8 @@ public:
         std::filesystem::path helpFolder;
     };
 
-    Velkan_DlgComposite(QWidget* parent, Parts parts);
-    ~Velkan_DlgComposite() override;
+    KeyAssignmentDialog(QWidget* parent, Parts parts);
+    ~KeyAssignmentDialog() override;
 
     // KeyEditor.
     void edit(const SelectedKey& key, bool openedForMacro) override;
@@ -119,7 +119,7 @@ public:
     bool beginEditing(const SelectedKey& key, bool openedForMacro);
 
     QWidget* control(int controlId) const;
-    skin::CPngButton* button(int controlId) const;
+    skin::ImageButton* button(int controlId) const;
     MacroPage& macroPage() { return *macroPage_; }
 
     // OK, Cancel and a forced close all end here, where the editing state is let go.
@@ -134,7 +134,7 @@ protected:
 
 private:
     void createControls();
-    skin::CPngButton* addButton(int controlId);
+    skin::ImageButton* addButton(int controlId);
     void addLabel(int controlId, const char* skinKey);
     QRadioButton* addRadio(int controlId, const char* skinKey);
     widgets::SkinCombo* addList(int controlId);

@@ -8,7 +8,7 @@
 #include "lang/text_lookup.h"
 #include "model/key_assignment.h"
 #include "platform/process.h"
-#include "skin/base_dialog.h"
+#include "skin/skinned_dialog.h"
 
 #include <filesystem>
 #include <functional>
@@ -17,7 +17,7 @@
 class QLabel;
 
 namespace velkan::skin {
-class CPngButton;
+class ImageButton;
 }
 
 namespace velkan::widgets {
@@ -26,7 +26,7 @@ class SkinCombo;
 
 namespace velkan::app {
 
-class CVelkan_DlgUpdate : public skin::CBaseDialog {
+class FirmwareUpdateDialog : public skin::SkinnedDialog {
     Q_OBJECT
 
 public:
@@ -60,7 +60,7 @@ public:
 
     // The main window makes one for the life of the program, so the chosen updater is kept
     // from one opening to the next.
-    CVelkan_DlgUpdate(QWidget* parent, Parts parts);
+    FirmwareUpdateDialog(QWidget* parent, Parts parts);
 
     QWidget* control(int controlId) const;
     // Empty until the user has chosen one, and again after a hand-off or a cancelled choice.
@@ -71,7 +71,7 @@ protected:
 
 private:
     void createControls();
-    skin::CPngButton* addButton(int controlId, const char* caption);
+    skin::ImageButton* addButton(int controlId, const char* caption);
     void onCommand(int controlId);
     void backUpKeyboard();
     void chooseUpdater();
@@ -83,10 +83,10 @@ private:
     std::filesystem::path updaterPath_;
     // Owned by the window.
     std::map<int, QWidget*> controls_;
-    skin::CPngButton* backupButton_ = nullptr;
-    skin::CPngButton* chooseButton_ = nullptr;
-    skin::CPngButton* updateButton_ = nullptr;
-    skin::CPngButton* cancelButton_ = nullptr;
+    skin::ImageButton* backupButton_ = nullptr;
+    skin::ImageButton* chooseButton_ = nullptr;
+    skin::ImageButton* updateButton_ = nullptr;
+    skin::ImageButton* cancelButton_ = nullptr;
     QLabel* textLine_ = nullptr;
     widgets::SkinCombo* pathField_ = nullptr;
 };

@@ -1,4 +1,4 @@
-#include "skin/png_button.h"
+#include "skin/image_button.h"
 
 #include <QEnterEvent>
 #include <QFontMetrics>
@@ -17,12 +17,12 @@ constexpr int kBorderWidth = 2;
 
 } // namespace
 
-CPngButton::CPngButton(QWidget* parent) : QAbstractButton(parent) {
+ImageButton::ImageButton(QWidget* parent) : QAbstractButton(parent) {
     // Hover comes back with the first move after the pictures were replaced under the mouse.
     setMouseTracking(true);
 }
 
-void CPngButton::setPictures(QPoint origin, const ButtonPictures& pictures, bool redraw) {
+void ImageButton::setPictures(QPoint origin, const ButtonPictures& pictures, bool redraw) {
     origin_ = origin;
     pictures_ = pictures;
     hovering_ = false;
@@ -32,36 +32,36 @@ void CPngButton::setPictures(QPoint origin, const ButtonPictures& pictures, bool
     }
 }
 
-void CPngButton::setAlternatePair(const QPixmap& first, const QPixmap& second) {
+void ImageButton::setAlternatePair(const QPixmap& first, const QPixmap& second) {
     alternate_ = {first, second};
     update();
 }
 
-void CPngButton::setAlternateMode(bool on, bool second) {
+void ImageButton::setAlternateMode(bool on, bool second) {
     alternateMode_ = on;
     alternateSecond_ = second;
     update();
 }
 
-void CPngButton::setSelectedLook(bool on, bool redraw) {
+void ImageButton::setSelectedLook(bool on, bool redraw) {
     selectedLook_ = on;
     if (redraw) {
         update();
     }
 }
 
-void CPngButton::setBorderMode(const QColor& colour, bool on) {
+void ImageButton::setBorderMode(const QColor& colour, bool on) {
     borderColour_ = colour;
     borderMode_ = on;
     update();
 }
 
-void CPngButton::setTextStyle(const ButtonTextStyle& style) {
+void ImageButton::setTextStyle(const ButtonTextStyle& style) {
     textStyle_ = style;
     update();
 }
 
-void CPngButton::setToolTipText(const QString& text) {
+void ImageButton::setToolTipText(const QString& text) {
     toolTipText_ = text;
     if (text.isEmpty()) {
         if (toolTipTimer_ != nullptr) {
@@ -73,19 +73,19 @@ void CPngButton::setToolTipText(const QString& text) {
         toolTipTimer_ = new QTimer(this);
         toolTipTimer_->setSingleShot(true);
         toolTipTimer_->setInterval(kToolTipDelayMs);
-        connect(toolTipTimer_, &QTimer::timeout, this, &CPngButton::showToolTip);
+        connect(toolTipTimer_, &QTimer::timeout, this, &ImageButton::showToolTip);
     }
     if (hovering_) {
         toolTipTimer_->start();
     }
 }
 
-void CPngButton::setAfterDraw(AfterDraw afterDraw) {
+void ImageButton::setAfterDraw(AfterDraw afterDraw) {
     afterDraw_ = std::move(afterDraw);
     update();
 }
 
-CPngButton::Look CPngButton::currentLook() const {
+ImageButton::Look ImageButton::currentLook() const {
     if (!isEnabled()) {
         return Look::disabled;
     }
@@ -104,7 +104,7 @@ CPngButton::Look CPngButton::currentLook() const {
     return Look::normal;
 }
 
-const QPixmap& CPngButton::pictureOf(Look look) const {
+const QPixmap& ImageButton::pictureOf(Look look) const {
     switch (look) {
     case Look::over:
         return pictures_.over;
@@ -122,7 +122,7 @@ const QPixmap& CPngButton::pictureOf(Look look) const {
     return pictures_.normal;
 }
 
-QColor CPngButton::textColourOf(Look look) const {
+QColor ImageButton::textColourOf(Look look) const {
     switch (look) {
     case Look::over:
         return textStyle_.over;
@@ -139,7 +139,7 @@ QColor CPngButton::textColourOf(Look look) const {
     return textStyle_.normal;
 }
 
-void CPngButton::paintEvent(QPaintEvent*) {
+void ImageButton::paintEvent(QPaintEvent*) {
     const Look look = currentLook();
     {
         QPainter painter(this);
@@ -159,7 +159,7 @@ void CPngButton::paintEvent(QPaintEvent*) {
     }
 }
 
-void CPngButton::drawBorder(QPainter& painter) const {
+void ImageButton::drawBorder(QPainter& painter) const {
     const int w = width();
     const int h = height();
     const int side = std::min(kBorderWidth, w);
@@ -170,7 +170,7 @@ void CPngButton::drawBorder(QPainter& painter) const {
     painter.fillRect(w - side, 0, side, h, borderColour_);
 }
 
-void CPngButton::drawText(QPainter& painter, const QColor& colour) const {
+void ImageButton::drawText(QPainter& painter, const QColor& colour) const {
     QFont font(textStyle_.face);
     const int pixels = static_cast<int>(textStyle_.pointSize * logicalDpiY() / 72.0 + 0.5);
     font.setPixelSize(std::max(1, pixels));
@@ -191,7 +191,7 @@ void CPngButton::drawText(QPainter& painter, const QColor& colour) const {
                      textStyle_.format, text());
 }
 
-void CPngButton::startHover() {
+void ImageButton::startHover() {
     hovering_ = true;
     update();
     if (toolTipTimer_ != nullptr && !toolTipText_.isEmpty()) {
@@ -199,18 +199,18 @@ void CPngButton::startHover() {
     }
 }
 
-void CPngButton::showToolTip() {
+void ImageButton::showToolTip() {
     if (hovering_) {
         QToolTip::showText(mapToGlobal(QPoint(0, height())), toolTipText_, this, rect());
     }
 }
 
-void CPngButton::enterEvent(QEnterEvent* event) {
+void ImageButton::enterEvent(QEnterEvent* event) {
     startHover();
     QAbstractButton::enterEvent(event);
 }
 
-void CPngButton::leaveEvent(QEvent* event) {
+void ImageButton::leaveEvent(QEvent* event) {
     hovering_ = false;
     if (toolTipTimer_ != nullptr) {
         toolTipTimer_->stop();
@@ -220,14 +220,14 @@ void CPngButton::leaveEvent(QEvent* event) {
     QAbstractButton::leaveEvent(event);
 }
 
-void CPngButton::mouseMoveEvent(QMouseEvent* event) {
+void ImageButton::mouseMoveEvent(QMouseEvent* event) {
     if (!hovering_ && rect().contains(event->position().toPoint())) {
         startHover();
     }
     QAbstractButton::mouseMoveEvent(event);
 }
 
-void CPngButton::mouseDoubleClickEvent(QMouseEvent* event) {
+void ImageButton::mouseDoubleClickEvent(QMouseEvent* event) {
     mousePressEvent(event);
 }
 

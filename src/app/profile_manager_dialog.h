@@ -6,7 +6,7 @@
 #include "device/device_link.h"
 #include "lang/prompts.h"
 #include "lang/text_lookup.h"
-#include "skin/base_dialog.h"
+#include "skin/skinned_dialog.h"
 #include "storage/app_profile.h"
 #include "storage/keyboard_session.h"
 #include "storage/profile_list.h"
@@ -17,7 +17,7 @@
 #include <vector>
 
 namespace velkan::skin {
-class CPngButton;
+class ImageButton;
 }
 
 namespace velkan::widgets {
@@ -26,7 +26,7 @@ class SkinList;
 
 namespace velkan::app {
 
-class CVelkan_DlgProfile : public skin::CBaseDialog {
+class ProfileManagerDialog : public skin::SkinnedDialog {
     Q_OBJECT
 
 public:
@@ -53,8 +53,8 @@ public:
         std::function<void()> disableApply;
     };
 
-    CVelkan_DlgProfile(QWidget* parent, std::filesystem::path iniPath,
-                       std::filesystem::path iniFolder, Parts parts);
+    ProfileManagerDialog(QWidget* parent, std::filesystem::path iniPath,
+                         std::filesystem::path iniFolder, Parts parts);
 
     // Fills the list, selects the keyboard's active profile and runs the window modally.
     int openProfileManager();
@@ -64,7 +64,7 @@ public:
     bool switchProfile(int profile);
 
     QWidget* control(int controlId) const;
-    skin::CPngButton* button(int controlId) const;
+    skin::ImageButton* button(int controlId) const;
 
 protected:
     bool onInitDialog() override;

@@ -1,8 +1,8 @@
-#include "editors/composite_dlg.h"
+#include "editors/key_assignment_dialog.h"
 
 #include "editors/macro_page.h"
 #include "model/key_codes.h"
-#include "skin/png_button.h"
+#include "skin/image_button.h"
 #include "skin/skin_layout.h"
 #include "widgets/skin_combo.h"
 #include "widgets/skin_look.h"
@@ -28,7 +28,7 @@ namespace velkan::editors {
 namespace {
 
 using model::AssignmentType;
-using Dlg = Velkan_DlgComposite;
+using Dlg = KeyAssignmentDialog;
 
 constexpr model::KeyCode kPrintScreen = 0x137;
 // Left and right Windows key and the menu key: captured whatever the radios say.
@@ -289,37 +289,37 @@ QPoint dialogPlaceBesideKey(const QRect& button, QSize dialog, QSize screen) {
     return places[0];
 }
 
-Velkan_DlgComposite::Velkan_DlgComposite(QWidget* parent, Parts parts)
-    : CBaseDialog(kTemplateId, parent, parts.iniPath, parts.iniFolder), parts_(std::move(parts)) {
+KeyAssignmentDialog::KeyAssignmentDialog(QWidget* parent, Parts parts)
+    : SkinnedDialog(kTemplateId, parent, parts.iniPath, parts.iniFolder), parts_(std::move(parts)) {
     macroPage_ = std::make_unique<MacroPage>(MacroPage::Parts{
         *this, parts_.iniPath, parts_.iniFolder, parts_.configuration, parts_.prompts, parts_.texts,
         parts_.appProfile, [this] { setModified(true); }});
 }
 
-Velkan_DlgComposite::~Velkan_DlgComposite() = default;
+KeyAssignmentDialog::~KeyAssignmentDialog() = default;
 
-QWidget* Velkan_DlgComposite::control(int controlId) const {
+QWidget* KeyAssignmentDialog::control(int controlId) const {
     const auto found = controls_.find(controlId);
     return found == controls_.end() ? nullptr : found->second;
 }
 
-skin::CPngButton* Velkan_DlgComposite::button(int controlId) const {
-    return qobject_cast<skin::CPngButton*>(control(controlId));
+skin::ImageButton* KeyAssignmentDialog::button(int controlId) const {
+    return qobject_cast<skin::ImageButton*>(control(controlId));
 }
 
-void Velkan_DlgComposite::edit(const SelectedKey& key, bool openedForMacro) {
+void KeyAssignmentDialog::edit(const SelectedKey& key, bool openedForMacro) {
     if (beginEditing(key, openedForMacro)) {
         exec();
     }
 }
 
-void Velkan_DlgComposite::cancelIfOpen() {
+void KeyAssignmentDialog::cancelIfOpen() {
     if (open_) {
         reject();
     }
 }
 
-bool Velkan_DlgComposite::beginEditing(const SelectedKey& key, bool openedForMacro) {
+bool KeyAssignmentDialog::beginEditing(const SelectedKey& key, bool openedForMacro) {
     if (open_) {
         return false;
     }
@@ -355,12 +355,12 @@ bool Velkan_DlgComposite::beginEditing(const SelectedKey& key, bool openedForMac
     return true;
 }
 
-bool Velkan_DlgComposite::onInitDialog() {
+bool KeyAssignmentDialog::onInitDialog() {
     createControls();
     return true;
 }
 
-void Velkan_DlgComposite::createControls() {
+void KeyAssignmentDialog::createControls() {
     for (const ButtonPlace& place : kButtonPlaces) {
         addButton(place.controlId);
     }
@@ -412,14 +412,14 @@ void Velkan_DlgComposite::createControls() {
     macroPage_->createControls();
 }
 
-skin::CPngButton* Velkan_DlgComposite::addButton(int controlId) {
-    auto* created = new skin::CPngButton(this);
+skin::ImageButton* KeyAssignmentDialog::addButton(int controlId) {
+    auto* created = new skin::ImageButton(this);
     connect(created, &QAbstractButton::clicked, this, [this, controlId] { onCommand(controlId); });
     controls_[controlId] = created;
     return created;
 }
 
-void Velkan_DlgComposite::addLabel(int controlId, const char* skinKey) {
+void KeyAssignmentDialog::addLabel(int controlId, const char* skinKey) {
     auto* label = new QLabel(this);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, QColor(228, 228, 228));
@@ -430,7 +430,7 @@ void Velkan_DlgComposite::addLabel(int controlId, const char* skinKey) {
 }
 
 // The radios show no caption and no background of their own: their labels lie beside them.
-QRadioButton* Velkan_DlgComposite::addRadio(int controlId, const char* skinKey) {
+QRadioButton* KeyAssignmentDialog::addRadio(int controlId, const char* skinKey) {
     auto* radio = new QRadioButton(this);
     skin::placeControl(*radio, iniPath(), skin::kButtonSection, skinKey);
     connect(radio, &QRadioButton::clicked, this, [this, controlId] { onCommand(controlId); });
@@ -438,7 +438,7 @@ QRadioButton* Velkan_DlgComposite::addRadio(int controlId, const char* skinKey) 
     return radio;
 }
 
-widgets::SkinCombo* Velkan_DlgComposite::addList(int controlId) {
+widgets::SkinCombo* KeyAssignmentDialog::addList(int controlId) {
     auto* list = new widgets::SkinCombo(widgets::ComboKind::Plain, this);
     list->setFont(dialogFont(kListPointSize));
     // Choosing an entry is an edit; entries the dialog selects itself are not.
@@ -449,11 +449,11 @@ widgets::SkinCombo* Velkan_DlgComposite::addList(int controlId) {
 
 // Every opening places the buttons afresh: an opening for a macro gives some of them other
 // pictures and disables them.
-void Velkan_DlgComposite::placeButtons() {
+void KeyAssignmentDialog::placeButtons() {
     const auto& ini = iniPath();
     const auto keyPictures = picturesOf(iniFolder(), kKeyPictures);
     for (const ButtonPlace& place : kButtonPlaces) {
-        skin::CPngButton& placed = *button(place.controlId);
+        skin::ImageButton& placed = *button(place.controlId);
         placed.setEnabled(true);
         skin::placeImageButton(placed, ini, skin::kButtonSection, place.skinKey, keyPictures);
     }
@@ -470,14 +470,14 @@ void Velkan_DlgComposite::placeButtons() {
     }
 }
 
-void Velkan_DlgComposite::setCaptionStyles() {
+void KeyAssignmentDialog::setCaptionStyles() {
     for (const Caption& caption : kCaptions) {
         button(caption.controlId)
             ->setTextStyle(captionStyle(macroOnly_ ? kMacroOnlyCaptionSize : caption.pointSize));
     }
 }
 
-void Velkan_DlgComposite::reloadTexts(int languageIndex) {
+void KeyAssignmentDialog::reloadTexts(int languageIndex) {
     languageIndex_ = languageIndex;
     if (capturedKey_ == nullptr) {
         return; // nothing to show the texts on before the first opening
@@ -512,7 +512,7 @@ void Velkan_DlgComposite::reloadTexts(int languageIndex) {
     macroPage_->reloadTexts();
 }
 
-void Velkan_DlgComposite::onCommand(int controlId) {
+void KeyAssignmentDialog::onCommand(int controlId) {
     switch (controlId) {
     case kOkId:
         apply();
@@ -554,7 +554,7 @@ void Velkan_DlgComposite::onCommand(int controlId) {
     }
 }
 
-void Velkan_DlgComposite::readRecord() {
+void KeyAssignmentDialog::readRecord() {
     const std::lock_guard lock(parts_.configuration.modelLock);
     const model::KeyAssignment& record =
         parts_.configuration.edited.image.record(profile_, keyIndex_);
@@ -562,12 +562,12 @@ void Velkan_DlgComposite::readRecord() {
     storedValue_ = record.value;
 }
 
-bool Velkan_DlgComposite::isKeyPage() const {
+bool KeyAssignmentDialog::isKeyPage() const {
     return page_ != AssignmentType::playMacro && page_ != AssignmentType::multimedia &&
            page_ != AssignmentType::keyboardFunction;
 }
 
-void Velkan_DlgComposite::showPage(bool withStoredValue) {
+void KeyAssignmentDialog::showPage(bool withStoredValue) {
     setPagePicture();
     if (withStoredValue) {
         switch (page_) {
@@ -597,7 +597,7 @@ void Velkan_DlgComposite::showPage(bool withStoredValue) {
 
 // A mouse action shows on the mouse list, any other key by its name; the text always names
 // the code Apply would store.
-void Velkan_DlgComposite::showStoredKey() {
+void KeyAssignmentDialog::showStoredKey() {
     // The value of a kept record names no key.
     const model::KeyCode code = isPageOfDialog(page_) ? keyCodeOfValue(storedValue_) : 0;
     if (const auto mouse = mouseEntryOf(code)) {
@@ -611,13 +611,13 @@ void Velkan_DlgComposite::showStoredKey() {
     showCapturedKey();
 }
 
-void Velkan_DlgComposite::showCapturedKey() {
+void KeyAssignmentDialog::showCapturedKey() {
     capturedKey_->setText(capturedCode_ == 0
                               ? QString()
                               : fromUtf8(model::keyNameFromCode(capturedCode_, parts_.texts)));
 }
 
-void Velkan_DlgComposite::setPagePicture() {
+void KeyAssignmentDialog::setPagePicture() {
     const PictureFiles* files = &kKeyPictures;
     if (page_ == AssignmentType::playMacro) {
         files = &kMacroPictures;
@@ -630,7 +630,7 @@ void Velkan_DlgComposite::setPagePicture() {
                            picturesOf(iniFolder(), *files));
 }
 
-void Velkan_DlgComposite::setPageVisibility() {
+void KeyAssignmentDialog::setPageVisibility() {
     const bool keyPage = isKeyPage();
     const bool macroPage = page_ == AssignmentType::playMacro;
     const bool mediaPage = page_ == AssignmentType::multimedia;
@@ -652,7 +652,7 @@ void Velkan_DlgComposite::setPageVisibility() {
     button(kFunctionPageId)->setSelectedLook(functionPage);
 }
 
-void Velkan_DlgComposite::choosePage(AssignmentType page) {
+void KeyAssignmentDialog::choosePage(AssignmentType page) {
     const bool current =
         page == AssignmentType::singleKey
             ? page_ == AssignmentType::singleKey || page_ == AssignmentType::defaultAction
@@ -665,7 +665,7 @@ void Velkan_DlgComposite::choosePage(AssignmentType page) {
     setModified(true);
 }
 
-void Velkan_DlgComposite::chooseKeyboard(bool keyboard) {
+void KeyAssignmentDialog::chooseKeyboard(bool keyboard) {
     // Radios of one parent exclude each other: turning one on turns the other off.
     (keyboard ? keyboardRadio_ : mouseRadio_)->setChecked(true);
     capturedKey_->setEnabled(keyboard);
@@ -673,7 +673,7 @@ void Velkan_DlgComposite::chooseKeyboard(bool keyboard) {
 }
 
 // The key gets its own function back.
-void Velkan_DlgComposite::clearKey() {
+void KeyAssignmentDialog::clearKey() {
     choosePage(AssignmentType::singleKey);
     capturedCode_ = 0;
     showCapturedKey();
@@ -682,7 +682,7 @@ void Velkan_DlgComposite::clearKey() {
     setModified(true);
 }
 
-void Velkan_DlgComposite::placeWindow(int controlId) {
+void KeyAssignmentDialog::placeWindow(int controlId) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen != nullptr ? screen->geometry().size() : QSize();
     if (macroOnly_) {
@@ -693,11 +693,11 @@ void Velkan_DlgComposite::placeWindow(int controlId) {
     move(dialogPlaceBesideKey(keyButton, size(), screenSize));
 }
 
-void Velkan_DlgComposite::setModified(bool modified) {
+void KeyAssignmentDialog::setModified(bool modified) {
     button(kApplyId)->setEnabled(modified);
 }
 
-model::KeyAssignment Velkan_DlgComposite::builtRecord() const {
+model::KeyAssignment KeyAssignmentDialog::builtRecord() const {
     model::KeyAssignment built;
     built.type = static_cast<std::uint16_t>(page_);
     if (keyIndex_ >= model::kFirstExtraKeyIndex) {
@@ -738,7 +738,7 @@ model::KeyAssignment Velkan_DlgComposite::builtRecord() const {
     return built;
 }
 
-void Velkan_DlgComposite::apply() {
+void KeyAssignmentDialog::apply() {
     macroPage_->commit();
     if (isPageOfDialog(page_)) {
         const model::KeyAssignment built = builtRecord();
@@ -759,21 +759,21 @@ void Velkan_DlgComposite::apply() {
     }
 }
 
-void Velkan_DlgComposite::done(int result) {
+void KeyAssignmentDialog::done(int result) {
     if (open_) {
         closeEditor();
     }
-    CBaseDialog::done(result);
+    SkinnedDialog::done(result);
 }
 
-void Velkan_DlgComposite::closeEditor() {
+void KeyAssignmentDialog::closeEditor() {
     qApp->removeEventFilter(this);
     macroPage_->freeWorkingCopies();
     setModified(false);
     open_ = false;
 }
 
-bool Velkan_DlgComposite::eventFilter(QObject* watched, QEvent* event) {
+bool KeyAssignmentDialog::eventFilter(QObject* watched, QEvent* event) {
     if (!open_ || !watched->isWidgetType()) {
         return false;
     }
@@ -797,7 +797,7 @@ bool Velkan_DlgComposite::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
-bool Velkan_DlgComposite::filterKey(const QKeyEvent& event) {
+bool KeyAssignmentDialog::filterKey(const QKeyEvent& event) {
     const bool release = event.type() == QEvent::KeyRelease;
     const auto native = platform::translateX11Key(event.nativeScanCode(), event.nativeVirtualKey(),
                                                   release, event.isAutoRepeat());
@@ -825,7 +825,7 @@ bool Velkan_DlgComposite::filterKey(const QKeyEvent& event) {
 
 // The single-key capture; true when the event is swallowed. Keys without a name and the
 // multimedia keys keep working.
-bool Velkan_DlgComposite::captureKey(const std::optional<platform::NativeKeyEvent>& native) {
+bool KeyAssignmentDialog::captureKey(const std::optional<platform::NativeKeyEvent>& native) {
     if (!native) {
         return false;
     }
@@ -847,18 +847,18 @@ bool Velkan_DlgComposite::captureKey(const std::optional<platform::NativeKeyEven
     return true;
 }
 
-void Velkan_DlgComposite::takeKey(model::KeyCode code) {
+void KeyAssignmentDialog::takeKey(model::KeyCode code) {
     capturedCode_ = code;
     showCapturedKey();
     page_ = AssignmentType::singleKey;
     setModified(true);
 }
 
-void Velkan_DlgComposite::keyPressEvent(QKeyEvent* event) {
+void KeyAssignmentDialog::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
-void Velkan_DlgComposite::keyReleaseEvent(QKeyEvent* event) {
+void KeyAssignmentDialog::keyReleaseEvent(QKeyEvent* event) {
     event->accept();
 }
 

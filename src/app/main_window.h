@@ -4,14 +4,14 @@
 #pragma once
 
 #include "app/app_globals.h"
-#include "editors/key_editor.h"
 #include "app/keyboard_stack.h"
 #include "app/tray_icon.h"
 #include "app/window_messages.h"
 #include "device/device_link_client.h"
+#include "editors/key_editor.h"
 #include "lang/language.h"
 #include "platform/single_instance.h"
-#include "skin/base_dialog.h"
+#include "skin/skinned_dialog.h"
 #include "storage/keyboard_session.h"
 
 #include <QPixmap>
@@ -37,7 +37,7 @@ class SimulatedKeyboard;
 } // namespace velkan::sim
 
 namespace velkan::skin {
-class CPngButton;
+class ImageButton;
 }
 
 namespace velkan::widgets {
@@ -45,16 +45,16 @@ class SkinMenu;
 }
 
 namespace velkan::editors {
-class Velkan_DlgComposite;
+class KeyAssignmentDialog;
 }
 
 namespace velkan::app {
 
-class CAboutDlg;
-class CTrayIcon;
+class AboutDialog;
+class TrayIcon;
 class LightingPanel;
-class CVelkan_DlgProfile;
-class CVelkan_DlgUpdate;
+class ProfileManagerDialog;
+class FirmwareUpdateDialog;
 
 // A simulated keyboard the program runs on in place of hardware, with the backend it is
 // plugged into; the main menu then offers to unplug it and to raise its events.
@@ -63,7 +63,7 @@ struct Simulation {
     sim::SimHidBackend* backend = nullptr; // owned by the keyboard stack
 };
 
-class CVelkanDlg : public skin::CBaseDialog,
+class MainWindow : public skin::SkinnedDialog,
                    public device::DeviceLinkClient,
                    public storage::SessionView {
     Q_OBJECT
@@ -81,8 +81,8 @@ public:
         std::function<std::unique_ptr<TrayArea>()> trayArea = makeSystemTrayArea;
     };
 
-    explicit CVelkanDlg(Services services);
-    ~CVelkanDlg() override;
+    explicit MainWindow(Services services);
+    ~MainWindow() override;
 
     qintptr handleMessage(quint32 message, quintptr wParam, qintptr lParam) override;
 
@@ -113,10 +113,10 @@ public:
     bool keyLightFlag(int controlId) const;
     int currentProfile() const { return stack_.session.currentPage(); }
     KeyboardStack& keyboard() { return stack_; }
-    skin::CPngButton* button(int controlId) const;
-    CAboutDlg* aboutBox() const { return about_.get(); }
-    CTrayIcon* trayIcon() const { return tray_.get(); }
-    CVelkan_DlgProfile* profileManager() const { return profileManager_.get(); }
+    skin::ImageButton* button(int controlId) const;
+    AboutDialog* aboutBox() const { return about_.get(); }
+    TrayIcon* trayIcon() const { return tray_.get(); }
+    ProfileManagerDialog* profileManager() const { return profileManager_.get(); }
     QWidget* control(int controlId) const;
     LightingPanel* lightingPanel() const { return lightingPanel_.get(); }
     // The editor the key clicks go to; the window does not own it.
@@ -147,13 +147,13 @@ protected:
 private:
     struct KeyButton {
         int controlId;
-        skin::CPngButton* button;
+        skin::ImageButton* button;
         int lightFlagIndex; // 0-8 the G keys, 9-114 the 106 positions
     };
 
     bool loadSharedPictures();
     void createControls();
-    skin::CPngButton* addButton(int controlId, const char* skinKey);
+    skin::ImageButton* addButton(int controlId, const char* skinKey);
     void placeControls();
     void createTrayIcon();
     void showMainMenu();
@@ -202,12 +202,12 @@ private:
     // window's thread while the writer waits.
     class WindowThreadPrompts final : public lang::Prompts {
     public:
-        explicit WindowThreadPrompts(CVelkanDlg& window) : window_(window) {}
+        explicit WindowThreadPrompts(MainWindow& window) : window_(window) {}
         void message(std::string_view text, bool topMost) override;
         bool askYesNo(std::string_view text) override;
 
     private:
-        CVelkanDlg& window_;
+        MainWindow& window_;
     };
 
     AppGlobals& globals_;
@@ -233,11 +233,11 @@ private:
 
     editors::KeyEditor* keyEditor_ = nullptr;
     std::function<std::unique_ptr<TrayArea>()> makeTrayArea_;
-    std::unique_ptr<CTrayIcon> tray_;
-    std::unique_ptr<CAboutDlg> about_;
-    std::unique_ptr<CVelkan_DlgProfile> profileManager_;
-    std::unique_ptr<CVelkan_DlgUpdate> updateDialog_;
-    std::unique_ptr<editors::Velkan_DlgComposite> composite_;
+    std::unique_ptr<TrayIcon> tray_;
+    std::unique_ptr<AboutDialog> about_;
+    std::unique_ptr<ProfileManagerDialog> profileManager_;
+    std::unique_ptr<FirmwareUpdateDialog> updateDialog_;
+    std::unique_ptr<editors::KeyAssignmentDialog> keyAssignmentDialog_;
     // Built once the window's own controls are placed; refers to the keyboard stack.
     std::unique_ptr<LightingPanel> lightingPanel_;
 

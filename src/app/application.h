@@ -26,7 +26,7 @@ struct CommandLine {
 // reported and ignored.
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
-class CVelkanApp {
+class Application {
 public:
     // Runs the program; the process's exit code.
     int run(int argc, char** argv);

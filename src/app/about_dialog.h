@@ -22,7 +22,7 @@ class ColourStatic;
 
 namespace velkan::app {
 
-class CAboutDlg : public QDialog {
+class AboutDialog : public QDialog {
     Q_OBJECT
 
 public:
@@ -33,9 +33,9 @@ public:
 
     // `openAddress` opens a web address, `openHelp` the help page, both as the main window
     // does.
-    CAboutDlg(const lang::TextLookup& texts, std::string linkTarget,
-              std::function<void(const std::string& address)> openAddress,
-              std::function<void()> openHelp, QWidget* parent = nullptr);
+    AboutDialog(const lang::TextLookup& texts, std::string linkTarget,
+                std::function<void(const std::string& address)> openAddress,
+                std::function<void()> openHelp, QWidget* parent = nullptr);
 
     // Shows the box with its texts; false, doing nothing, while it is being opened or shown.
     bool request();

@@ -1,7 +1,7 @@
-#include "app/velkan_app.h"
+#include "app/application.h"
 
 #include "app/app_globals.h"
-#include "app/velkan_dlg.h"
+#include "app/main_window.h"
 #include "lang/language.h"
 #include "platform/hid_backend_linux.h"
 #include "platform/paths.h"
@@ -9,8 +9,8 @@
 #include "platform/single_instance.h"
 #include "sim/sim_hid_backend.h"
 #include "sim/simulated_keyboard.h"
-#include "skin/base_dialog.h"
 #include "skin/qt_prompts.h"
+#include "skin/skinned_dialog.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -42,7 +42,7 @@ bool tellRunningInstance(const TaggedMessage& request) {
            platform::InstanceDelivery::noneRunning;
 }
 
-void scheduleScreenshot(CVelkanDlg& window, const std::filesystem::path& file, int& exitCode) {
+void scheduleScreenshot(MainWindow& window, const std::filesystem::path& file, int& exitCode) {
     auto* poll = new QTimer(&window);
     auto waited = std::make_shared<int>(0);
     QObject::connect(poll, &QTimer::timeout, &window, [&window, file, poll, waited, &exitCode] {
@@ -91,7 +91,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     return line;
 }
 
-int CVelkanApp::run(int argc, char** argv) {
+int Application::run(int argc, char** argv) {
     const CommandLine line = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     for (const std::string& error : line.errors) {
         std::fprintf(stderr, "velkan: ignoring unknown argument %s\n", error.c_str());
@@ -137,7 +137,7 @@ int CVelkanApp::run(int argc, char** argv) {
     }
 
     int exitCode = 0;
-    CVelkanDlg window(
+    MainWindow window(
         {globals, language, prompts, std::move(backend), simulation,
          [](const std::string& target) { return platform::openWithDesktop(target); }});
     if (line.startHidden) {

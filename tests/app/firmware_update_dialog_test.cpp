@@ -1,6 +1,6 @@
 #include "support/app_test_main.h"
 // The window, the simulated keyboard behind it and the scripted prompts in front of it.
-#include "app/update_dlg.h"
+#include "app/firmware_update_dialog.h"
 #include "device/keyboard_scan.h"
 #include "platform/paths.h"
 #include "protocol/command_report.h"
@@ -15,7 +15,7 @@
 
 namespace fs = std::filesystem;
 using namespace velkan;
-using app::CVelkan_DlgUpdate;
+using app::FirmwareUpdateDialog;
 using Messages = std::vector<std::string>;
 
 namespace {
@@ -45,10 +45,10 @@ struct Bench {
     void click(int id) { static_cast<QAbstractButton*>(dialog.control(id))->click(); }
     void choose(std::optional<fs::path> file) {
         prompts.chosenFile = std::move(file);
-        click(CVelkan_DlgUpdate::kChooseUpdaterId);
+        click(FirmwareUpdateDialog::kChooseUpdaterId);
     }
     QString shownPath() const {
-        return static_cast<QComboBox*>(dialog.control(CVelkan_DlgUpdate::kPathFieldId))
+        return static_cast<QComboBox*>(dialog.control(FirmwareUpdateDialog::kPathFieldId))
             ->currentText();
     }
 
@@ -65,10 +65,10 @@ struct Bench {
     test::TableTexts texts;
     std::vector<fs::path> started;
     bool startWorks = true;
-    CVelkan_DlgUpdate dialog{
+    FirmwareUpdateDialog dialog{
         nullptr,
         {skin / "UpdateDlg.ini", skin,
-         [this] { return protocol::CmdEnterBootMode(link) == protocol::kResultSuccess; },
+         [this] { return protocol::enterBootMode(link) == protocol::kResultSuccess; },
          configuration, prompts, texts, package,
          [this](const fs::path& program) {
              started.push_back(program);
@@ -82,7 +82,7 @@ Messages messages(const QString& shown) {
 
 } // namespace
 
-class UpdateDlgTest : public QObject {
+class FirmwareUpdateDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -119,7 +119,7 @@ private slots:
         if (!choice.isEmpty()) {
             bench.choose(bench.package / choice.toStdString());
         }
-        bench.click(CVelkan_DlgUpdate::kUpdateId);
+        bench.click(FirmwareUpdateDialog::kUpdateId);
         QCOMPARE(bench.prompts.shown, messages(shown));
         QCOMPARE(bench.keyboard->inBootMode(), handedOver);
         QCOMPARE(bench.keyboard->wireLog().size(), handedOver ? 1U : 0U);
@@ -153,7 +153,7 @@ private slots:
         fs::remove(path, ignored);
         // Only a cancelled dialog ends without a message.
         bench.prompts.chosenFile = shown.isEmpty() ? std::nullopt : std::optional<fs::path>(path);
-        bench.click(CVelkan_DlgUpdate::kBackupId);
+        bench.click(FirmwareUpdateDialog::kBackupId);
         QCOMPARE(bench.prompts.fileRequests.front().defaultExtension, std::string("fwc"));
         QCOMPARE(bench.prompts.shown, messages(shown));
         QCOMPARE(storage::checkProfileFile(path, bench.prompts, bench.texts),
@@ -171,12 +171,12 @@ private slots:
         QVERIFY(bench.shownPath().isEmpty());
 
         bench.choose(bench.updater);
-        bench.click(CVelkan_DlgUpdate::kCancelUpdateId);
+        bench.click(FirmwareUpdateDialog::kCancelUpdateId);
         QVERIFY(!bench.dialog.isVisible());
         QVERIFY(bench.dialog.updaterPath().empty());
         QVERIFY(bench.started.empty() && bench.keyboard->wireLog().empty());
     }
 };
 
-VELKAN_APP_TEST_MAIN(UpdateDlgTest)
-#include "update_dlg_test.moc"
+VELKAN_APP_TEST_MAIN(FirmwareUpdateDialogTest)
+#include "firmware_update_dialog_test.moc"

@@ -1,12 +1,12 @@
 #include "support/app_test_main.h"
 // The window under test and what the main window gives it.
-#include "app/profile_dlg.h"
+#include "app/profile_manager_dialog.h"
 #include "device/keyboard_scan.h"
 #include "platform/paths.h"
 #include "platform/settings_store.h"
 #include "protocol/device_mirrors.h"
 #include "sim/sim_hid_backend.h"
-#include "skin/png_button.h"
+#include "skin/image_button.h"
 #include "storage/colour_files.h"
 #include "storage/profile_file.h"
 #include "support/recording_prompts.h"
@@ -57,18 +57,18 @@ struct Rig {
 
     int lightingRefreshes = 0;
     int applyDisables = 0;
-    CVelkan_DlgProfile dialog{nullptr,
-                              platform::programFolder() / "Skins" / "Profile.ini",
-                              platform::programFolder() / "Skins",
-                              {session,
-                               link,
-                               prompts,
-                               texts,
-                               appProfile,
-                               workingFile,
-                               {[] { return 0; }, [] { return false; }, [] { return true; }},
-                               [this] { ++lightingRefreshes; },
-                               [this] { ++applyDisables; }}};
+    ProfileManagerDialog dialog{nullptr,
+                                platform::programFolder() / "Skins" / "Profile.ini",
+                                platform::programFolder() / "Skins",
+                                {session,
+                                 link,
+                                 prompts,
+                                 texts,
+                                 appProfile,
+                                 workingFile,
+                                 {[] { return 0; }, [] { return false; }, [] { return true; }},
+                                 [this] { ++lightingRefreshes; },
+                                 [this] { ++applyDisables; }}};
 
     static inline int storesMade = 0;
 
@@ -107,7 +107,7 @@ struct Rig {
 
 } // namespace
 
-class ProfileDlgTest : public QObject {
+class ProfileManagerDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -250,5 +250,5 @@ private slots:
 
 } // namespace velkan::app
 
-VELKAN_APP_TEST_MAIN(velkan::app::ProfileDlgTest)
-#include "profile_dlg_test.moc"
+VELKAN_APP_TEST_MAIN(velkan::app::ProfileManagerDialogTest)
+#include "profile_manager_dialog_test.moc"

@@ -1,6 +1,6 @@
-#include "app/update_dlg.h"
+#include "app/firmware_update_dialog.h"
 
-#include "skin/png_button.h"
+#include "skin/image_button.h"
 #include "skin/skin_layout.h"
 #include "storage/profile_file.h"
 #include "storage/profile_list.h"
@@ -54,23 +54,23 @@ skin::ButtonTextStyle captionStyle() {
 
 } // namespace
 
-CVelkan_DlgUpdate::CVelkan_DlgUpdate(QWidget* parent, Parts parts)
-    : CBaseDialog(kTemplateId, parent, parts.iniPath, parts.iniFolder), parts_(std::move(parts)) {
+FirmwareUpdateDialog::FirmwareUpdateDialog(QWidget* parent, Parts parts)
+    : SkinnedDialog(kTemplateId, parent, parts.iniPath, parts.iniFolder), parts_(std::move(parts)) {
     createControls();
 }
 
-QWidget* CVelkan_DlgUpdate::control(int controlId) const {
+QWidget* FirmwareUpdateDialog::control(int controlId) const {
     const auto found = controls_.find(controlId);
     return found == controls_.end() ? nullptr : found->second;
 }
 
-void CVelkan_DlgUpdate::createControls() {
+void FirmwareUpdateDialog::createControls() {
     backupButton_ = addButton(kBackupId, "备份");
     // Its picture shows what it does; a caption would cover it.
     chooseButton_ = addButton(kChooseUpdaterId, "Open");
     updateButton_ = addButton(kUpdateId, "更新");
     cancelButton_ = addButton(kCancelUpdateId, "取消更新");
-    for (skin::CPngButton* captioned : {backupButton_, updateButton_, cancelButton_}) {
+    for (skin::ImageButton* captioned : {backupButton_, updateButton_, cancelButton_}) {
         captioned->setTextStyle(captionStyle());
     }
 
@@ -82,15 +82,15 @@ void CVelkan_DlgUpdate::createControls() {
     controls_[kPathFieldId] = pathField_;
 }
 
-skin::CPngButton* CVelkan_DlgUpdate::addButton(int controlId, const char* caption) {
-    auto* button = new skin::CPngButton(this);
+skin::ImageButton* FirmwareUpdateDialog::addButton(int controlId, const char* caption) {
+    auto* button = new skin::ImageButton(this);
     button->setText(QString::fromUtf8(caption));
     connect(button, &QAbstractButton::clicked, this, [this, controlId] { onCommand(controlId); });
     controls_[controlId] = button;
     return button;
 }
 
-bool CVelkan_DlgUpdate::onInitDialog() {
+bool FirmwareUpdateDialog::onInitDialog() {
     // Loaded on the first opening and kept until the program ends. A missing one has been
     // reported; the buttons then go without it.
     const QPixmap normal = skin::skinPicture(iniFolder() / "update_normal.jpg");
@@ -108,7 +108,7 @@ bool CVelkan_DlgUpdate::onInitDialog() {
     return true;
 }
 
-void CVelkan_DlgUpdate::onCommand(int controlId) {
+void FirmwareUpdateDialog::onCommand(int controlId) {
     switch (controlId) {
     case kBackupId:
         backUpKeyboard();
@@ -127,7 +127,7 @@ void CVelkan_DlgUpdate::onCommand(int controlId) {
     }
 }
 
-void CVelkan_DlgUpdate::backUpKeyboard() {
+void FirmwareUpdateDialog::backUpKeyboard() {
     const auto path = parts_.prompts.chooseFile(storage::profileFileRequest(true, "*.fwc", {}));
     if (!path) {
         return;
@@ -137,7 +137,7 @@ void CVelkan_DlgUpdate::backUpKeyboard() {
     parts_.prompts.message(saved ? kBackupDone : kBackupFailed);
 }
 
-void CVelkan_DlgUpdate::chooseUpdater() {
+void FirmwareUpdateDialog::chooseUpdater() {
     const lang::FileDialogRequest request{
         .save = false,
         .defaultExtension = {},
@@ -153,7 +153,7 @@ void CVelkan_DlgUpdate::chooseUpdater() {
     showUpdaterPath();
 }
 
-void CVelkan_DlgUpdate::handOverToUpdater() {
+void FirmwareUpdateDialog::handOverToUpdater() {
     if (!isProgramFile(updaterPath_)) {
         parts_.prompts.message(kNoUpdater);
         return;
@@ -172,13 +172,13 @@ void CVelkan_DlgUpdate::handOverToUpdater() {
     parts_.prompts.message(kCannotStartUpdater);
 }
 
-void CVelkan_DlgUpdate::cancelUpdate() {
+void FirmwareUpdateDialog::cancelUpdate() {
     updaterPath_.clear();
     showUpdaterPath();
     reject();
 }
 
-void CVelkan_DlgUpdate::showUpdaterPath() {
+void FirmwareUpdateDialog::showUpdaterPath() {
     pathField_->clear();
     if (!updaterPath_.empty()) {
         pathField_->addItem(QString::fromStdString(updaterPath_.string()));
