@@ -30,7 +30,7 @@ struct ConnectedLink {
     explicit ConnectedLink(sim::KeyboardModel model)
         : keyboard(std::make_shared<sim::SimulatedKeyboard>(model)) {
         backend.plug(keyboard);
-        link.commandChannel.EnumerateHidInterfaces();
+        link.commandChannel.enumerate();
         device::scanForKeyboardCollection(link.commandChannel, device::kCommandCollection);
         link.setModel(*device::keyboardModelFor(link.commandChannel.vendorId(),
                                                 link.commandChannel.productId()));
@@ -47,7 +47,8 @@ void BM_KeyTableWrite512(benchmark::State& state) {
     ConnectedLink connected(sim::KeyboardModel::keys128);
     std::array<std::uint8_t, protocol::kMaxTableBytes> table{};
     bench::reportAgainstWireMinimum(state, 10, 0ms, [&] {
-        return protocol::writeKeyTable(connected.link, table, 1) == protocol::kResultSuccess;
+        return protocol::writeKeyTable(connected.link, table, 1) ==
+               protocol::CommandResult::success;
     });
 }
 BENCHMARK(BM_KeyTableWrite512)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
@@ -57,7 +58,7 @@ void BM_MacroAreaWrite16K(benchmark::State& state) {
     std::vector<std::uint8_t> macros(16 * 1024, 0x5A);
     const std::size_t frames = (macros.size() + protocol::kMaxPayload - 1) / protocol::kMaxPayload;
     bench::reportAgainstWireMinimum(state, frames, 0ms, [&] {
-        return protocol::writeMacroArea(connected.link, macros) == protocol::kResultSuccess;
+        return protocol::writeMacroArea(connected.link, macros) == protocol::CommandResult::success;
     });
 }
 BENCHMARK(BM_MacroAreaWrite16K)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -72,14 +73,14 @@ struct MonitoredKeyboard {
     device::test::RecordingClient client;
     protocol::DeviceMirrors mirrors{link};
     device::PresenceMonitor monitor{link, client, mirrors};
-    device::InputReportReader reader{backend, link, client};
+    device::InputReportReader reader{backend, client};
 };
 
 void BM_RemovalDetection(benchmark::State& state) {
     MonitoredKeyboard watched;
     watched.backend.plug(watched.keyboard);
     watched.monitor.start();
-    watched.client.waitFor("arrived");
+    watched.client.waitFor("arrived at start");
     double worst = 0;
     int removals = 0;
     for (auto _ : state) {
@@ -94,7 +95,7 @@ void BM_RemovalDetection(benchmark::State& state) {
         state.SetIterationTime(elapsed);
         state.PauseTiming();
         watched.backend.plug(watched.keyboard);
-        watched.client.waitFor("arrived", removals + 1, 3s);
+        watched.client.waitFor("arrived", removals, 3s);
         state.ResumeTiming();
     }
     state.counters["worst_ms"] = worst * 1000;

@@ -53,7 +53,7 @@ struct Session {
         : keyboard(std::make_shared<sim::SimulatedKeyboard>(model)) {
         fs::create_directories(folder);
         backend.plug(keyboard);
-        link.commandChannel.EnumerateHidInterfaces();
+        link.commandChannel.enumerate();
         device::scanForKeyboardCollection(link.commandChannel, device::kCommandCollection);
         link.setModel(*device::keyboardModelFor(link.commandChannel.vendorId(),
                                                 link.commandChannel.productId()));
@@ -97,11 +97,10 @@ struct Session {
     model::KeyConfiguration configuration;
     model::Lighting lighting;
     storage::ColourFiles colourFiles = storage::ColourFiles::forProgram();
-    test::RecordingPrompts prompts;
     test::TableTexts texts;
     NoView view;
-    storage::KeyboardSession session{{link, mirrors, configuration, lighting, colourFiles, prompts,
-                                      texts, view, folder / storage::kWorkingFileName}};
+    storage::KeyboardSession session{{link, mirrors, configuration, lighting, colourFiles, texts,
+                                      view, folder / storage::kWorkingFileName}};
 };
 
 void BM_ArrivalReadBack(benchmark::State& state) {
@@ -122,7 +121,9 @@ BENCHMARK(BM_ArrivalReadBack)
 void BM_ApplyWithFullMacroMemory(benchmark::State& state) {
     Session connected(modelOf(state));
     addLongestMacro(connected.configuration.edited);
-    connected.measure(state, [&] { return connected.session.applyKeyConfiguration(false); });
+    connected.measure(state, [&] {
+        return model::keyTablesWritten(connected.session.applyKeyConfiguration(false));
+    });
     state.counters["macro_bytes"] = static_cast<double>(
         model::macroMemorySizes(connected.configuration.applied.macros).fullSize);
 }
@@ -152,7 +153,7 @@ void BM_ImportWithFullMacroMemory(benchmark::State& state) {
         return storage::loadProfileFile(file, configuration.edited) &&
                storage::saveProfileFile(connected.folder / storage::kWorkingFileName, configuration,
                                         false) &&
-               connected.session.applyKeyConfiguration(true);
+               model::keyTablesWritten(connected.session.applyKeyConfiguration(true));
     });
 }
 BENCHMARK(BM_ImportWithFullMacroMemory)

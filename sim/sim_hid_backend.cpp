@@ -158,7 +158,13 @@ public:
     }
 
     const platform::HidAttributes& attributes() const override { return attributes_; }
-    const platform::HidCollection& collection() const override { return entry_.collection; }
+    const platform::HidCollectionInfo& collection() const override {
+        return entry_.collection.info();
+    }
+    std::vector<platform::HidUsage>
+    buttonsSet(std::span<const std::uint8_t> report) const override {
+        return entry_.collection.buttonsSet(report);
+    }
 
     HidIoStatus read(std::span<std::uint8_t> buffer, int timeoutMs,
                      std::size_t& transferred) override {
@@ -219,7 +225,7 @@ public:
                 return HidIoStatus::failed;
             }
         }
-        const std::size_t outputBytes = entry_.collection.caps().outputReportByteLength;
+        const std::size_t outputBytes = entry_.collection.info().outputReportLength;
         if (!mode_.write || outputBytes == 0 || report.size() != outputBytes) {
             return HidIoStatus::failed;
         }

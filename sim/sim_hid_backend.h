@@ -1,12 +1,12 @@
 // The HID backend that serves simulated keyboards: each plugged keyboard shows its interfaces
 // under node names "sim/kbd<N>/if<i>" (N counts plugs of this backend), one path per top-level
-// collection, with capabilities parsed from the keyboard's own report descriptors.
+// collection, its usage and report lengths read from the keyboard's own report descriptors.
 //
 // Like hidraw, every open interface has its own input queue of kSimInputQueueDepth reports
 // (the oldest is dropped when it is full) and sees only the reports of its own collection.
-// Reading and writing need the matching access of the open mode; sharing modes are ignored, as
-// on hidraw. Unplugging fails blocked and later I/O on the keyboard's open interfaces at once; open
-// interfaces stay dead when the keyboard is plugged in again, which gives it new paths.
+// Reading and writing need the matching access of the open mode, as on hidraw. Unplugging fails
+// blocked and later I/O on the keyboard's open interfaces at once; open interfaces stay dead when
+// the keyboard is plugged in again, which gives it new paths.
 #pragma once
 
 #include "platform/hid_backend.h"

@@ -59,8 +59,6 @@ struct AppGlobals {
     MainWindow* mainWindow = nullptr;
     // 0 function mode, 1 colour mode of the key picture.
     std::atomic<int> colourMode{0};
-    // Bit 0 of the high byte chooses the G keys' bank: 0 for banks 0-8, 1 for 9-17.
-    std::atomic<std::uint16_t> deviceVariantWord{0x0205};
     // The language index the windows show (0-2).
     std::atomic<int> languageIndex{0};
 };

@@ -141,7 +141,7 @@ int Application::run(int argc, char** argv) {
         {globals, language, prompts, std::move(backend), simulation,
          [](const std::string& target) { return platform::openWithDesktop(target); }});
     if (line.startHidden) {
-        window.keyboard().link.initialShowHandled = true;
+        window.keyboard().startHidden = true;
     }
     const auto channel =
         platform::InstanceChannel::listen([&window](const platform::InstanceMessage& message) {

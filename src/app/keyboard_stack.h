@@ -4,10 +4,9 @@
 #pragma once
 
 #include "device/device_link.h"
-#include "device/device_link_client.h"
 #include "device/input_report_reader.h"
+#include "device/keyboard_events.h"
 #include "device/presence_monitor.h"
-#include "lang/prompts.h"
 #include "lang/text_lookup.h"
 #include "model/key_assignment.h"
 #include "model/lighting.h"
@@ -22,8 +21,8 @@ namespace velkan::app {
 
 class KeyboardStack {
 public:
-    KeyboardStack(std::unique_ptr<platform::HidBackend> backend, device::DeviceLinkClient& client,
-                  storage::SessionView& view, lang::Prompts& prompts, const lang::TextLookup& texts,
+    KeyboardStack(std::unique_ptr<platform::HidBackend> backend, device::KeyboardEvents& events,
+                  storage::SessionView& view, const lang::TextLookup& texts,
                   storage::ColourFiles colourFiles);
     ~KeyboardStack();
     KeyboardStack(const KeyboardStack&) = delete;
@@ -34,6 +33,9 @@ public:
     void stopThreads();
 
     platform::HidBackend& backend() { return *backend_; }
+    // Started in the notification area: the keyboard found at start does not open the window,
+    // and the presence monitor lets the start settle first. Set before startThreads().
+    bool startHidden = false;
     device::DeviceLink link;
     protocol::DeviceMirrors mirrors;
     model::KeyConfiguration configuration;

@@ -13,6 +13,7 @@
 #include "sim/simulated_keyboard.h"
 #include "skin/image_button.h"
 #include "skin/skin_layout.h"
+#include "storage/problem_texts.h"
 #include "storage/profile_file.h"
 #include "storage/profile_list.h"
 #include "widgets/skin_menu.h"
@@ -136,7 +137,7 @@ MainWindow::MainWindow(Services services)
                           services.globals.paths.skinFolder),
       globals_(services.globals), language_(services.language), prompts_(services.prompts),
       simulation_(std::move(services.simulation)), openDocument_(std::move(services.openDocument)),
-      stack_(std::move(services.backend), *this, *this, prompts_, language_,
+      stack_(std::move(services.backend), *this, *this, language_,
              storage::ColourFiles::forProgram()),
       makeTrayArea_(std::move(services.trayArea)) {
     globals_.mainWindow = this;
@@ -157,18 +158,6 @@ MainWindow::MainWindow(Services services)
     connect(&previewTimer_, &QTimer::timeout, this, [this] { nextPreviewStep(); });
 }
 
-void MainWindow::WindowThreadPrompts::message(std::string_view text, bool topMost) {
-    const std::string copy(text);
-    window_.runOnWindowThread([this, copy, topMost] { window_.prompts_.message(copy, topMost); });
-}
-
-bool MainWindow::WindowThreadPrompts::askYesNo(std::string_view text) {
-    const std::string copy(text);
-    bool answer = false;
-    window_.runOnWindowThread([this, copy, &answer] { answer = window_.prompts_.askYesNo(copy); });
-    return answer;
-}
-
 MainWindow::~MainWindow() {
     {
         const std::lock_guard lock(waitMutex_);
@@ -183,7 +172,6 @@ MainWindow::~MainWindow() {
 
 bool MainWindow::onInitDialog() {
     stack_.link.activeProfileCache = -1;
-    globals_.deviceVariantWord = 0x0205;
     // Every picture is loaded before the device threads start, so a skin that lacks one is
     // reported before anything is sent to the keyboard.
     if (!loadSharedPictures()) {
@@ -319,8 +307,8 @@ void MainWindow::createTrayIcon() {
     tray_->SetMenuCallback([this](widgets::SkinMenu& menu) { localiseTrayMenu(menu, language_); });
     // Without a notification area the program still runs, reached by starting it again.
     tray_->Create(this, kTrayCallbackMessage, fromUtf8(language_.text("KEYBOARD_TRAY_DESC")),
-                  device::kTrayIconNoKeyboard, kTrayIconId);
-    shownTrayImage_ = device::kTrayIconNoKeyboard;
+                  kTrayImageNoKeyboard, kTrayIconId);
+    shownTrayImage_ = kTrayImageNoKeyboard;
 
     about_ = std::make_unique<AboutDialog>(
         language_, linkTarget_, [this](const std::string& address) { openLink(address); },
@@ -341,7 +329,6 @@ void MainWindow::createTrayIcon() {
         this, editors::KeyAssignmentDialog::Parts{
                   globals_.paths.compositeSkin, globals_.paths.skinFolder, stack_.configuration,
                   [this] { return std::clamp(stack_.link.activeProfileCache.load(), 0, 2); },
-                  [this] { return ((globals_.deviceVariantWord >> 8) & 1) != 0; },
                   [this](int id) {
                       const QWidget* key = control(id);
                       return key ? QRect(key->mapToGlobal(QPoint()), key->size()) : QRect();
@@ -707,34 +694,40 @@ void MainWindow::runOnWindowThread(std::function<void()> task) {
     waitDone_.wait(lock, [&] { return wait->done || closing_; });
 }
 
-void MainWindow::keyboardArrived() {
+void MainWindow::keyboardArrived(device::Arrival arrival) {
     runOnWindowThread([this] { handleMessage(kReloadProfiles.message, kReloadProfiles.tag, 0); });
+    connectionTrayImage_ = kTrayImageConnected;
+    showTrayImage(kTrayImageConnected);
+    // Only a keyboard that was there at start opens the window, unless started in the tray.
+    if (arrival == device::Arrival::atStart && !stack_.startHidden) {
+        postMessage(kOpenRequest.message, kOpenRequest.tag, 0);
+    }
 }
 
 void MainWindow::keyboardRemoved() {
     runOnWindowThread([this] { handleMessage(kCloseSecondaryWindows, 0, 0); });
-}
-
-void MainWindow::showMainWindow() {
-    postMessage(kOpenRequest.message, kOpenRequest.tag, 0);
-}
-
-void MainWindow::hideMainWindow() {
     QMetaObject::invokeMethod(
         this, [this] { hide(); }, Qt::QueuedConnection);
+    connectionTrayImage_ = kTrayImageNoKeyboard;
+    showTrayImage(kTrayImageNoKeyboard);
 }
 
-void MainWindow::startLightingReadBackTimer() {
+void MainWindow::lightingChangedOnKeyboard() {
     QMetaObject::invokeMethod(&lightingReadTimer_, qOverload<>(&QTimer::start),
                               Qt::QueuedConnection);
 }
 
-void MainWindow::startKeyboardResetTimer() {
+void MainWindow::keyboardReset() {
     QMetaObject::invokeMethod(&keyboardResetTimer_, qOverload<>(&QTimer::start),
                               Qt::QueuedConnection);
 }
 
-void MainWindow::setTrayIcon(int image) {
+void MainWindow::trayImageWanted(device::TrayImage image) {
+    showTrayImage(image == device::TrayImage::alternate ? kTrayImageAlternate
+                                                        : connectionTrayImage_.load());
+}
+
+void MainWindow::showTrayImage(int image) {
     QMetaObject::invokeMethod(
         this,
         [this, image] {
@@ -749,8 +742,8 @@ void MainWindow::setTrayIcon(int image) {
         Qt::QueuedConnection);
 }
 
-void MainWindow::showMessage(std::string_view languageKey) {
-    const std::string key(languageKey);
+void MainWindow::problemFound(device::KeyboardProblem problem) {
+    const std::string key(storage::problemTextKey(problem));
     runOnWindowThread([this, key] { prompts_.message(language_.text(key)); });
 }
 
@@ -792,8 +785,7 @@ void MainWindow::onKeyClicked(int controlId) {
     int flagIndex = -1;
     if (extra != extraKeys.end()) {
         const int position = static_cast<int>(extra - extraKeys.begin());
-        const bool secondBank = (globals_.deviceVariantWord >> 8) & 1;
-        selected.keyIndex = static_cast<model::KeyIndex>(256 + position + (secondBank ? 9 : 0));
+        selected.keyIndex = model::shownExtraKeyIndex(position);
         flagIndex = position;
     } else {
         const auto& positions = model::KeyPositionList();
@@ -861,11 +853,10 @@ void MainWindow::refreshKeyGrid() {
     const std::lock_guard lock(stack_.configuration.modelLock);
     const model::KeyModel& edited = stack_.configuration.edited;
     const int profile = std::clamp(stack_.link.activeProfileCache.load(), 0, 2);
-    const bool secondBank = (globals_.deviceVariantWord >> 8) & 1;
     for (const KeyButton& key : keyButtons_) {
         model::KeyIndex index = 0;
         if (key.lightFlagIndex < 9) {
-            index = static_cast<model::KeyIndex>(256 + key.lightFlagIndex + (secondBank ? 9 : 0));
+            index = model::shownExtraKeyIndex(key.lightFlagIndex);
         } else {
             index = model::keyIndexFromCode(
                 model::KeyPositionList()[static_cast<std::size_t>(key.lightFlagIndex - 9)].code);
@@ -997,13 +988,13 @@ void MainWindow::importProfile() {
         return;
     }
     // One box for a file that is not a profile: the import's own.
-    if (storage::checkProfileFileQuietly(*path) != storage::kProfileValid) {
+    if (storage::checkProfileFile(*path) != storage::ProfileCheck::valid) {
         prompts_.message(language_.text("MAIN_PROMPT_INPORT"));
         return;
     }
     runSequence([this, file = *path] {
         // Apply stays enabled when the keyboard did not take the imported profile.
-        bool written = false;
+        model::KeyWriteOutcome outcome{};
         {
             const std::lock_guard lock(stack_.configuration.modelLock);
             if (!storage::loadProfileFile(file, stack_.configuration.edited)) {
@@ -1011,8 +1002,9 @@ void MainWindow::importProfile() {
                 return;
             }
             saveCurrentProfileFile(true);
-            written = stack_.session.applyKeyConfiguration(true);
+            outcome = stack_.session.applyKeyConfiguration(true);
         }
+        const bool written = tellKeyWrite(outcome);
         refreshKeyGrid();
         setApplyEnabled(!written);
     });
@@ -1059,15 +1051,16 @@ bool MainWindow::applyNow() {
             fileSaved = saveCurrentProfileFile(true);
             stack_.configuration.copyEditedToApplied();
         }
-        bool written = false;
+        model::KeyWriteOutcome outcome{};
         QEventLoop loop;
         std::thread writer([&] {
-            written = stack_.configuration.writeKeyConfiguration(false, stack_.link, stack_.mirrors,
-                                                                 workerPrompts_, language_);
+            outcome =
+                stack_.configuration.writeKeyConfiguration(false, stack_.link, stack_.mirrors);
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         });
         loop.exec(QEventLoop::ExcludeUserInputEvents);
         writer.join();
+        const bool written = tellKeyWrite(outcome);
         applied = fileSaved && written;
         if (applied) {
             setApplyEnabled(false);
@@ -1079,6 +1072,13 @@ bool MainWindow::applyNow() {
     });
     applying_ = false;
     return applied;
+}
+
+bool MainWindow::tellKeyWrite(model::KeyWriteOutcome outcome) {
+    if (const std::string_view key = model::keyWriteMessageKey(outcome); !key.empty()) {
+        prompts_.message(language_.text(key), true);
+    }
+    return model::keyTablesWritten(outcome);
 }
 
 void MainWindow::nextBusyFrame() {

@@ -7,9 +7,10 @@
 #include "app/keyboard_stack.h"
 #include "app/tray_icon.h"
 #include "app/window_messages.h"
-#include "device/device_link_client.h"
+#include "device/keyboard_events.h"
 #include "editors/key_editor.h"
 #include "lang/language.h"
+#include "lang/prompts.h"
 #include "platform/single_instance.h"
 #include "skin/skinned_dialog.h"
 #include "storage/keyboard_session.h"
@@ -64,7 +65,7 @@ struct Simulation {
 };
 
 class MainWindow : public skin::SkinnedDialog,
-                   public device::DeviceLinkClient,
+                   public device::KeyboardEvents,
                    public storage::SessionView {
     Q_OBJECT
 
@@ -122,15 +123,13 @@ public:
     // The editor the key clicks go to; the window does not own it.
     void setKeyEditor(editors::KeyEditor* editor) { keyEditor_ = editor; }
 
-    // DeviceLinkClient: called from the device threads.
-    void keyboardArrived() override;
+    // KeyboardEvents: called from the device threads.
+    void keyboardArrived(device::Arrival arrival) override;
     void keyboardRemoved() override;
-    void showMainWindow() override;
-    void hideMainWindow() override;
-    void startLightingReadBackTimer() override;
-    void startKeyboardResetTimer() override;
-    void setTrayIcon(int image) override;
-    void showMessage(std::string_view languageKey) override;
+    void lightingChangedOnKeyboard() override;
+    void keyboardReset() override;
+    void trayImageWanted(device::TrayImage image) override;
+    void problemFound(device::KeyboardProblem problem) override;
 
     // SessionView.
     void showProfile(int profile) override;
@@ -164,6 +163,8 @@ private:
 
     // Runs `task` on the window's thread and waits for it, unless the program is ending.
     void runOnWindowThread(std::function<void()> task);
+    // Posted to the window thread, from any thread.
+    void showTrayImage(int image);
 
     void onKeyClicked(int controlId);
     void switchColourMode();
@@ -197,23 +198,13 @@ private:
     bool runSequence(const std::function<void()>& sequence);
     bool sequenceMustWait() const;
     bool applyNow();
-
-    // The prompts of the keyboard write, which runs on a thread of its own: shown by the
-    // window's thread while the writer waits.
-    class WindowThreadPrompts final : public lang::Prompts {
-    public:
-        explicit WindowThreadPrompts(MainWindow& window) : window_(window) {}
-        void message(std::string_view text, bool topMost) override;
-        bool askYesNo(std::string_view text) override;
-
-    private:
-        MainWindow& window_;
-    };
+    // The message a write of the key configuration ends with, if any. True when the key
+    // tables reached the keyboard.
+    bool tellKeyWrite(model::KeyWriteOutcome outcome);
 
     AppGlobals& globals_;
     lang::Language& language_;
     lang::Prompts& prompts_;
-    WindowThreadPrompts workerPrompts_{*this};
     std::optional<Simulation> simulation_;
     std::function<bool(const std::string&)> openDocument_;
     KeyboardStack stack_;
@@ -249,6 +240,9 @@ private:
     std::deque<std::function<void()>> laterSequences_;
     bool exiting_ = false;
     int shownTrayImage_ = 0;
+    // The tray image of the connection state, which the keyboard's "usual" request restores;
+    // written and read on the device threads.
+    std::atomic<int> connectionTrayImage_{kTrayImageNoKeyboard};
 
     // Device threads waiting on the window give up once the program ends.
     std::mutex waitMutex_;

@@ -57,8 +57,20 @@ int ProfileManagerDialog::openProfileManager() {
 }
 
 bool ProfileManagerDialog::switchProfile(int profile) {
-    return storage::switchKeyProfile(profile, parts_.session, parts_.link, parts_.prompts,
-                                     parts_.texts, parts_.switchHooks);
+    const auto applyFirst = [this] {
+        return parts_.prompts.askYesNo(parts_.texts.text("PROFILE_SELECT_PROMPT"));
+    };
+    switch (storage::switchKeyProfile(profile, parts_.session, parts_.link, parts_.switchHooks,
+                                      applyFirst)) {
+    case storage::ProfileSwitch::switched:
+        return true;
+    case storage::ProfileSwitch::editorOpen:
+        parts_.prompts.message(parts_.texts.text("PROFILE_SEELCT_PROMPT2"));
+        return false;
+    case storage::ProfileSwitch::notSwitched:
+        break;
+    }
+    return false;
 }
 
 QWidget* ProfileManagerDialog::control(int controlId) const {
@@ -130,13 +142,15 @@ void ProfileManagerDialog::showTexts() {
 void ProfileManagerDialog::onCommand(int controlId) {
     switch (controlId) {
     case kAddId:
-        if (const auto row = storage::addNewProfile(parts_.prompts, parts_.texts)) {
-            appendRow(*row);
+        if (const auto file = parts_.prompts.chooseFile(storage::newProfileRequest(parts_.texts))) {
+            if (const auto row = storage::addNewProfile(*file)) {
+                appendRow(*row);
+            }
         }
         break;
     case kLoadId:
-        if (const auto row = storage::addExistingProfile(parts_.prompts)) {
-            appendRow(*row);
+        if (const auto file = parts_.prompts.chooseFile(storage::existingProfileRequest())) {
+            appendRow(storage::ProfileRow::ofFile(*file));
         }
         break;
     case kDeleteId:

@@ -45,19 +45,24 @@ std::string describeModel(const device::KeyboardModel& model) {
     return text;
 }
 
-// The check of a file the user names. It shows its own message for a wrong header only, so a
-// missing, short or unreadable file gets the same message here.
+// The check of a file the user names. Every refusal gets the same message, so a missing, short
+// or unreadable file is reported like one with a wrong header.
 bool profileFileValid(Context& context) {
     const std::filesystem::path& file = context.invocation.file;
-    const int shownBefore = context.prompts.shownCount();
-    if (storage::checkProfileFile(file, context.prompts, context.texts) == storage::kProfileValid) {
+    if (storage::checkProfileFile(file) == storage::ProfileCheck::valid) {
         return true;
     }
-    if (context.prompts.shownCount() == shownBefore) {
-        context.prompts.message(
-            lang::formatWithText(context.texts.text("PROFILE_FORMAT_ERROR"), file.string()));
-    }
+    context.prompts.message(
+        lang::formatWithText(context.texts.text("PROFILE_FORMAT_ERROR"), file.string()));
     return false;
+}
+
+// The write's own message, if it has one; true when the key tables reached the keyboard.
+bool keyConfigurationWritten(Context& context, model::KeyWriteOutcome outcome) {
+    if (const std::string_view key = model::keyWriteMessageKey(outcome); !key.empty()) {
+        context.prompts.message(context.texts.text(key), true);
+    }
+    return model::keyTablesWritten(outcome);
 }
 
 int importRejected(Context& context) {
@@ -78,7 +83,7 @@ struct Workbench {
     Workbench(Context& context, KeyboardAccess& access)
         : colourFiles(storage::ColourFiles::forProgram()),
           session({access.link(), access.mirrors(), configuration, lighting, colourFiles,
-                   context.prompts, context.texts, view, storage::workingFilePath()}) {}
+                   context.texts, view, storage::workingFilePath()}) {}
 
     model::KeyConfiguration configuration;
     model::Lighting lighting;
@@ -139,7 +144,7 @@ int importFile(Context& context, Workbench& bench) {
         // The working file mirrors the keyboard, which is about to hold this configuration.
         storage::saveWorkingFile(bench.configuration, false);
     }
-    if (!bench.session.applyKeyConfiguration(true)) {
+    if (!keyConfigurationWritten(context, bench.session.applyKeyConfiguration(true))) {
         return failed(context, "the keyboard did not take the whole configuration");
     }
     return kExitSuccess;
@@ -195,7 +200,7 @@ int restoreDefaults(Context& context, Workbench& bench) {
     // The user-colour files are reset from the template too, which needs their folder.
     bench.colourFiles.ensureFolder();
     bench.session.restoreDefaults();
-    if (!bench.session.applyKeyConfiguration(false)) {
+    if (!keyConfigurationWritten(context, bench.session.applyKeyConfiguration(false))) {
         return failed(context, "the keyboard did not take the factory key table");
     }
     return kExitSuccess;

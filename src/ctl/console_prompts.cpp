@@ -4,12 +4,10 @@ namespace velkan::ctl {
 
 void ConsolePrompts::message(std::string_view text, bool) {
     stream_ << text << '\n';
-    ++shown_;
 }
 
 bool ConsolePrompts::askYesNo(std::string_view text) {
     stream_ << text << " [No]\n";
-    ++shown_;
     return false;
 }
 

@@ -15,12 +15,8 @@ public:
     void message(std::string_view text, bool topMost = false) override;
     bool askYesNo(std::string_view text) override;
 
-    // How many texts have been shown so far.
-    int shownCount() const { return shown_; }
-
 private:
     std::ostream& stream_;
-    int shown_ = 0;
 };
 
 } // namespace velkan::ctl

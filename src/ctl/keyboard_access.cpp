@@ -3,6 +3,7 @@
 #include "device/keyboard_scan.h"
 #include "platform/hid_backend_linux.h"
 #include "sim/sim_hid_backend.h"
+#include "storage/problem_texts.h"
 
 #include <system_error>
 #include <utility>
@@ -11,22 +12,20 @@ namespace velkan::ctl {
 
 namespace {
 
-// The arrival reads can only ask for a message; the window and tray requests of the device
-// link have no counterpart on a terminal.
-class ArrivalMessages final : public device::DeviceLinkClient {
+// The arrival reads can only find a problem to tell; the other keyboard events have no
+// counterpart on a terminal.
+class ArrivalMessages final : public device::KeyboardEvents {
 public:
     ArrivalMessages(lang::Prompts& prompts, const lang::TextLookup& texts)
         : prompts_(prompts), texts_(texts) {}
 
-    void keyboardArrived() override {}
+    void keyboardArrived(device::Arrival) override {}
     void keyboardRemoved() override {}
-    void showMainWindow() override {}
-    void hideMainWindow() override {}
-    void startLightingReadBackTimer() override {}
-    void startKeyboardResetTimer() override {}
-    void setTrayIcon(int) override {}
-    void showMessage(std::string_view languageKey) override {
-        prompts_.message(texts_.text(languageKey));
+    void lightingChangedOnKeyboard() override {}
+    void keyboardReset() override {}
+    void trayImageWanted(device::TrayImage) override {}
+    void problemFound(device::KeyboardProblem problem) override {
+        prompts_.message(texts_.text(storage::problemTextKey(problem)));
     }
 
 private:
@@ -93,7 +92,7 @@ KeyboardAccess::KeyboardAccess(std::unique_ptr<platform::HidBackend> hardware,
 
 std::optional<std::vector<FoundKeyboard>> KeyboardAccess::findAll() {
     device::HidDevice& channel = link_.commandChannel;
-    if (!channel.EnumerateHidInterfaces()) {
+    if (!channel.enumerate()) {
         return std::nullopt;
     }
     std::vector<FoundKeyboard> found;
@@ -102,16 +101,15 @@ std::optional<std::vector<FoundKeyboard>> KeyboardAccess::findAll() {
         if (const auto model = device::keyboardModelFor(channel.vendorId(), channel.productId())) {
             found.push_back({channel.path(), *model});
         }
-        channel.CloseHid();
+        channel.close();
     }
     return found;
 }
 
 Connection KeyboardAccess::connect(lang::Prompts& prompts, const lang::TextLookup& texts) {
     device::HidDevice& channel = link_.commandChannel;
-    if (!channel.EnumerateHidInterfaces() ||
-        !device::scanForKeyboardCollection(channel, device::kCommandCollection,
-                                           &permissionDenied_)) {
+    if (!channel.enumerate() || !device::scanForKeyboardCollection(
+                                    channel, device::kCommandCollection, &permissionDenied_)) {
         return Connection::noKeyboard;
     }
     const auto model = device::keyboardModelFor(channel.vendorId(), channel.productId());
@@ -122,7 +120,7 @@ Connection KeyboardAccess::connect(lang::Prompts& prompts, const lang::TextLooku
     lock_.emplace(channel.path());
     if (!lock_->acquire(kKeyboardBusyWait)) {
         lock_.reset();
-        channel.CloseHid();
+        channel.close();
         return Connection::busy;
     }
     connected_ = true;

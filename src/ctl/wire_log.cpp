@@ -16,7 +16,11 @@ public:
         : inner_(std::move(inner)), log_(std::move(log)) {}
 
     const platform::HidAttributes& attributes() const override { return inner_->attributes(); }
-    const platform::HidCollection& collection() const override { return inner_->collection(); }
+    const platform::HidCollectionInfo& collection() const override { return inner_->collection(); }
+    std::vector<platform::HidUsage>
+    buttonsSet(std::span<const std::uint8_t> report) const override {
+        return inner_->buttonsSet(report);
+    }
 
     platform::HidIoStatus read(std::span<std::uint8_t> buffer, int timeoutMs,
                                std::size_t& transferred) override {
@@ -45,9 +49,9 @@ private:
 };
 
 bool isCommandCollection(const platform::HidInterface& hid) {
-    const auto& caps = hid.collection().caps();
-    return caps.usagePage == device::kCommandCollection.usagePage &&
-           caps.usage == device::kCommandCollection.usage;
+    const auto& collection = hid.collection();
+    return collection.usagePage == device::kCommandCollection.usagePage &&
+           collection.usage == device::kCommandCollection.usage;
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 // monitor writes it; transactions and the sequences above read it.
 #pragma once
 
-#include "device/device_link_client.h"
 #include "device/hid_device.h"
 
 #include <atomic>
@@ -46,12 +45,10 @@ public:
     // The keyboard's active profile as last read, -1 when unknown.
     std::atomic<int> activeProfileCache{-1};
 
-    // The presence last reported by the monitor, and whether arrivals no longer ask the main
-    // window to show itself (set after the first pass, or at start when started hidden).
+    // The presence last reported by the monitor, and whether its first search is over (later
+    // arrivals count as plugged in).
     std::atomic<bool> lastNotifiedPresent{false};
-    std::atomic<bool> initialShowHandled{false};
-    // The tray image of the connection state, which the keyboard's "return" request restores.
-    std::atomic<int> connectionTrayIcon{kTrayIconNoKeyboard};
+    std::atomic<bool> firstSearchDone{false};
 
     void setModel(const KeyboardModel& model) {
         keyCount = model.keyCount;

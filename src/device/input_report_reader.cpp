@@ -2,6 +2,7 @@
 
 #include "device/keyboard_scan.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace velkan::device {
@@ -10,9 +11,8 @@ namespace {
 constexpr auto kTrayWorkerHold = std::chrono::milliseconds(1);
 }
 
-InputReportReader::InputReportReader(platform::HidBackend& backend, DeviceLink& link,
-                                     DeviceLinkClient& client)
-    : eventChannel_(backend), link_(link), client_(client) {}
+InputReportReader::InputReportReader(platform::HidBackend& backend, KeyboardEvents& events)
+    : eventChannel_(backend), events_(events) {}
 
 InputReportReader::~InputReportReader() {
     stop();
@@ -27,23 +27,22 @@ void InputReportReader::start() {
 void InputReportReader::stop() {
     // The flag goes first: a reader that opens the channel after the cancel below sees it.
     stop_.request();
-    eventChannel_.CancelIo();
+    eventChannel_.cancel();
     if (thread_.joinable()) {
         thread_.join();
     }
-    eventChannel_.CloseHid();
+    eventChannel_.close();
     joinTrayWorkers();
 }
 
 void InputReportReader::run() {
     while (!stop_.requested()) {
         // A failed enumeration is tried again after the search interval.
-        if (eventChannel_.EnumerateHidInterfaces() &&
+        if (eventChannel_.enumerate() &&
             scanForKeyboardCollection(eventChannel_, kEventCollection)) {
             readEvents();
-            eventChannel_.CloseHid();
+            eventChannel_.close();
         }
-        eventChannel_.FreeHidPathList();
         if (!stop_.waitFor(kSearchInterval)) {
             return;
         }
@@ -55,13 +54,16 @@ void InputReportReader::readEvents() {
     if (stop_.requested()) {
         return;
     }
-    std::span<std::uint8_t> report = eventChannel_.reportBuffer(platform::HidReportType::input);
+    std::vector<std::uint8_t> report(eventChannel_.inputReportLength(), 0);
     std::size_t length = 0;
-    while (eventChannel_.ReadReport(report, &length, platform::kHidInfiniteTimeout)) {
-        eventChannel_.UnpackInputReport(report.first(length));
-        const auto& items = eventChannel_.dataItems(platform::HidReportType::input);
-        if (!items.empty() && items.front().isButtonData && !items.front().usages.empty()) {
-            react(items.front().usages.front());
+    while (eventChannel_.read(report, &length, platform::kHidInfiniteTimeout)) {
+        // Each report carries one event code; a release sets none.
+        for (const platform::HidUsage& usage :
+             eventChannel_.buttonsSet(std::span(report).first(std::min(length, report.size())))) {
+            if (usage.page == kEventCollection.usagePage) {
+                react(usage.id);
+                break;
+            }
         }
     }
 }
@@ -69,23 +71,23 @@ void InputReportReader::readEvents() {
 void InputReportReader::react(std::uint16_t code) {
     switch (code) {
     case event_code::kLightingChanged:
-        client_.startLightingReadBackTimer();
+        events_.lightingChangedOnKeyboard();
         break;
     case event_code::kKeyboardReset:
-        client_.startKeyboardResetTimer();
+        events_.keyboardReset();
         break;
     case event_code::kTrayIconRestore:
-        requestTrayIcon(link_.connectionTrayIcon);
+        requestTrayImage(TrayImage::usual);
         break;
     case event_code::kTrayIconAlternate:
-        requestTrayIcon(kTrayIconAlternate);
+        requestTrayImage(TrayImage::alternate);
         break;
     default:
         break; // 0x1801-0x1804, releases (0) and unknown codes need nothing
     }
 }
 
-void InputReportReader::requestTrayIcon(int image) {
+void InputReportReader::requestTrayImage(TrayImage image) {
     // Finished workers are reaped here so the list stays short.
     std::erase_if(trayWorkers_, [](TrayWorker& worker) {
         if (!worker.done->load()) {
@@ -104,7 +106,7 @@ void InputReportReader::requestTrayIcon(int image) {
         {
             std::unique_lock lock(trayMutex_);
             trayTurn_.wait(lock, [&] { return trayTicketServing_ == ticket; });
-            client_.setTrayIcon(image);
+            events_.trayImageWanted(image);
             std::this_thread::sleep_for(kTrayWorkerHold);
             ++trayTicketServing_;
         }

@@ -1,10 +1,8 @@
 // The input-report reader: keeps the keyboard's consumer-control collection open as the event
-// channel and turns the event codes the keyboard sends there into requests to the main window
-// (lighting read-back, reset reaction) and to the tray icon.
+// channel and turns the event codes the keyboard sends there into keyboard events.
 #pragma once
 
-#include "device/device_link.h"
-#include "device/device_link_client.h"
+#include "device/keyboard_events.h"
 #include "device/presence_monitor.h"
 
 #include <atomic>
@@ -26,7 +24,7 @@ inline constexpr std::uint16_t kTrayIconAlternate = 0x1811;
 
 class InputReportReader {
 public:
-    InputReportReader(platform::HidBackend& backend, DeviceLink& link, DeviceLinkClient& client);
+    InputReportReader(platform::HidBackend& backend, KeyboardEvents& events);
     ~InputReportReader();
     InputReportReader(const InputReportReader&) = delete;
     InputReportReader& operator=(const InputReportReader&) = delete;
@@ -40,12 +38,11 @@ public:
 private:
     void run();
     void readEvents();
-    void requestTrayIcon(int image);
+    void requestTrayImage(TrayImage image);
     void joinTrayWorkers();
 
     HidDevice eventChannel_;
-    DeviceLink& link_;
-    DeviceLinkClient& client_;
+    KeyboardEvents& events_;
     StopSignal stop_;
     std::thread thread_;
 

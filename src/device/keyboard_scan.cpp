@@ -58,12 +58,12 @@ HidIds hidIdsFromPath(std::string_view path) {
 
 bool scanForKeyboardCollection(HidDevice& device, const CollectionWanted& wanted,
                                bool* permissionDenied) {
-    while (auto path = device.NextHidPath()) {
+    while (auto path = device.nextPath()) {
         const HidIds ids = hidIdsFromPath(*path);
         if (!keyboardModelFor(ids.vendorId, ids.productId)) {
             continue;
         }
-        if (!device.OpenHid(*path, wanted.read, wanted.write, true, false)) {
+        if (!device.open(*path, {.read = wanted.read, .write = wanted.write})) {
             if (permissionDenied && device.backend().permissionDenied(*path)) {
                 *permissionDenied = true;
             }
@@ -73,7 +73,7 @@ bool scanForKeyboardCollection(HidDevice& device, const CollectionWanted& wanted
             device.usagePage() == wanted.usagePage && device.usage() == wanted.usage) {
             return true;
         }
-        device.CloseHid();
+        device.close();
     }
     return false;
 }

@@ -3,42 +3,38 @@
 #include "device/keyboard_scan.h"
 #include "platform/keyboard_lock.h"
 
-#include <string>
 #include <vector>
 
 namespace velkan::device {
 
 namespace {
-constexpr auto kInitialShowSettle = std::chrono::milliseconds(10);
 // Another program's command sequence is waited out in steps this long, so that a stop request
 // still ends the thread promptly.
 constexpr auto kKeyboardLockStep = std::chrono::milliseconds(50);
 
-// Passes every call on to the program at once, except messages, which are kept until
-// showHeldMessages().
-class HeldMessages final : public DeviceLinkClient {
+// Passes every event on to the program at once, except problems, which are kept until
+// tellHeldProblems().
+class HeldProblems final : public KeyboardEvents {
 public:
-    explicit HeldMessages(DeviceLinkClient& client) : client_(client) {}
+    explicit HeldProblems(KeyboardEvents& events) : events_(events) {}
 
-    void keyboardArrived() override { client_.keyboardArrived(); }
-    void keyboardRemoved() override { client_.keyboardRemoved(); }
-    void showMainWindow() override { client_.showMainWindow(); }
-    void hideMainWindow() override { client_.hideMainWindow(); }
-    void startLightingReadBackTimer() override { client_.startLightingReadBackTimer(); }
-    void startKeyboardResetTimer() override { client_.startKeyboardResetTimer(); }
-    void setTrayIcon(int image) override { client_.setTrayIcon(image); }
-    void showMessage(std::string_view languageKey) override { held_.emplace_back(languageKey); }
+    void keyboardArrived(Arrival arrival) override { events_.keyboardArrived(arrival); }
+    void keyboardRemoved() override { events_.keyboardRemoved(); }
+    void lightingChangedOnKeyboard() override { events_.lightingChangedOnKeyboard(); }
+    void keyboardReset() override { events_.keyboardReset(); }
+    void trayImageWanted(TrayImage image) override { events_.trayImageWanted(image); }
+    void problemFound(KeyboardProblem problem) override { held_.push_back(problem); }
 
-    void showHeldMessages() {
-        for (const std::string& key : held_) {
-            client_.showMessage(key);
+    void tellHeldProblems() {
+        for (const KeyboardProblem problem : held_) {
+            events_.problemFound(problem);
         }
         held_.clear();
     }
 
 private:
-    DeviceLinkClient& client_;
-    std::vector<std::string> held_;
+    KeyboardEvents& events_;
+    std::vector<KeyboardProblem> held_;
 };
 
 } // namespace
@@ -61,17 +57,16 @@ bool StopSignal::requested() const {
     return stop_;
 }
 
-PresenceMonitor::PresenceMonitor(DeviceLink& link, DeviceLinkClient& client,
-                                 ArrivalCommands& arrival)
-    : link_(link), client_(client), arrival_(arrival) {}
+PresenceMonitor::PresenceMonitor(DeviceLink& link, KeyboardEvents& events, ArrivalCommands& arrival)
+    : link_(link), events_(events), arrival_(arrival) {}
 
 PresenceMonitor::~PresenceMonitor() {
     stop();
 }
 
-void PresenceMonitor::start() {
+void PresenceMonitor::start(std::chrono::milliseconds settle) {
     if (!thread_.joinable()) {
-        thread_ = std::thread([this] { run(); });
+        thread_ = std::thread([this, settle] { run(settle); });
     }
 }
 
@@ -81,47 +76,35 @@ void PresenceMonitor::stop() {
         thread_.join();
     }
     link_.devicePresent = false;
-    link_.commandChannel.CloseHid();
+    link_.commandChannel.close();
 }
 
-int PresenceMonitor::OnDeviceStateChanged(bool present) {
+void PresenceMonitor::reportPresence(bool present) {
     if (present == link_.lastNotifiedPresent) {
-        return 0;
+        return;
     }
     if (!present) {
         link_.activeProfileCache = -1;
-        client_.keyboardRemoved();
-        client_.hideMainWindow();
-        link_.connectionTrayIcon = kTrayIconNoKeyboard;
-        client_.setTrayIcon(kTrayIconNoKeyboard);
+        events_.keyboardRemoved();
     } else {
-        // A message the arrival reads ask for waits on the window, which may itself be waiting
-        // for the keyboard lock: it is shown once the lock is let go.
-        HeldMessages held(client_);
+        // A problem the arrival reads find is told through the window, which may itself be
+        // waiting for the keyboard lock: it is told once the lock is let go.
+        HeldProblems held(events_);
         {
             platform::KeyboardLock lock(link_.commandChannel.path());
             if (!lockKeyboard(lock)) {
-                return 0;
+                return;
             }
             arrival_.readArrivalMirrors(held);
         }
-        held.showHeldMessages();
-        client_.keyboardArrived();
-        link_.connectionTrayIcon = kTrayIconConnected;
-        client_.setTrayIcon(kTrayIconConnected);
+        held.tellHeldProblems();
+        events_.keyboardArrived(link_.firstSearchDone ? Arrival::pluggedIn : Arrival::atStart);
     }
     link_.lastNotifiedPresent = present;
-    if (!link_.initialShowHandled) {
-        if (present) {
-            client_.showMainWindow();
-        }
-        link_.initialShowHandled = true;
-    }
-    return 0;
 }
 
-void PresenceMonitor::run() {
-    if (link_.initialShowHandled && !stop_.waitFor(kInitialShowSettle)) {
+void PresenceMonitor::run(std::chrono::milliseconds settle) {
+    if (settle.count() > 0 && !stop_.waitFor(settle)) {
         return;
     }
     bool firstPass = true;
@@ -141,7 +124,7 @@ void PresenceMonitor::run() {
 // Wakes a keyboard that is already there before the watch starts: one information read.
 void PresenceMonitor::probePass() {
     HidDevice& channel = link_.commandChannel;
-    if (!channel.EnumerateHidInterfaces()) {
+    if (!channel.enumerate()) {
         return;
     }
     if (scanForKeyboardCollection(channel, kCommandCollection)) {
@@ -150,9 +133,8 @@ void PresenceMonitor::probePass() {
         if (lockKeyboard(lock)) {
             arrival_.probeDeviceInfo();
         }
-        channel.CloseHid();
+        channel.close();
     }
-    channel.FreeHidPathList();
     link_.devicePresent = false;
 }
 
@@ -163,15 +145,15 @@ void PresenceMonitor::watchOnce() {
     }
     link_.devicePresent = false;
     // A pending command fails at once instead of waiting for its time-outs.
-    channel.CloseHid();
-    OnDeviceStateChanged(false);
+    channel.close();
+    reportPresence(false);
 }
 
 void PresenceMonitor::searchOnce(bool& firstPass) {
     HidDevice& channel = link_.commandChannel;
     // A failed enumeration is tried again after the search interval: the keyboard must still
     // be found once the system lists devices again.
-    if (!channel.EnumerateHidInterfaces()) {
+    if (!channel.enumerate()) {
         return;
     }
     bool permissionDenied = false;
@@ -180,17 +162,14 @@ void PresenceMonitor::searchOnce(bool& firstPass) {
             link_.setModel(*model);
         }
         link_.devicePresent = true;
-        OnDeviceStateChanged(true);
+        reportPresence(true);
     }
     tellPermissionDenied(permissionDenied && !link_.devicePresent);
     if (firstPass) {
         firstPass = false;
-        OnDeviceStateChanged(link_.devicePresent);
-        if (!link_.devicePresent) {
-            link_.initialShowHandled = true;
-        }
+        reportPresence(link_.devicePresent);
+        link_.firstSearchDone = true;
     }
-    channel.FreeHidPathList();
 }
 
 // Waits for the keyboard as long as another program uses it; false when a stop request came
@@ -208,7 +187,7 @@ bool PresenceMonitor::lockKeyboard(platform::KeyboardLock& lock) {
 // access tells it again.
 void PresenceMonitor::tellPermissionDenied(bool denied) {
     if (denied && !permissionDeniedTold_) {
-        client_.showMessage(kNoPermissionMessage);
+        events_.problemFound(KeyboardProblem::noPermission);
     }
     permissionDeniedTold_ = denied;
 }

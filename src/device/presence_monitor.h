@@ -1,15 +1,14 @@
 // The presence monitor: finds the keyboard's configuration collection, keeps it open as the
 // command channel, notices removal within a tenth of a second by probing the path, and reports
-// every arrival and removal once through OnDeviceStateChanged.
+// every arrival and removal once.
 #pragma once
 
 #include "device/device_link.h"
-#include "device/device_link_client.h"
+#include "device/keyboard_events.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <string_view>
 #include <thread>
 
 namespace velkan::platform {
@@ -20,9 +19,6 @@ namespace velkan::device {
 
 inline constexpr auto kPresentProbeInterval = std::chrono::milliseconds(100);
 inline constexpr auto kSearchInterval = std::chrono::milliseconds(1000);
-
-// The message shown when a keyboard is plugged in that this user may not open.
-inline constexpr std::string_view kNoPermissionMessage = "MAIN_NO_PERMISSION_PROMPT";
 
 // Sleeps that a stop request cuts short.
 class StopSignal {
@@ -40,22 +36,20 @@ private:
 
 class PresenceMonitor {
 public:
-    PresenceMonitor(DeviceLink& link, DeviceLinkClient& client, ArrivalCommands& arrival);
+    PresenceMonitor(DeviceLink& link, KeyboardEvents& events, ArrivalCommands& arrival);
     ~PresenceMonitor();
     PresenceMonitor(const PresenceMonitor&) = delete;
     PresenceMonitor& operator=(const PresenceMonitor&) = delete;
 
-    void start();
+    // A monitor given a settle time waits that long before its first look at the keyboard.
+    void start(std::chrono::milliseconds settle = {});
     // Ends the thread; the command channel is closed and the keyboard counts as absent.
     void stop();
 
-    // Reports a change of presence once: removal closes editors, hides the window and shows
-    // the no-keyboard icon; arrival reads the mirrors, has the main window read the keyboard
-    // back and shows the connected icon; the very first arrival also shows the window.
-    int OnDeviceStateChanged(bool present);
-
 private:
-    void run();
+    // Reports a change of presence once; an arrival reads the mirrors first.
+    void reportPresence(bool present);
+    void run(std::chrono::milliseconds settle);
     void probePass();
     void watchOnce();
     void searchOnce(bool& firstPass);
@@ -63,7 +57,7 @@ private:
     [[nodiscard]] bool lockKeyboard(platform::KeyboardLock& lock);
 
     DeviceLink& link_;
-    DeviceLinkClient& client_;
+    KeyboardEvents& events_;
     ArrivalCommands& arrival_;
     StopSignal stop_;
     std::thread thread_;

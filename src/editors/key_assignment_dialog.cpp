@@ -161,15 +161,12 @@ const char* skinKeyOf(int controlId) {
     return found == std::end(kButtonPlaces) ? "" : found->skinKey;
 }
 
-// The record a key button stands for: a G key's by its place and the bank shown, a main key's
-// by its key code.
-std::optional<model::KeyIndex> keyIndexOfButton(int controlId, bool secondBank) {
+// The record a key button stands for: a G key's by its place, a main key's by its key code.
+std::optional<model::KeyIndex> keyIndexOfButton(int controlId) {
     const auto& extraKeys = model::ExtraKeyControlIds();
     if (const auto extra = std::find(extraKeys.begin(), extraKeys.end(), controlId);
         extra != extraKeys.end()) {
-        const auto position = static_cast<int>(extra - extraKeys.begin());
-        return static_cast<model::KeyIndex>(model::kFirstExtraKeyIndex + position +
-                                            (secondBank ? kExtraKeysPerBank : 0));
+        return model::shownExtraKeyIndex(static_cast<int>(extra - extraKeys.begin()));
     }
     const auto& positions = model::KeyPositionList();
     const auto found =
@@ -323,8 +320,7 @@ bool KeyAssignmentDialog::beginEditing(const SelectedKey& key, bool openedForMac
     if (open_) {
         return false;
     }
-    const bool secondBank = parts_.secondExtraKeyBank && parts_.secondExtraKeyBank();
-    const auto index = keyIndexOfButton(key.controlId, secondBank);
+    const auto index = keyIndexOfButton(key.controlId);
     if (!index || !initialise()) {
         return false;
     }

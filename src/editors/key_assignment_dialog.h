@@ -88,8 +88,6 @@ public:
         model::KeyConfiguration& configuration;
         // The key profile the main window shows (0-2).
         std::function<int()> currentProfile;
-        // True while the G-key buttons stand for the second bank of extra keys.
-        std::function<bool()> secondExtraKeyBank;
         // The clicked key button's rectangle on the screen, which the dialog opens beside.
         std::function<QRect(int controlId)> keyButtonRect;
         lang::Prompts& prompts;

@@ -34,6 +34,8 @@ constexpr std::uint8_t kLeftWindowsVk = 0x5B;
 constexpr std::uint8_t kRightWindowsVk = 0x5C;
 
 constexpr std::string_view kOptionSection = "PROFILES";
+// Named apart from any language, so that the option outlives a change of language.
+constexpr std::string_view kRecordDelayEntry = "RecordDelay";
 
 constexpr int kActionColumnWidth = 63;
 constexpr int kKeyDropDownRows = 20;
@@ -449,19 +451,23 @@ void MacroPage::freeWorkingCopies() {
 }
 
 void MacroPage::readRecordDelayOption() {
-    const std::string entry = parts_.texts.text("MACRO_ACTION_RECORD_DELAY");
-    const int stored = parts_.appProfile.readInt(kOptionSection, entry, 0);
-    if (stored != 0 && stored != 1) {
-        parts_.appProfile.writeInt(kOptionSection, entry, 0);
-    }
+    const bool named = parts_.appProfile.readString(kOptionSection, kRecordDelayEntry).has_value();
+    // Settings written before the entry had a name of its own keep it under the text the
+    // language in use then gave it; it is read from there once.
+    const int stored =
+        named ? parts_.appProfile.readInt(kOptionSection, kRecordDelayEntry, 0)
+              : parts_.appProfile.readInt(kOptionSection,
+                                          parts_.texts.text("MACRO_ACTION_RECORD_DELAY"), 0);
     recordDelay_ = stored == 1;
+    if (!named || (stored != 0 && stored != 1)) {
+        parts_.appProfile.writeInt(kOptionSection, kRecordDelayEntry, recordDelay_ ? 1 : 0);
+    }
     recordDelayBox_->setChecked(recordDelay_);
 }
 
 void MacroPage::toggleRecordDelay(bool on) {
     recordDelay_ = on;
-    parts_.appProfile.writeInt(kOptionSection, parts_.texts.text("MACRO_ACTION_RECORD_DELAY"),
-                               on ? 1 : 0);
+    parts_.appProfile.writeInt(kOptionSection, kRecordDelayEntry, on ? 1 : 0);
 }
 
 // ---- the macro list ----

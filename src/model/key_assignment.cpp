@@ -199,7 +199,7 @@ int activeProfile(device::DeviceLink& link) {
         return cached;
     }
     std::array<std::uint8_t, protocol::kDeviceInfoSize> info{};
-    if (protocol::readDeviceInfo(link, info) != protocol::kResultSuccess) {
+    if (protocol::readDeviceInfo(link, info) != protocol::CommandResult::success) {
         return -1;
     }
     link.activeProfileCache = info[protocol::kActiveProfileByte];
@@ -211,12 +211,12 @@ void setActiveProfile(device::DeviceLink& link, int profile) {
         return;
     }
     std::array<std::uint8_t, protocol::kDeviceInfoSize> info{};
-    if (protocol::readDeviceInfo(link, info) != protocol::kResultSuccess) {
+    if (protocol::readDeviceInfo(link, info) != protocol::CommandResult::success) {
         return;
     }
     info[protocol::kActiveProfileByte] = static_cast<std::uint8_t>(profile);
     link.activeProfileCache =
-        protocol::writeDeviceInfo(link, info) == protocol::kResultSuccess ? profile : -1;
+        protocol::writeDeviceInfo(link, info) == protocol::CommandResult::success ? profile : -1;
 }
 
 KeyConfiguration::KeyConfiguration() {
@@ -230,21 +230,6 @@ void KeyConfiguration::setAssignment(int profile, KeyIndex index, const KeyAssig
     }
     std::lock_guard lock(modelLock);
     edited.image.record(profile, index) = record;
-}
-
-void KeyConfiguration::clearProfileKeys(int profile, int extraKeyBank) {
-    if (profile < 0 || profile >= kProfileCount) {
-        return;
-    }
-    std::lock_guard lock(modelLock);
-    for (const KeyPosition& position : KeyPositionList()) {
-        edited.image.record(profile, keyIndexFromCode(position.code)) = {};
-    }
-    const int firstExtra = (extraKeyBank == 0 ? 0 : kExtraKeyCount / 2);
-    for (int j = 0; j < kExtraKeyCount / 2; ++j) {
-        edited.image.record(profile,
-                            static_cast<KeyIndex>(kFirstExtraKeyIndex + firstExtra + j)) = {};
-    }
 }
 
 void KeyConfiguration::resetProfileToDefaults(int profile) {
@@ -263,17 +248,32 @@ void KeyConfiguration::copyEditedToApplied() {
     applied = edited;
 }
 
-bool KeyConfiguration::writeKeyConfiguration(bool allProfiles, device::DeviceLink& link,
-                                             const protocol::DeviceMirrors& mirrors,
-                                             lang::Prompts& prompts,
-                                             const lang::TextLookup& texts) {
+bool keyTablesWritten(KeyWriteOutcome outcome) {
+    return outcome == KeyWriteOutcome::written || outcome == KeyWriteOutcome::writtenWithoutNames;
+}
+
+std::string_view keyWriteMessageKey(KeyWriteOutcome outcome) {
+    switch (outcome) {
+    case KeyWriteOutcome::macrosTooLong:
+        return "EXTRA_MACRO_TOO_LONG";
+    case KeyWriteOutcome::writtenWithoutNames:
+    case KeyWriteOutcome::failedWithoutNames:
+        return "EXTRA_PROFILE_SPACE_TIGHT";
+    case KeyWriteOutcome::written:
+    case KeyWriteOutcome::noActiveProfile:
+    case KeyWriteOutcome::failed:
+        break;
+    }
+    return {};
+}
+
+KeyWriteOutcome KeyConfiguration::writeKeyConfiguration(bool allProfiles, device::DeviceLink& link,
+                                                        const protocol::DeviceMirrors& mirrors) {
     std::unique_lock snapshot(snapshotLock);
     const MacroMemorySizes sizes = macroMemorySizes(applied.macros);
     const auto capacity = static_cast<std::size_t>(mirrors.macroCapacity());
     if (sizes.sizeWithoutNames > capacity) {
-        snapshot.unlock();
-        prompts.message(texts.text("EXTRA_MACRO_TOO_LONG"), true);
-        return false;
+        return KeyWriteOutcome::macrosTooLong;
     }
     const bool withNames = sizes.fullSize <= capacity;
     const std::vector<std::uint8_t> macroImage = buildMacroMemory(
@@ -285,8 +285,7 @@ bool KeyConfiguration::writeKeyConfiguration(bool allProfiles, device::DeviceLin
     } else if (const int active = activeProfile(link); active >= 0 && active < kProfileCount) {
         profiles = {active};
     } else {
-        // No profile to write: the keyboard did not say which one is active.
-        return false;
+        return KeyWriteOutcome::noActiveProfile;
     }
 
     const protocol::KeyTableImage factory = mirrors.defaultKeyTable();
@@ -299,19 +298,17 @@ bool KeyConfiguration::writeKeyConfiguration(bool allProfiles, device::DeviceLin
     }
     snapshot.unlock();
 
-    protocol::beginConfig(link);
-    protocol::writeMacroArea(link, macroImage);
-    int lastResult = protocol::kResultNoDevice;
+    // What the write came to is the last key table's result.
+    (void)protocol::beginConfig(link);
+    (void)protocol::writeMacroArea(link, macroImage);
+    protocol::CommandResult lastResult = protocol::CommandResult::noDevice;
     bool everyTableWritten = true;
     for (std::size_t i = 0; i < profiles.size(); ++i) {
         lastResult = protocol::writeKeyTable(link, tables[i], profiles[i]);
-        everyTableWritten = everyTableWritten && lastResult == protocol::kResultSuccess;
+        everyTableWritten = everyTableWritten && lastResult == protocol::CommandResult::success;
     }
-    protocol::endConfig(link);
+    (void)protocol::endConfig(link);
 
-    if (!withNames) {
-        prompts.message(texts.text("EXTRA_PROFILE_SPACE_TIGHT"), true);
-    }
     if (profiles.size() == static_cast<std::size_t>(kProfileCount) && everyTableWritten) {
         // Every bank now addresses the macros by their new slots.
         std::lock_guard modelGuard(modelLock);
@@ -319,7 +316,10 @@ bool KeyConfiguration::writeKeyConfiguration(bool allProfiles, device::DeviceLin
         applied.macroDeleted = false;
         edited.macroDeleted = false;
     }
-    return lastResult == protocol::kResultSuccess;
+    if (lastResult == protocol::CommandResult::success) {
+        return withNames ? KeyWriteOutcome::written : KeyWriteOutcome::writtenWithoutNames;
+    }
+    return withNames ? KeyWriteOutcome::failed : KeyWriteOutcome::failedWithoutNames;
 }
 
 } // namespace velkan::model

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "device/device_link.h"
-#include "lang/prompts.h"
 #include "lang/text_lookup.h"
 #include "model/key_codes.h"
 #include "model/macro.h"
@@ -15,6 +14,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velkan::model {
@@ -47,6 +47,11 @@ inline constexpr std::size_t kRecordsPerBank = 512;
 inline constexpr std::size_t kBankCount = 4;
 inline constexpr std::size_t kRecordCount = kRecordsPerBank * kBankCount;
 inline constexpr KeyIndex kFirstExtraKeyIndex = 256;
+// The keyboard's records hold two banks of nine extra keys; the G-key buttons stand for the
+// first, so the button at place n (0-8) edits record 256 + n.
+constexpr KeyIndex shownExtraKeyIndex(int place) {
+    return static_cast<KeyIndex>(kFirstExtraKeyIndex + place);
+}
 
 // The whole key configuration as a profile file stores it: file header, device block, then
 // four banks of 512 records (bank p is profile p; bank 3 stays zero).
@@ -104,6 +109,26 @@ int activeProfile(device::DeviceLink& link);
 // Makes profile p the keyboard's active one (read, change byte 10, write back).
 void setActiveProfile(device::DeviceLink& link, int profile);
 
+// What a write of the key configuration came to. "Written" means the last key table reached
+// the keyboard.
+enum class [[nodiscard]] KeyWriteOutcome{
+    written,
+    // The macros fitted the keyboard's memory only without their names and went so.
+    writtenWithoutNames,
+    // Even without their names the macros do not fit: nothing was sent.
+    macrosTooLong,
+    // The keyboard did not say which profile is active: nothing was sent.
+    noActiveProfile,
+    failed,
+    // The macros went without their names, then a key-table write failed.
+    failedWithoutNames,
+};
+
+bool keyTablesWritten(KeyWriteOutcome outcome);
+// The language text that tells the user about an outcome, shown top-most once the write is
+// over; empty when there is nothing to tell.
+std::string_view keyWriteMessageKey(KeyWriteOutcome outcome);
+
 // The edited model, the applied copy, and their locks: ModelLock guards the edited model,
 // SnapshotLock the applied copy; taken in that order, and re-entrant because the apply path
 // re-enters them.
@@ -118,9 +143,6 @@ public:
 
     // Stores a record of the edited model under the model lock.
     void setAssignment(int profile, KeyIndex index, const KeyAssignment& record);
-    // Zeroes the 106 standard keys and the nine extra keys of the shown extra-key bank (0 or
-    // 1) of one profile.
-    void clearProfileKeys(int profile, int extraKeyBank);
     // Every record of the profile back to its default (the extra keys keep their tags).
     void resetProfileToDefaults(int profile);
     // Copies the edited model into the applied copy, taking both locks in order. The
@@ -130,13 +152,11 @@ public:
 
     // Writes the macro memory and the key table(s) of the applied copy to the keyboard (taking
     // only the snapshot lock, so a caller may hold the model lock): all
-    // three profiles when asked or when a used macro was deleted, else the active one. Shows
-    // "EXTRA_MACRO_TOO_LONG" and sends nothing when even the macros without names do not
-    // fit; sends them without names and then shows "EXTRA_PROFILE_SPACE_TIGHT" when only the
-    // names do not. True when the last key-table write succeeded.
-    bool writeKeyConfiguration(bool allProfiles, device::DeviceLink& link,
-                               const protocol::DeviceMirrors& mirrors, lang::Prompts& prompts,
-                               const lang::TextLookup& texts);
+    // three profiles when asked or when a used macro was deleted, else the active one. Sends
+    // nothing when even the macros without names do not fit; sends them without names when
+    // only the names do not.
+    KeyWriteOutcome writeKeyConfiguration(bool allProfiles, device::DeviceLink& link,
+                                          const protocol::DeviceMirrors& mirrors);
 };
 
 } // namespace velkan::model

@@ -147,14 +147,14 @@ int Lighting::readLightingWithColourRefresh(DeviceLink& link) {
 
 int Lighting::readBack(DeviceLink& link, bool refreshColours) {
     std::array<std::uint8_t, protocol::kDeviceInfoSize> info{};
-    if (protocol::readDeviceInfo(link, info) != protocol::kResultSuccess) {
+    if (protocol::readDeviceInfo(link, info) != protocol::CommandResult::success) {
         supportedModes_ = {};
         return -1;
     }
     deviceInfo_ = info;
     supportedModes_ = SupportedModes::fromDeviceInfo(deviceInfo_);
 
-    protocol::beginConfig(link);
+    (void)protocol::beginConfig(link);
     if (refreshColours && supportedModes_.contains(kPerKeyColourMode)) {
         writeKeyColours(link, currentPage_);
     }
@@ -163,11 +163,11 @@ int Lighting::readBack(DeviceLink& link, bool refreshColours) {
         const auto address = static_cast<std::uint16_t>(page * kLightingBlockBytes);
         // A page whose read fails keeps what the copy last held rather than a blank reply.
         if (protocol::readParams(link, reply, protocol::kParamsReplySize, address) ==
-            protocol::kResultSuccess) {
+            protocol::CommandResult::success) {
             std::copy_n(reply.begin(), kLightingBlockBytes, blocks_[page].bytes.begin());
         }
     }
-    protocol::endConfig(link);
+    (void)protocol::endConfig(link);
     decodePanel();
     return 0;
 }
@@ -224,14 +224,15 @@ void Lighting::writeFields(DeviceLink& link, int page, std::initializer_list<Fie
     if (!fit) {
         return;
     }
-    protocol::beginConfig(link);
+    // The copy keeps what the user set whatever the keyboard answers.
+    (void)protocol::beginConfig(link);
     for (const Field& field : fields) {
         blocks_[pageIndex(page)].store(field.offset, field.data);
         const auto address =
             static_cast<std::uint16_t>(pageIndex(page) * kLightingBlockBytes + field.offset);
-        protocol::writeParams(link, field.data, address);
+        (void)protocol::writeParams(link, field.data, address);
     }
-    protocol::endConfig(link);
+    (void)protocol::endConfig(link);
 }
 
 // The two-way switch, the second and third colours and the further colour button go to the
@@ -257,16 +258,16 @@ bool Lighting::writeKeyColours(DeviceLink& link, int page) {
     }
     const auto& bytes = keyColourPages_[pageIndex(page)].bytes;
     const int frames = std::max(link.keyCount.load(), 0) / kKeysPerColourFrame + 1;
-    protocol::beginConfig(link);
+    (void)protocol::beginConfig(link);
     for (int frame = 0; frame < frames; ++frame) {
         const std::size_t offset = static_cast<std::size_t>(frame) * kColourFrameBytes;
         if (!platform::rangeFits(bytes.size(), offset, kColourFrameBytes)) {
             break;
         }
-        protocol::writeKeyColours(link, std::span(bytes).subspan(offset, kColourFrameBytes),
-                                  frame * kKeysPerColourFrame, page);
+        (void)protocol::writeKeyColours(link, std::span(bytes).subspan(offset, kColourFrameBytes),
+                                        frame * kKeysPerColourFrame, page);
     }
-    protocol::endConfig(link);
+    (void)protocol::endConfig(link);
     return true;
 }
 
@@ -412,11 +413,11 @@ bool Lighting::setKeyColour(DeviceLink& link, int position, ColourRef colour) {
         return false;
     }
     const auto& bytes = currentKeyColours().bytes;
-    protocol::beginConfig(link);
-    protocol::writeKeyColours(link,
-                              std::span(bytes).subspan(static_cast<std::size_t>(position) * 3, 3),
-                              position, currentPage_);
-    protocol::endConfig(link);
+    (void)protocol::beginConfig(link);
+    (void)protocol::writeKeyColours(
+        link, std::span(bytes).subspan(static_cast<std::size_t>(position) * 3, 3), position,
+        currentPage_);
+    (void)protocol::endConfig(link);
     return true;
 }
 

@@ -1,5 +1,6 @@
 // The HID service of the platform layer: list HID interfaces, open one top-level collection by
-// its interface path, move whole reports with a time-out that another thread can cut short.
+// its interface path, tell its usage, report lengths and the buttons set in an input report,
+// move whole reports with a time-out that another thread can cut short.
 // One backend per OS (hidraw on Linux) plus the simulated keyboard's; everything above talks to
 // this face only.
 //
@@ -38,9 +39,6 @@ struct HidAttributes {
 struct HidOpenMode {
     bool read = false;
     bool write = false;
-    // Others may then only read; without it they may read and write. Backends without sharing
-    // modes (hidraw) ignore it.
-    bool exclusive = false;
 };
 
 // One opened top-level collection.
@@ -49,7 +47,11 @@ public:
     virtual ~HidInterface() = default;
 
     virtual const HidAttributes& attributes() const = 0;
-    virtual const HidCollection& collection() const = 0;
+    virtual const HidCollectionInfo& collection() const = 0;
+
+    // The button usages that are on in one input report of this collection (first byte the
+    // report id), in report order; empty for a report it cannot read.
+    virtual std::vector<HidUsage> buttonsSet(std::span<const std::uint8_t> report) const = 0;
 
     // Reads the next input report of this collection (reports of other collections of the
     // same device interface are skipped) into `buffer`: first byte the report id, 0 when the

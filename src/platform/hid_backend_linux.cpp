@@ -265,7 +265,10 @@ public:
     }
 
     const HidAttributes& attributes() const override { return attributes_; }
-    const HidCollection& collection() const override { return collection_; }
+    const HidCollectionInfo& collection() const override { return collection_.info(); }
+    std::vector<HidUsage> buttonsSet(std::span<const std::uint8_t> report) const override {
+        return collection_.buttonsSet(report);
+    }
 
     HidIoStatus read(std::span<std::uint8_t> buffer, int timeoutMs,
                      std::size_t& transferred) override {

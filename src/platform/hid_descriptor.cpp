@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <array>
 #include <bitset>
-#include <limits>
 #include <utility>
 
 namespace velkan::platform {
 
 namespace {
+
+enum class HidReportType : std::uint8_t { input = 0, output = 1, feature = 2 };
+constexpr std::size_t kHidReportTypeCount = 3;
 
 // Limits well above any real keyboard's descriptor, low enough that a hostile one cannot make
 // us allocate or loop without bound.
@@ -20,7 +22,7 @@ constexpr std::uint32_t kMaxFieldBits = 32;
 constexpr std::size_t kMaxGlobalStackDepth = 16;
 constexpr std::size_t kMaxCollectionDepth = 32;
 constexpr std::size_t kMaxLocalUsages = 4096;
-constexpr std::size_t kMaxCapsPerCollection = 1024;
+constexpr std::size_t kMaxFieldsPerCollection = 1024;
 constexpr std::uint32_t kFirstDataBit = 8; // after the report-id byte
 
 constexpr std::uint8_t kLongItemPrefix = 0xFE;
@@ -58,7 +60,6 @@ enum LocalTag : std::uint8_t {
 
 constexpr std::uint32_t kMainConstant = 1U << 0;
 constexpr std::uint32_t kMainVariable = 1U << 1;
-constexpr std::uint32_t kMainNullState = 1U << 6;
 
 struct Item {
     std::size_t offset = 0;
@@ -73,8 +74,6 @@ struct GlobalState {
     std::uint16_t usagePage = 0;
     std::int32_t logicalMin = 0;
     std::int32_t logicalMax = 0;
-    std::int32_t physicalMin = 0;
-    std::int32_t physicalMax = 0;
     std::uint32_t reportSize = 0;
     std::uint32_t reportCount = 0;
     std::uint8_t reportId = 0;
@@ -90,14 +89,12 @@ struct RawUsage {
 struct LocalUsageEntry {
     RawUsage min;
     RawUsage max;
-    bool isRange = false;
 };
 
 struct UsageSpan {
     std::uint16_t page = 0;
     std::uint16_t min = 0;
     std::uint16_t max = 0;
-    bool isRange = false;
 };
 
 // Two's complement of the given width, for item data and for fields alike.
@@ -120,13 +117,10 @@ std::uint32_t readBits(std::span<const std::uint8_t> report, std::uint32_t bitOf
     return static_cast<std::uint32_t>((bits >> shift) & mask);
 }
 
-bool bitsFit(std::span<const std::uint8_t> report, std::uint64_t bitOffset, std::uint64_t bitSize) {
-    return bitOffset + bitSize <= static_cast<std::uint64_t>(report.size()) * 8;
-}
-
-bool fieldFits(std::span<const std::uint8_t> report, const HidFieldLayout& layout) {
-    return bitsFit(report, layout.bitOffset,
-                   static_cast<std::uint64_t>(layout.bitSize) * layout.reportCount);
+bool fieldFits(std::span<const std::uint8_t> report, const HidButtonField& field) {
+    const std::uint64_t end =
+        field.bitOffset + static_cast<std::uint64_t>(field.bitSize) * field.reportCount;
+    return end <= static_cast<std::uint64_t>(report.size()) * 8;
 }
 
 // A field whose logical range goes below zero holds signed numbers of its own width.
@@ -138,57 +132,15 @@ std::size_t typeIndex(HidReportType type) {
     return static_cast<std::size_t>(type);
 }
 
-bool validType(HidReportType type) {
-    return typeIndex(type) < static_cast<std::size_t>(kHidReportTypeCount);
-}
-
-std::uint8_t reportIdOf(const HidCollection& collection, std::span<const std::uint8_t> report) {
-    return collection.usesReportIds() ? report[0] : 0;
-}
-
-// The capabilities of one array field stand next to each other and share its layout.
-std::size_t fieldEnd(const std::vector<HidButtonCaps>& caps, std::size_t first) {
+// The pieces of one array field stand next to each other and share its offset.
+std::size_t fieldEnd(const std::vector<HidButtonField>& fields, std::size_t first) {
     std::size_t end = first + 1;
-    while (caps[first].isArray && end < caps.size() && caps[end].isArray &&
-           caps[end].reportId == caps[first].reportId &&
-           caps[end].layout.bitOffset == caps[first].layout.bitOffset) {
+    while (fields[first].isArray && end < fields.size() && fields[end].isArray &&
+           fields[end].reportId == fields[first].reportId &&
+           fields[end].bitOffset == fields[first].bitOffset) {
         ++end;
     }
     return end;
-}
-
-// Finds the value capability of the report's id that holds the usage and reads its raw bits.
-std::uint32_t findValue(const HidCollection& collection, HidReportType type,
-                        std::uint16_t usagePage, std::uint16_t usage,
-                        std::span<const std::uint8_t> report, const HidValueCaps*& found,
-                        std::uint32_t& raw) {
-    if (!validType(type)) {
-        return kHidStatusInvalidReportType;
-    }
-    if (report.empty()) {
-        return kHidStatusInvalidReportLength;
-    }
-    const std::uint8_t reportId = reportIdOf(collection, report);
-    bool usageFound = false;
-    for (const HidValueCaps& cap : collection.valueCaps(type)) {
-        if (cap.usagePage != usagePage || usage < cap.usageMin || usage > cap.usageMax) {
-            continue;
-        }
-        usageFound = true;
-        const std::uint32_t element = std::uint32_t{usage} - cap.usageMin;
-        if (cap.reportId != reportId || element >= cap.layout.reportCount) {
-            continue;
-        }
-        const std::uint64_t bitOffset =
-            cap.layout.bitOffset + std::uint64_t{element} * cap.layout.bitSize;
-        if (!bitsFit(report, bitOffset, cap.layout.bitSize)) {
-            return kHidStatusInvalidReportLength;
-        }
-        found = &cap;
-        raw = readBits(report, static_cast<std::uint32_t>(bitOffset), cap.layout.bitSize);
-        return kHidStatusSuccess;
-    }
-    return usageFound ? kHidStatusIncompatibleReportId : kHidStatusUsageNotFound;
 }
 
 } // namespace
@@ -206,7 +158,7 @@ public:
 private:
     struct CollectionReports {
         std::array<std::bitset<256>, kHidReportTypeCount> ids;
-        std::size_t capCount = 0;
+        std::size_t fieldCount = 0;
     };
 
     bool fail(std::size_t offset, std::string message);
@@ -219,11 +171,11 @@ private:
     bool resolveUsages(std::size_t offset, std::vector<UsageSpan>& spans);
     bool beginCollection(const Item& item);
     bool addField(HidReportType type, const Item& item);
-    bool addVariableCaps(HidReportType type, std::uint32_t flags, const HidFieldLayout& layout,
-                         const std::vector<UsageSpan>& spans, std::size_t offset);
-    bool addArrayCaps(HidReportType type, const HidFieldLayout& layout,
-                      const std::vector<UsageSpan>& spans, std::size_t offset);
-    bool reserveCap(std::size_t offset);
+    bool addBitField(const HidButtonField& field, const std::vector<UsageSpan>& spans,
+                     std::size_t offset);
+    bool addArrayField(const HidButtonField& field, const std::vector<UsageSpan>& spans,
+                       std::size_t offset);
+    bool reserveField(std::size_t offset);
     void clearLocals();
     void finish();
 
@@ -238,8 +190,7 @@ private:
 
     std::vector<HidCollection> collections_;
     std::vector<CollectionReports> reports_; // parallel to collections_
-    std::vector<std::uint16_t> linkStack_;   // open collections, innermost last
-    std::uint32_t nextLinkCollection_ = 0;
+    std::size_t depth_ = 0;                  // collections open now
     bool sawReportId_ = false;
     // A report's layout is that of the bytes on the wire, so it is kept per report type and id
     // across the whole descriptor.
@@ -289,7 +240,7 @@ std::optional<std::vector<HidCollection>> HidDescriptorParser::run(HidDescriptor
         Item item;
         ok = readItem(pos, item) && dispatch(item);
     }
-    if (ok && !linkStack_.empty()) {
+    if (ok && depth_ != 0) {
         ok = fail(bytes_.size(), "collection not closed at the end of the descriptor");
     }
     if (ok && collections_.empty()) {
@@ -336,15 +287,10 @@ bool HidDescriptorParser::onGlobal(const Item& item) {
             global_.logicalMin < 0 ? item.sdata : static_cast<std::int32_t>(item.udata);
         return true;
     case kGlobalPhysicalMin:
-        global_.physicalMin = item.sdata;
-        return true;
     case kGlobalPhysicalMax:
-        global_.physicalMax =
-            global_.physicalMin < 0 ? item.sdata : static_cast<std::int32_t>(item.udata);
-        return true;
     case kGlobalUnitExponent:
     case kGlobalUnit:
-        return true; // scaling works on physical numbers only
+        return true; // only values use these, and the program reads no values
     case kGlobalReportSize:
         global_.reportSize = item.udata;
         return true;
@@ -388,16 +334,16 @@ bool HidDescriptorParser::onLocal(const Item& item) {
     const RawUsage usage{item.udata, item.size == 4};
     switch (item.tag) {
     case kLocalUsage:
-        return addLocalUsage(item.offset, {usage, usage, false});
+        return addLocalUsage(item.offset, {usage, usage});
     // A minimum and a maximum make a range in either order; one left without its partner counts
     // as a single usage.
     case kLocalUsageMin:
         if (pendingMax_) {
             const RawUsage max = *pendingMax_;
             pendingMax_.reset();
-            return addLocalUsage(item.offset, {usage, max, true});
+            return addLocalUsage(item.offset, {usage, max});
         }
-        if (pendingMin_ && !addLocalUsage(item.offset, {*pendingMin_, *pendingMin_, false})) {
+        if (pendingMin_ && !addLocalUsage(item.offset, {*pendingMin_, *pendingMin_})) {
             return false;
         }
         pendingMin_ = usage;
@@ -406,9 +352,9 @@ bool HidDescriptorParser::onLocal(const Item& item) {
         if (pendingMin_) {
             const RawUsage min = *pendingMin_;
             pendingMin_.reset();
-            return addLocalUsage(item.offset, {min, usage, true});
+            return addLocalUsage(item.offset, {min, usage});
         }
-        if (pendingMax_ && !addLocalUsage(item.offset, {*pendingMax_, *pendingMax_, false})) {
+        if (pendingMax_ && !addLocalUsage(item.offset, {*pendingMax_, *pendingMax_})) {
             return false;
         }
         pendingMax_ = usage;
@@ -420,7 +366,7 @@ bool HidDescriptorParser::onLocal(const Item& item) {
 
 bool HidDescriptorParser::resolveUsages(std::size_t offset, std::vector<UsageSpan>& spans) {
     for (const std::optional<RawUsage>& lone : {pendingMin_, pendingMax_}) {
-        if (lone && !addLocalUsage(offset, {*lone, *lone, false})) {
+        if (lone && !addLocalUsage(offset, {*lone, *lone})) {
             return false;
         }
     }
@@ -437,7 +383,6 @@ bool HidDescriptorParser::resolveUsages(std::size_t offset, std::vector<UsageSpa
         span.page = pageOf(entry.min);
         span.min = static_cast<std::uint16_t>(entry.min.value & 0xFFFF);
         span.max = static_cast<std::uint16_t>(entry.max.value & 0xFFFF);
-        span.isRange = entry.isRange;
         if (span.max < span.min) {
             return fail(offset, "usage minimum above usage maximum");
         }
@@ -468,10 +413,10 @@ bool HidDescriptorParser::onMain(const Item& item) {
         ok = beginCollection(item);
         break;
     case kMainEndCollection:
-        if (linkStack_.empty()) {
+        if (depth_ == 0) {
             return fail(item.offset, "end collection without collection");
         }
-        linkStack_.pop_back();
+        --depth_;
         break;
     default:
         break;
@@ -481,14 +426,10 @@ bool HidDescriptorParser::onMain(const Item& item) {
 }
 
 bool HidDescriptorParser::beginCollection(const Item& item) {
-    if (linkStack_.size() >= kMaxCollectionDepth) {
+    if (depth_ >= kMaxCollectionDepth) {
         return fail(item.offset, "collections nested too deep");
     }
-    if (!linkStack_.empty()) {
-        if (nextLinkCollection_ > std::numeric_limits<std::uint16_t>::max()) {
-            return fail(item.offset, "too many collections");
-        }
-        linkStack_.push_back(static_cast<std::uint16_t>(nextLinkCollection_++));
+    if (depth_++ != 0) {
         return true;
     }
     std::vector<UsageSpan> spans;
@@ -498,24 +439,22 @@ bool HidDescriptorParser::beginCollection(const Item& item) {
     HidCollection& collection = collections_.emplace_back();
     reports_.emplace_back();
     if (!spans.empty()) {
-        collection.caps_.usagePage = spans.front().page;
-        collection.caps_.usage = spans.front().min;
+        collection.info_.usagePage = spans.front().page;
+        collection.info_.usage = spans.front().min;
     }
-    linkStack_.push_back(0);
-    nextLinkCollection_ = 1;
     return true;
 }
 
-bool HidDescriptorParser::reserveCap(std::size_t offset) {
-    if (reports_.back().capCount >= kMaxCapsPerCollection) {
-        return fail(offset, "too many capabilities in one collection");
+bool HidDescriptorParser::reserveField(std::size_t offset) {
+    if (reports_.back().fieldCount >= kMaxFieldsPerCollection) {
+        return fail(offset, "too many button fields in one collection");
     }
-    ++reports_.back().capCount;
+    ++reports_.back().fieldCount;
     return true;
 }
 
 bool HidDescriptorParser::addField(HidReportType type, const Item& item) {
-    if (linkStack_.empty()) {
+    if (depth_ == 0) {
         return fail(item.offset, "main item outside any collection");
     }
     const std::uint32_t flags = item.udata;
@@ -541,78 +480,79 @@ bool HidDescriptorParser::addField(HidReportType type, const Item& item) {
     if (constant || bits == 0) {
         return true; // padding: takes room, reports nothing
     }
-    // Size and count are both at least 1 and the report is at most 4096 bytes, so both fit.
-    const HidFieldLayout layout{bitOffset, static_cast<std::uint16_t>(global_.reportSize),
-                                static_cast<std::uint16_t>(global_.reportCount)};
     std::vector<UsageSpan> spans;
     if (!resolveUsages(item.offset, spans)) {
         return false;
     }
-    if ((flags & kMainVariable) != 0) {
-        return addVariableCaps(type, flags, layout, spans, item.offset);
+    if (type != HidReportType::input) {
+        return true; // the program reads buttons of input reports only
     }
-    return addArrayCaps(type, layout, spans, item.offset);
+    // Size and count are both at least 1 and the report is at most 4096 bytes, so both fit.
+    HidButtonField field;
+    field.reportId = global_.reportId;
+    field.logicalMin = global_.logicalMin;
+    field.logicalMax = global_.logicalMax;
+    field.bitOffset = bitOffset;
+    field.bitSize = static_cast<std::uint16_t>(global_.reportSize);
+    field.reportCount = static_cast<std::uint16_t>(global_.reportCount);
+    if ((flags & kMainVariable) != 0) {
+        return field.bitSize != 1 || addBitField(field, spans, item.offset); // values: unread
+    }
+    return addArrayField(field, spans, item.offset);
 }
 
-// Each element of a variable field takes the next usage in declaration order, ranges expanded;
-// when the usages run out the last one repeats. One capability per usage or range, each covering
-// its own elements (the last one also covers the repeats), the way the Windows parser lays out
-// value capabilities.
-bool HidDescriptorParser::addVariableCaps(HidReportType type, std::uint32_t flags,
-                                          const HidFieldLayout& layout,
-                                          const std::vector<UsageSpan>& spans, std::size_t offset) {
-    const std::vector<UsageSpan> unnamed{UsageSpan{global_.usagePage, 0, 0, false}};
+// Each bit of a variable field takes the next usage in declaration order, ranges expanded; when
+// the usages run out the last one repeats. One piece per usage or range, each covering its own
+// bits (the last one also covers the repeats).
+bool HidDescriptorParser::addBitField(const HidButtonField& field,
+                                      const std::vector<UsageSpan>& spans, std::size_t offset) {
+    const std::vector<UsageSpan> unnamed{UsageSpan{global_.usagePage, 0, 0}};
     const std::vector<UsageSpan>& named = spans.empty() ? unnamed : spans;
-    const std::uint16_t link = linkStack_.back();
     std::uint32_t element = 0;
-    for (std::size_t i = 0; i < named.size() && element < layout.reportCount; ++i) {
+    for (std::size_t i = 0; i < named.size() && element < field.reportCount; ++i) {
         const UsageSpan& span = named[i];
         const std::uint32_t usageCount = std::uint32_t{span.max} - span.min + 1;
-        const std::uint32_t left = layout.reportCount - element;
+        const std::uint32_t left = field.reportCount - element;
         const std::uint32_t covered = i + 1 == named.size() ? left : std::min(usageCount, left);
-        const auto usageMax =
-            static_cast<std::uint16_t>(span.min + std::min(usageCount, covered) - 1);
-        HidFieldLayout piece = layout;
-        piece.bitOffset = layout.bitOffset + element * layout.bitSize;
-        piece.reportCount = static_cast<std::uint16_t>(covered);
-        element += covered;
-        if (!reserveCap(offset)) {
+        if (!reserveField(offset)) {
             return false;
         }
-        HidCollection& collection = collections_.back();
-        if (layout.bitSize == 1) {
-            collection.buttonCaps_[typeIndex(type)].push_back(
-                HidButtonCaps{span.page, global_.reportId, link, span.isRange, false, span.min,
-                              usageMax, global_.logicalMin, global_.logicalMax, piece});
-        } else {
-            collection.valueCaps_[typeIndex(type)].push_back(
-                HidValueCaps{span.page, global_.reportId, link, span.isRange,
-                             (flags & kMainNullState) != 0, span.min, usageMax, global_.logicalMin,
-                             global_.logicalMax, global_.physicalMin, global_.physicalMax, piece});
-        }
+        HidButtonField piece = field;
+        piece.usagePage = span.page;
+        piece.usageMin = span.min;
+        piece.usageMax = static_cast<std::uint16_t>(span.min + std::min(usageCount, covered) - 1);
+        piece.bitOffset = field.bitOffset + element;
+        piece.reportCount = static_cast<std::uint16_t>(covered);
+        element += covered;
+        collections_.back().inputButtons_.push_back(piece);
     }
     return true;
 }
 
 // An array element holds a selector: logicalMin picks the first usage of the list (ranges
-// expanded), logicalMin + 1 the next, and so on. Each usage or range becomes one capability over
-// the whole field whose logical range is the part of the selectors that maps onto it, so a
-// selector always maps to usageMin + (value - logicalMin) of exactly one capability.
-bool HidDescriptorParser::addArrayCaps(HidReportType type, const HidFieldLayout& layout,
-                                       const std::vector<UsageSpan>& spans, std::size_t offset) {
-    std::int64_t selector = global_.logicalMin;
+// expanded), logicalMin + 1 the next, and so on. Each usage or range becomes one piece over the
+// whole field whose logical range is the part of the selectors that maps onto it, so a selector
+// always maps to usageMin + (value - logicalMin) of exactly one piece.
+bool HidDescriptorParser::addArrayField(const HidButtonField& field,
+                                        const std::vector<UsageSpan>& spans, std::size_t offset) {
+    std::int64_t selector = field.logicalMin;
     for (const UsageSpan& span : spans) {
-        if (selector > global_.logicalMax) {
+        if (selector > field.logicalMax) {
             break; // no selector value can reach the remaining usages
         }
         const std::int64_t last =
-            std::min<std::int64_t>(selector + span.max - span.min, global_.logicalMax);
-        if (!reserveCap(offset)) {
+            std::min<std::int64_t>(selector + span.max - span.min, field.logicalMax);
+        if (!reserveField(offset)) {
             return false;
         }
-        collections_.back().buttonCaps_[typeIndex(type)].push_back(HidButtonCaps{
-            span.page, global_.reportId, linkStack_.back(), span.isRange, true, span.min, span.max,
-            static_cast<std::int32_t>(selector), static_cast<std::int32_t>(last), layout});
+        HidButtonField piece = field;
+        piece.usagePage = span.page;
+        piece.isArray = true;
+        piece.usageMin = span.min;
+        piece.usageMax = span.max;
+        piece.logicalMin = static_cast<std::int32_t>(selector);
+        piece.logicalMax = static_cast<std::int32_t>(last);
+        collections_.back().inputButtons_.push_back(piece);
         selector = last + 1;
     }
     return true;
@@ -632,33 +572,15 @@ void HidDescriptorParser::finish() {
             }
             lengths[t] = static_cast<std::uint16_t>((maxBits + 7) / 8);
         }
-        HidCaps& caps = collection.caps_;
-        caps.inputReportByteLength = lengths[typeIndex(HidReportType::input)];
-        caps.outputReportByteLength = lengths[typeIndex(HidReportType::output)];
-        caps.featureReportByteLength = lengths[typeIndex(HidReportType::feature)];
-        const auto count = [](const auto& list) { return static_cast<std::uint16_t>(list.size()); };
-        caps.numberInputButtonCaps = count(collection.buttonCaps(HidReportType::input));
-        caps.numberInputValueCaps = count(collection.valueCaps(HidReportType::input));
-        caps.numberOutputButtonCaps = count(collection.buttonCaps(HidReportType::output));
-        caps.numberOutputValueCaps = count(collection.valueCaps(HidReportType::output));
-        caps.numberFeatureButtonCaps = count(collection.buttonCaps(HidReportType::feature));
-        caps.numberFeatureValueCaps = count(collection.valueCaps(HidReportType::feature));
+        collection.info_.inputReportLength = lengths[typeIndex(HidReportType::input)];
+        collection.info_.outputReportLength = lengths[typeIndex(HidReportType::output)];
+        collection.info_.featureReportLength = lengths[typeIndex(HidReportType::feature)];
     }
 }
 
 std::optional<std::vector<HidCollection>>
 parseReportDescriptor(std::span<const std::uint8_t> descriptor, HidDescriptorError* error) {
     return HidDescriptorParser(descriptor).run(error);
-}
-
-const std::vector<HidButtonCaps>& HidCollection::buttonCaps(HidReportType type) const {
-    static const std::vector<HidButtonCaps> kNone;
-    return validType(type) ? buttonCaps_[typeIndex(type)] : kNone;
-}
-
-const std::vector<HidValueCaps>& HidCollection::valueCaps(HidReportType type) const {
-    static const std::vector<HidValueCaps> kNone;
-    return validType(type) ? valueCaps_[typeIndex(type)] : kNone;
 }
 
 bool HidCollection::ownsInputReportId(std::uint8_t reportId) const {
@@ -669,141 +591,56 @@ bool HidCollection::ownsInputReportId(std::uint8_t reportId) const {
            inputReportIds_.end();
 }
 
-std::uint32_t HidCollection::maxUsageListLength(HidReportType type, std::uint16_t usagePage) const {
-    std::uint32_t length = 0;
-    for (const HidButtonCaps& cap : buttonCaps(type)) {
-        if (cap.usagePage == usagePage) {
-            length += cap.layout.reportCount;
-        }
-    }
-    return length;
-}
-
-std::uint32_t HidCollection::getUsages(HidReportType type, std::uint16_t usagePage,
-                                       std::span<const std::uint8_t> report,
-                                       std::span<std::uint16_t> usages,
-                                       std::uint32_t& count) const {
-    count = 0;
-    if (!validType(type)) {
-        return kHidStatusInvalidReportType;
-    }
+std::vector<HidUsage> HidCollection::buttonsSet(std::span<const std::uint8_t> report) const {
+    std::vector<HidUsage> on;
     if (report.empty()) {
-        return kHidStatusInvalidReportLength;
+        return on;
     }
-    const std::uint8_t reportId = reportIdOf(*this, report);
-    const std::vector<HidButtonCaps>& caps = buttonCaps(type);
-    bool pageFound = false;
-    bool idFound = false;
-    for (const HidButtonCaps& cap : caps) {
-        if (cap.usagePage != usagePage) {
-            continue;
-        }
-        pageFound = true;
-        if (cap.reportId == reportId) {
-            idFound = true;
-            if (!fieldFits(report, cap.layout)) {
-                return kHidStatusInvalidReportLength;
-            }
-        }
-    }
-    if (!pageFound) {
-        return kHidStatusUsageNotFound;
-    }
-    if (!idFound) {
-        return kHidStatusIncompatibleReportId;
-    }
-
-    const auto add = [&](std::uint16_t usage) {
-        if (count == usages.size()) {
-            return false;
-        }
-        usages[count++] = usage;
-        return true;
+    const std::uint8_t reportId = usesReportIds_ ? report[0] : 0;
+    const auto ofReport = [reportId](const HidButtonField& field) {
+        return field.reportId == reportId;
     };
-    for (std::size_t begin = 0; begin < caps.size();) {
-        const std::size_t end = fieldEnd(caps, begin);
-        const auto group = std::span(caps).subspan(begin, end - begin);
+    // A report too short for one of its fields reads as nothing on, never as half a report.
+    const bool fits = std::all_of(inputButtons_.begin(), inputButtons_.end(), [&](const auto& f) {
+        return !ofReport(f) || fieldFits(report, f);
+    });
+    if (!fits) {
+        return on;
+    }
+    const auto& fields = inputButtons_;
+    for (std::size_t begin = 0; begin < fields.size();) {
+        const std::size_t end = fieldEnd(fields, begin);
+        const auto group = std::span(fields).subspan(begin, end - begin);
         begin = end;
-        const HidButtonCaps& field = group.front();
-        const bool wanted = field.reportId == reportId &&
-                            std::any_of(group.begin(), group.end(), [usagePage](const auto& cap) {
-                                return cap.usagePage == usagePage;
-                            });
-        if (!wanted) {
+        const HidButtonField& field = group.front();
+        if (!ofReport(field)) {
             continue;
         }
-        for (std::uint32_t element = 0; element < field.layout.reportCount; ++element) {
+        for (std::uint32_t element = 0; element < field.reportCount; ++element) {
             const std::uint32_t raw =
-                readBits(report, field.layout.bitOffset + element * field.layout.bitSize,
-                         field.layout.bitSize);
+                readBits(report, field.bitOffset + element * field.bitSize, field.bitSize);
             if (!field.isArray) {
                 const std::uint32_t usage =
                     std::min<std::uint32_t>(field.usageMin + element, field.usageMax);
-                if (raw != 0 && usage != 0 && !add(static_cast<std::uint16_t>(usage))) {
-                    return kHidStatusBufferTooSmall;
+                if (raw != 0 && usage != 0) {
+                    on.push_back({field.usagePage, static_cast<std::uint16_t>(usage)});
                 }
                 continue;
             }
-            const std::int64_t value = fieldValue(raw, field.layout.bitSize, field.logicalMin);
-            const auto holder = std::find_if(group.begin(), group.end(), [&](const auto& cap) {
-                return cap.usagePage == usagePage && value >= cap.logicalMin &&
-                       value <= cap.logicalMax;
+            const std::int64_t value = fieldValue(raw, field.bitSize, field.logicalMin);
+            const auto holder = std::find_if(group.begin(), group.end(), [&](const auto& piece) {
+                return value >= piece.logicalMin && value <= piece.logicalMax;
             });
             if (holder == group.end()) {
                 continue;
             }
             const std::int64_t usage = holder->usageMin + (value - holder->logicalMin);
-            if (usage != 0 && usage <= holder->usageMax &&
-                !add(static_cast<std::uint16_t>(usage))) {
-                return kHidStatusBufferTooSmall;
+            if (usage != 0 && usage <= holder->usageMax) {
+                on.push_back({holder->usagePage, static_cast<std::uint16_t>(usage)});
             }
         }
     }
-    return kHidStatusSuccess;
-}
-
-std::uint32_t HidCollection::getUsageValue(HidReportType type, std::uint16_t usagePage,
-                                           std::uint16_t usage,
-                                           std::span<const std::uint8_t> report,
-                                           std::uint32_t& value) const {
-    value = 0;
-    const HidValueCaps* cap = nullptr;
-    return findValue(*this, type, usagePage, usage, report, cap, value);
-}
-
-std::uint32_t HidCollection::getScaledUsageValue(HidReportType type, std::uint16_t usagePage,
-                                                 std::uint16_t usage,
-                                                 std::span<const std::uint8_t> report,
-                                                 std::int32_t& value) const {
-    value = 0;
-    const HidValueCaps* cap = nullptr;
-    std::uint32_t raw = 0;
-    const std::uint32_t status = findValue(*this, type, usagePage, usage, report, cap, raw);
-    if (status != kHidStatusSuccess) {
-        return status;
-    }
-    if (cap->logicalMax <= cap->logicalMin) {
-        return kHidStatusBadLogPhyValues;
-    }
-    const std::int64_t logical = fieldValue(raw, cap->layout.bitSize, cap->logicalMin);
-    if (logical < cap->logicalMin || logical > cap->logicalMax) {
-        return cap->hasNull ? kHidStatusNull : kHidStatusValueOutOfRange;
-    }
-    // A device that gives no physical range means its logical one.
-    const bool noPhysical = cap->physicalMin == 0 && cap->physicalMax == 0;
-    const std::int64_t physicalMin = noPhysical ? cap->logicalMin : cap->physicalMin;
-    const std::int64_t physicalMax = noPhysical ? cap->logicalMax : cap->physicalMax;
-    if (physicalMax <= physicalMin) {
-        return kHidStatusBadLogPhyValues;
-    }
-    // Both differences are below 2^32, so their product fits 64 unsigned bits.
-    const auto fromLogicalMin = static_cast<std::uint64_t>(logical - cap->logicalMin);
-    const auto physicalSpan = static_cast<std::uint64_t>(physicalMax - physicalMin);
-    const auto logicalSpan =
-        static_cast<std::uint64_t>(std::int64_t{cap->logicalMax} - cap->logicalMin);
-    const std::uint64_t offset = fromLogicalMin * physicalSpan / logicalSpan;
-    value = static_cast<std::int32_t>(physicalMin + static_cast<std::int64_t>(offset));
-    return kHidStatusSuccess;
+    return on;
 }
 
 } // namespace velkan::platform

@@ -1,7 +1,6 @@
-// HID report-descriptor parser: turns the raw descriptor of one HID interface into one
-// `HidCollection` per top-level collection, with the capabilities the OS's HID parser would
-// report, and reads usages and values out of input reports. Used by every HID backend, so the
-// layers above see the same capabilities whatever the OS.
+// HID report-descriptor reader: turns the raw descriptor of one HID interface into one
+// `HidCollection` per top-level collection (its usage, report lengths and input button fields)
+// and reads the buttons that are on out of input reports.
 //
 // Every byte of a descriptor and of a report is untrusted: all item sizes, offsets and counts
 // are checked, and a malformed descriptor is refused with an error message.
@@ -16,83 +15,43 @@
 
 namespace velkan::platform {
 
-enum class HidReportType : std::uint8_t { input = 0, output = 1, feature = 2 };
-inline constexpr int kHidReportTypeCount = 3;
-
-// Status words of the HID parser calls; data items keep the last one, so the values are those
-// the original OS's parser uses.
-inline constexpr std::uint32_t kHidStatusSuccess = 0x00110000;
-inline constexpr std::uint32_t kHidStatusNull = 0x80110001;
-inline constexpr std::uint32_t kHidStatusInvalidReportType = 0xC0110002;
-inline constexpr std::uint32_t kHidStatusInvalidReportLength = 0xC0110003;
-inline constexpr std::uint32_t kHidStatusUsageNotFound = 0xC0110004;
-inline constexpr std::uint32_t kHidStatusValueOutOfRange = 0xC0110005;
-inline constexpr std::uint32_t kHidStatusBadLogPhyValues = 0xC0110006;
-inline constexpr std::uint32_t kHidStatusBufferTooSmall = 0xC0110007;
-inline constexpr std::uint32_t kHidStatusIncompatibleReportId = 0xC0110010;
-
-// Capabilities of one top-level collection. Report byte lengths include the leading report-id
-// byte (which is there, as 0, even when the device numbers no reports), and are 0 for a report
-// type the collection does not have.
-struct HidCaps {
+// What the program asks of one top-level collection. Report lengths count the leading report-id
+// byte (there, as 0, even when the device numbers no reports) and are 0 for a report type the
+// collection does not have.
+struct HidCollectionInfo {
     std::uint16_t usagePage = 0;
     std::uint16_t usage = 0;
-    std::uint16_t inputReportByteLength = 0;
-    std::uint16_t outputReportByteLength = 0;
-    std::uint16_t featureReportByteLength = 0;
-    std::uint16_t numberInputButtonCaps = 0;
-    std::uint16_t numberInputValueCaps = 0;
-    std::uint16_t numberOutputButtonCaps = 0;
-    std::uint16_t numberOutputValueCaps = 0;
-    std::uint16_t numberFeatureButtonCaps = 0;
-    std::uint16_t numberFeatureValueCaps = 0;
+    std::uint16_t inputReportLength = 0;
+    std::uint16_t outputReportLength = 0;
+    std::uint16_t featureReportLength = 0;
 };
 
-// Where a main item's fields lie in a report: bit offset counted from the start of the report
-// buffer, the report-id byte included (so the first data bit is bit 8).
-struct HidFieldLayout {
-    std::uint32_t bitOffset = 0;
-    std::uint16_t bitSize = 0;
-    std::uint16_t reportCount = 0;
+struct HidUsage {
+    std::uint16_t page = 0;
+    std::uint16_t id = 0;
+    friend bool operator==(const HidUsage&, const HidUsage&) = default;
 };
 
-// One button capability: a variable bit field (one bit per usage of the range) or an array
-// field (each element holds a selector index into the usage range).
-struct HidButtonCaps {
+// One button field of an input report: a variable bit field (one bit per usage of the range) or
+// an array field (each element holds a selector into the usage range). Bit offsets count from
+// the start of the report buffer, the report-id byte included, so the first data bit is bit 8.
+struct HidButtonField {
     std::uint16_t usagePage = 0;
     std::uint8_t reportId = 0;
-    std::uint16_t linkCollection = 0;
-    bool isRange = false;
     bool isArray = false;
     std::uint16_t usageMin = 0; // both equal to the usage for a single usage
     std::uint16_t usageMax = 0;
     std::int32_t logicalMin = 0;
     std::int32_t logicalMax = 0;
-    HidFieldLayout layout;
+    std::uint32_t bitOffset = 0;
+    std::uint16_t bitSize = 0;
+    std::uint16_t reportCount = 0;
 };
 
-// One value capability: a single usage or a range of usages, one field element per usage.
-struct HidValueCaps {
-    std::uint16_t usagePage = 0;
-    std::uint8_t reportId = 0;
-    std::uint16_t linkCollection = 0;
-    bool isRange = false;
-    bool hasNull = false;
-    std::uint16_t usageMin = 0;
-    std::uint16_t usageMax = 0;
-    std::int32_t logicalMin = 0;
-    std::int32_t logicalMax = 0;
-    std::int32_t physicalMin = 0;
-    std::int32_t physicalMax = 0;
-    HidFieldLayout layout;
-};
-
-// One top-level collection: what the OS calls preparsed data.
+// One top-level collection as the descriptor lays it out.
 class HidCollection {
 public:
-    const HidCaps& caps() const { return caps_; }
-    const std::vector<HidButtonCaps>& buttonCaps(HidReportType type) const;
-    const std::vector<HidValueCaps>& valueCaps(HidReportType type) const;
+    const HidCollectionInfo& info() const { return info_; }
 
     // True when the descriptor numbers its reports; then every report starts with its id.
     bool usesReportIds() const { return usesReportIds_; }
@@ -100,31 +59,18 @@ public:
     // only id 0 does.
     bool ownsInputReportId(std::uint8_t reportId) const;
 
-    // Largest number of usages getUsages can return for the page in one report of the type.
-    std::uint32_t maxUsageListLength(HidReportType type, std::uint16_t usagePage) const;
-
-    // Usages of the page that are on in the report, over all link collections, in the order
-    // their fields stand in the report. `count` receives how many were stored; when `usages` is
-    // too small the result is kHidStatusBufferTooSmall and `count` the room that was filled.
-    std::uint32_t getUsages(HidReportType type, std::uint16_t usagePage,
-                            std::span<const std::uint8_t> report, std::span<std::uint16_t> usages,
-                            std::uint32_t& count) const;
-
-    // Raw (unsigned, as stored) and scaled (logical mapped onto physical) value of a usage.
-    std::uint32_t getUsageValue(HidReportType type, std::uint16_t usagePage, std::uint16_t usage,
-                                std::span<const std::uint8_t> report, std::uint32_t& value) const;
-    std::uint32_t getScaledUsageValue(HidReportType type, std::uint16_t usagePage,
-                                      std::uint16_t usage, std::span<const std::uint8_t> report,
-                                      std::int32_t& value) const;
+    // The button usages that are on in an input report (first byte the report id), in the
+    // order their fields stand in it. Empty for a report of another id or one too short for
+    // its fields.
+    std::vector<HidUsage> buttonsSet(std::span<const std::uint8_t> report) const;
 
 private:
     friend class HidDescriptorParser;
 
-    HidCaps caps_;
+    HidCollectionInfo info_;
     bool usesReportIds_ = false;
     std::vector<std::uint8_t> inputReportIds_;
-    std::vector<HidButtonCaps> buttonCaps_[kHidReportTypeCount];
-    std::vector<HidValueCaps> valueCaps_[kHidReportTypeCount];
+    std::vector<HidButtonField> inputButtons_;
 };
 
 struct HidDescriptorError {

@@ -25,14 +25,14 @@ CommandReport newCommandReport(std::uint8_t command, std::uint8_t length, std::u
     return frame;
 }
 
-int replyStatusResult(std::span<const std::uint8_t, kReportSize> reply) {
+CommandResult replyStatusResult(std::span<const std::uint8_t, kReportSize> reply) {
     switch (reply[kStatusOffset]) {
     case 0xFF:
-        return kResultStatusFF;
+        return CommandResult::statusFF;
     case 0xFE:
-        return kResultStatusFE;
+        return CommandResult::statusFE;
     default:
-        return kResultSuccess;
+        return CommandResult::success;
     }
 }
 

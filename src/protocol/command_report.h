@@ -22,13 +22,15 @@ inline constexpr std::size_t kMaxPayload = kReportSize - kPayloadOffset; // 56
 
 using CommandReport = std::array<std::uint8_t, kReportSize>;
 
-// Result codes of transactions and commands. Callers test for exactly kResultSuccess.
-inline constexpr int kResultSuccess = 1;
-inline constexpr int kResultNoDevice = 0;     // keyboard absent, or no reply in any attempt
-inline constexpr int kResultWriteFailed = -1; // the request could not be written in time
-inline constexpr int kResultStatusFF = -102;  // reply status 0xFF
-inline constexpr int kResultStatusFE = -103;  // reply status 0xFE
-inline constexpr int kResultBadBank = -201;   // key-table bank outside 0..2; nothing sent
+// What a transaction or a command came to. Callers test for exactly `success`.
+enum class [[nodiscard]] CommandResult{
+    success,
+    noDevice,    // keyboard absent, or no reply in any attempt
+    writeFailed, // the request could not be written in time
+    statusFF,    // reply status 0xFF
+    statusFE,    // reply status 0xFE
+    badBank,     // key-table bank outside 0..2; nothing sent
+};
 
 // Sum of bytes 3..63 as unsigned bytes, kept to 16 bits.
 std::uint16_t frameChecksum(std::span<const std::uint8_t, kReportSize> frame);
@@ -40,7 +42,7 @@ void FinishFrame(std::span<std::uint8_t, kReportSize> frame);
 CommandReport newCommandReport(std::uint8_t command, std::uint8_t length = 0,
                                std::uint16_t address = 0);
 
-// kResultSuccess, or the error code of an 0xFF / 0xFE status in byte 7 of a reply.
-int replyStatusResult(std::span<const std::uint8_t, kReportSize> reply);
+// success, or the result of an 0xFF / 0xFE status in byte 7 of a reply.
+CommandResult replyStatusResult(std::span<const std::uint8_t, kReportSize> reply);
 
 } // namespace velkan::protocol

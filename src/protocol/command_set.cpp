@@ -16,13 +16,13 @@ constexpr std::size_t kAddressSpace = 0x10000;
 constexpr auto kEndConfigPause = std::chrono::milliseconds(10);
 
 // Runs one finished frame and checks the reply status.
-int runFrame(DeviceLink& link, CommandReport& frame, CommandReport& reply) {
+CommandResult runFrame(DeviceLink& link, CommandReport& frame, CommandReport& reply) {
     FinishFrame(frame);
-    const int result = Transact(link, frame, reply, nullptr);
-    return result == kResultSuccess ? replyStatusResult(reply) : result;
+    const CommandResult result = Transact(link, frame, reply, nullptr);
+    return result == CommandResult::success ? replyStatusResult(reply) : result;
 }
 
-int runSimple(DeviceLink& link, CommandReport frame) {
+CommandResult runSimple(DeviceLink& link, CommandReport frame) {
     CommandReport reply{};
     return runFrame(link, frame, reply);
 }
@@ -35,10 +35,11 @@ bool validBank(int bank) {
 // between chunks, so bytes after a short last chunk keep the previous chunk's data; `total`
 // is asked again before every chunk because the table size follows the keyboard last seen.
 template <typename Total>
-int transferChunks(DeviceLink& link, std::uint8_t command, std::size_t base, Total total,
-                   std::span<const std::uint8_t> source, std::span<std::uint8_t> destination) {
+CommandResult transferChunks(DeviceLink& link, std::uint8_t command, std::size_t base, Total total,
+                             std::span<const std::uint8_t> source,
+                             std::span<std::uint8_t> destination) {
     if (!platform::rangeFits(kAddressSpace, base, total())) {
-        return kResultWriteFailed;
+        return CommandResult::writeFailed;
     }
     CommandReport frame = newCommandReport(command);
     CommandReport reply{};
@@ -47,7 +48,7 @@ int transferChunks(DeviceLink& link, std::uint8_t command, std::size_t base, Tot
         const std::size_t room = std::max(source.size(), destination.size());
         if (!platform::rangeFits(room, offset, length) ||
             !platform::rangeFits(kAddressSpace, base + offset, length)) {
-            return kResultWriteFailed;
+            return CommandResult::writeFailed;
         }
         frame[kLengthOffset] = static_cast<std::uint8_t>(length);
         platform::storeLe16(frame, kAddressOffset, static_cast<std::uint16_t>(base + offset));
@@ -55,8 +56,8 @@ int transferChunks(DeviceLink& link, std::uint8_t command, std::size_t base, Tot
             std::copy_n(source.begin() + static_cast<std::ptrdiff_t>(offset), length,
                         frame.begin() + kPayloadOffset);
         }
-        const int result = runFrame(link, frame, reply);
-        if (result != kResultSuccess) {
+        const CommandResult result = runFrame(link, frame, reply);
+        if (result != CommandResult::success) {
             return result;
         }
         if (!destination.empty()) {
@@ -64,17 +65,17 @@ int transferChunks(DeviceLink& link, std::uint8_t command, std::size_t base, Tot
                         destination.begin() + static_cast<std::ptrdiff_t>(offset));
         }
     }
-    return kResultSuccess;
+    return CommandResult::success;
 }
 
 std::size_t tableBytesOf(const DeviceLink& link) {
     return static_cast<std::size_t>(link.tableBytes.load());
 }
 
-int writePayload(DeviceLink& link, std::uint8_t command, std::span<const std::uint8_t> data,
-                 std::size_t address) {
+CommandResult writePayload(DeviceLink& link, std::uint8_t command,
+                           std::span<const std::uint8_t> data, std::size_t address) {
     if (data.size() > kMaxPayload || address >= kAddressSpace) {
-        return kResultWriteFailed;
+        return CommandResult::writeFailed;
     }
     CommandReport frame = newCommandReport(command, static_cast<std::uint8_t>(data.size()),
                                            static_cast<std::uint16_t>(address));
@@ -84,95 +85,101 @@ int writePayload(DeviceLink& link, std::uint8_t command, std::span<const std::ui
 
 } // namespace
 
-int beginConfig(DeviceLink& link) {
+CommandResult beginConfig(DeviceLink& link) {
     return runSimple(link, newCommandReport(command::kBeginConfig));
 }
 
-int endConfig(DeviceLink& link) {
+CommandResult endConfig(DeviceLink& link) {
     CommandReport frame = newCommandReport(command::kEndConfig);
     FinishFrame(frame);
     // The keyboard needs a moment after the last write of a group before it takes the end.
     std::this_thread::sleep_for(kEndConfigPause);
     CommandReport reply{};
-    const int result = Transact(link, frame, reply, nullptr);
-    return result == kResultSuccess ? replyStatusResult(reply) : result;
+    const CommandResult result = Transact(link, frame, reply, nullptr);
+    return result == CommandResult::success ? replyStatusResult(reply) : result;
 }
 
-int readDeviceInfo(DeviceLink& link, std::span<std::uint8_t, kDeviceInfoSize> destination) {
+CommandResult readDeviceInfo(DeviceLink& link,
+                             std::span<std::uint8_t, kDeviceInfoSize> destination) {
     CommandReport frame = newCommandReport(command::kReadDeviceInfo, kDeviceInfoSize);
     CommandReport reply{};
-    const int result = runFrame(link, frame, reply);
-    if (result == kResultSuccess) {
+    const CommandResult result = runFrame(link, frame, reply);
+    if (result == CommandResult::success) {
         std::copy_n(reply.begin() + kPayloadOffset, kDeviceInfoSize, destination.begin());
     }
     return result;
 }
 
-int writeDeviceInfo(DeviceLink& link, std::span<const std::uint8_t, kDeviceInfoSize> source) {
+CommandResult writeDeviceInfo(DeviceLink& link,
+                              std::span<const std::uint8_t, kDeviceInfoSize> source) {
     return writePayload(link, command::kWriteDeviceInfo, source, 0);
 }
 
-int readParams(DeviceLink& link, std::span<std::uint8_t, kParamsReplySize> destination,
-               std::uint8_t length, std::uint16_t address) {
+CommandResult readParams(DeviceLink& link, std::span<std::uint8_t, kParamsReplySize> destination,
+                         std::uint8_t length, std::uint16_t address) {
     CommandReport frame = newCommandReport(command::kReadParams, length, address);
     CommandReport reply{};
-    const int result = runFrame(link, frame, reply);
-    if (result == kResultSuccess) {
+    const CommandResult result = runFrame(link, frame, reply);
+    if (result == CommandResult::success) {
         std::copy_n(reply.begin() + kPayloadOffset, kParamsReplySize, destination.begin());
     }
     return result;
 }
 
-int writeParams(DeviceLink& link, std::span<const std::uint8_t> data, std::uint16_t address) {
+CommandResult writeParams(DeviceLink& link, std::span<const std::uint8_t> data,
+                          std::uint16_t address) {
     return writePayload(link, command::kWriteParams, data, address);
 }
 
-int readKeyTable(DeviceLink& link, std::span<std::uint8_t, kMaxTableBytes> destination, int bank) {
+CommandResult readKeyTable(DeviceLink& link, std::span<std::uint8_t, kMaxTableBytes> destination,
+                           int bank) {
     if (!validBank(bank)) {
-        return kResultBadBank;
+        return CommandResult::badBank;
     }
     return transferChunks(
         link, command::kReadKeyTable, static_cast<std::size_t>(bank) * tableBytesOf(link),
         [&link] { return tableBytesOf(link); }, {}, destination);
 }
 
-int writeKeyTable(DeviceLink& link, std::span<const std::uint8_t, kMaxTableBytes> source,
-                  int bank) {
+CommandResult writeKeyTable(DeviceLink& link, std::span<const std::uint8_t, kMaxTableBytes> source,
+                            int bank) {
     if (!validBank(bank)) {
-        return kResultBadBank;
+        return CommandResult::badBank;
     }
     return transferChunks(link, command::kWriteKeyTable,
                           static_cast<std::size_t>(bank) * tableBytesOf(link),
                           [&link] { return tableBytesOf(link); }, source, {});
 }
 
-int readDefaultKeyTable(DeviceLink& link, std::span<std::uint8_t, kMaxTableBytes> destination) {
+CommandResult readDefaultKeyTable(DeviceLink& link,
+                                  std::span<std::uint8_t, kMaxTableBytes> destination) {
     return transferChunks(
         link, command::kReadDefaultKeyTable, 0, [&link] { return tableBytesOf(link); }, {},
         destination);
 }
 
-int readMacroArea(DeviceLink& link, std::span<std::uint8_t> destination) {
+CommandResult readMacroArea(DeviceLink& link, std::span<std::uint8_t> destination) {
     return transferChunks(
         link, command::kReadMacroArea, 0, [&destination] { return destination.size(); }, {},
         destination);
 }
 
-int writeMacroArea(DeviceLink& link, std::span<const std::uint8_t> source) {
+CommandResult writeMacroArea(DeviceLink& link, std::span<const std::uint8_t> source) {
     return transferChunks(link, command::kWriteMacroArea, 0, [&source] { return source.size(); },
                           source, {});
 }
 
-int writeKeyColours(DeviceLink& link, std::span<const std::uint8_t> data, int firstKey, int page) {
+CommandResult writeKeyColours(DeviceLink& link, std::span<const std::uint8_t> data, int firstKey,
+                              int page) {
     if (firstKey < 0 || page < 0) {
-        return kResultWriteFailed;
+        return CommandResult::writeFailed;
     }
     const auto address = static_cast<std::size_t>(page) * kKeyColourPageBytes +
                          static_cast<std::size_t>(firstKey) * 3;
     return writePayload(link, command::kWriteKeyColours, data, address);
 }
 
-int enterBootMode(DeviceLink& link) {
+CommandResult enterBootMode(DeviceLink& link) {
     // The loader takes this frame without a checksum: bytes 1-2 stay zero.
     const CommandReport frame = newCommandReport(command::kEnterBootMode, command::kEnterBootMode);
     return SendOnly(link, frame);

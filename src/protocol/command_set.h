@@ -1,9 +1,10 @@
 // Every command the program sends to the keyboard's configuration collection. Each builds a
 // fresh frame, runs one transaction per frame and checks the reply status; the table and
-// macro transfers move 56-byte chunks. All return the result codes of command_report.h.
+// macro transfers move 56-byte chunks. All return a CommandResult (command_report.h).
 #pragma once
 
 #include "device/device_link.h"
+#include "protocol/command_report.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -40,40 +41,47 @@ inline constexpr std::uint8_t kEnterBootMode = 0xEE;
 using device::DeviceLink;
 
 // Opens and closes a group of writes or reads; the end command waits 10 ms before sending.
-int beginConfig(DeviceLink& link);
-int endConfig(DeviceLink& link);
+CommandResult beginConfig(DeviceLink& link);
+CommandResult endConfig(DeviceLink& link);
 
 // The 44-byte information block; the destination is filled only on success.
-int readDeviceInfo(DeviceLink& link, std::span<std::uint8_t, kDeviceInfoSize> destination);
-int writeDeviceInfo(DeviceLink& link, std::span<const std::uint8_t, kDeviceInfoSize> source);
+CommandResult readDeviceInfo(DeviceLink& link,
+                             std::span<std::uint8_t, kDeviceInfoSize> destination);
+CommandResult writeDeviceInfo(DeviceLink& link,
+                              std::span<const std::uint8_t, kDeviceInfoSize> source);
 
 // Reads from the lighting parameter area: `length` goes in the request, and all 56 reply
 // payload bytes are copied whatever it is.
-int readParams(DeviceLink& link, std::span<std::uint8_t, kParamsReplySize> destination,
-               std::uint8_t length, std::uint16_t address);
-// Writes `data` (at most 56 bytes; a longer payload is refused with kResultWriteFailed and
+CommandResult readParams(DeviceLink& link, std::span<std::uint8_t, kParamsReplySize> destination,
+                         std::uint8_t length, std::uint16_t address);
+// Writes `data` (at most 56 bytes; a longer payload is refused with writeFailed and
 // nothing is sent) at `address` of the parameter area.
-int writeParams(DeviceLink& link, std::span<const std::uint8_t> data, std::uint16_t address);
+CommandResult writeParams(DeviceLink& link, std::span<const std::uint8_t> data,
+                          std::uint16_t address);
 
 // One bank (0..2) of the key table, tableBytes bytes at bank x tableBytes. Other banks give
-// kResultBadBank with nothing sent. A failed chunk ends the transfer; chunks read before it
+// badBank with nothing sent. A failed chunk ends the transfer; chunks read before it
 // stay in the destination.
-int readKeyTable(DeviceLink& link, std::span<std::uint8_t, kMaxTableBytes> destination, int bank);
-int writeKeyTable(DeviceLink& link, std::span<const std::uint8_t, kMaxTableBytes> source, int bank);
+CommandResult readKeyTable(DeviceLink& link, std::span<std::uint8_t, kMaxTableBytes> destination,
+                           int bank);
+CommandResult writeKeyTable(DeviceLink& link, std::span<const std::uint8_t, kMaxTableBytes> source,
+                            int bank);
 
 // The keyboard's factory key table, tableBytes bytes.
-int readDefaultKeyTable(DeviceLink& link, std::span<std::uint8_t, kMaxTableBytes> destination);
+CommandResult readDefaultKeyTable(DeviceLink& link,
+                                  std::span<std::uint8_t, kMaxTableBytes> destination);
 
 // The macro memory from address 0, as many bytes as the span holds (0 sends nothing). More
-// than the 16-bit address space can reach is refused with kResultWriteFailed, nothing sent.
-int readMacroArea(DeviceLink& link, std::span<std::uint8_t> destination);
-int writeMacroArea(DeviceLink& link, std::span<const std::uint8_t> source);
+// than the 16-bit address space can reach is refused with writeFailed, nothing sent.
+CommandResult readMacroArea(DeviceLink& link, std::span<std::uint8_t> destination);
+CommandResult writeMacroArea(DeviceLink& link, std::span<const std::uint8_t> source);
 
 // Per-key colours: `data` (at most 56 bytes, 3 per key) for keys from `firstKey` on, in the
 // colour page `page` (the profile page shown in the main window).
-int writeKeyColours(DeviceLink& link, std::span<const std::uint8_t> data, int firstKey, int page);
+CommandResult writeKeyColours(DeviceLink& link, std::span<const std::uint8_t> data, int firstKey,
+                              int page);
 
 // Asks the keyboard to leave normal operation for its firmware loader. No checksum, no reply.
-int enterBootMode(DeviceLink& link);
+CommandResult enterBootMode(DeviceLink& link);
 
 } // namespace velkan::protocol

@@ -54,12 +54,12 @@ int DeviceMirrors::macroCapacity() const {
 
 void DeviceMirrors::probeDeviceInfo() {
     std::array<std::uint8_t, kDeviceInfoSize> unused{};
-    protocol::readDeviceInfo(link_, unused);
+    (void)protocol::readDeviceInfo(link_, unused);
 }
 
 bool DeviceMirrors::readDefaultKeyTable() {
     KeyTableImage table{};
-    if (protocol::readDefaultKeyTable(link_, table) != kResultSuccess) {
+    if (protocol::readDefaultKeyTable(link_, table) != CommandResult::success) {
         return false;
     }
     const auto bytes = static_cast<std::ptrdiff_t>(link_.tableBytes.load());
@@ -68,13 +68,13 @@ bool DeviceMirrors::readDefaultKeyTable() {
     return true;
 }
 
-void DeviceMirrors::readArrivalMirrors(device::DeviceLinkClient& client) {
+void DeviceMirrors::readArrivalMirrors(device::KeyboardEvents& events) {
     if (!readDefaultKeyTable()) {
-        client.showMessage("MAIN_DEFAULT_MATRIX_PROMPT");
+        events.problemFound(device::KeyboardProblem::defaultTableUnreadable);
     }
 
     std::array<std::uint8_t, kDeviceInfoSize> info{};
-    if (protocol::readDeviceInfo(link_, info) == kResultSuccess) {
+    if (protocol::readDeviceInfo(link_, info) == CommandResult::success) {
         std::lock_guard lock(mutex_);
         macroCapacity_ = info[kMacroCapacityByte] * kMacroCapacityUnit;
     }

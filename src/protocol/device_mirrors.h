@@ -4,7 +4,7 @@
 #pragma once
 
 #include "device/device_link.h"
-#include "device/device_link_client.h"
+#include "device/keyboard_events.h"
 #include "protocol/command_set.h"
 
 #include <array>
@@ -33,7 +33,7 @@ public:
     void probeDeviceInfo() override;
     // Factory key table (on failure the image is kept and the user is told) and macro
     // capacity (kept on failure).
-    void readArrivalMirrors(device::DeviceLinkClient& client) override;
+    void readArrivalMirrors(device::KeyboardEvents& events) override;
 
 private:
     device::DeviceLink& link_;

@@ -20,43 +20,43 @@ CommandReport outgoingFrame(std::span<const std::uint8_t> request) {
 
 void dropStaleReplies(device::HidDevice& channel) {
     CommandReport stale{};
-    for (int i = 0; i < kMaxStaleReplies && channel.ReadReport(stale, nullptr, 0); ++i) {
+    for (int i = 0; i < kMaxStaleReplies && channel.read(stale, nullptr, 0); ++i) {
     }
 }
 
 } // namespace
 
-int Transact(device::DeviceLink& link, std::span<const std::uint8_t> request,
-             std::span<std::uint8_t> reply, std::size_t* bytesRead) {
+CommandResult Transact(device::DeviceLink& link, std::span<const std::uint8_t> request,
+                       std::span<std::uint8_t> reply, std::size_t* bytesRead) {
     if (bytesRead) {
         *bytesRead = 0;
     }
     if (!link.devicePresent) {
-        return kResultNoDevice;
+        return CommandResult::noDevice;
     }
     const CommandReport frame = outgoingFrame(request);
 
     std::lock_guard lock(link.commandIoLock);
     dropStaleReplies(link.commandChannel);
     for (int attempt = 0; attempt < kTransactAttempts; ++attempt) {
-        if (!link.commandChannel.WriteReport(frame, nullptr, kWriteTimeoutMs)) {
-            return kResultWriteFailed;
+        if (!link.commandChannel.write(frame, nullptr, kWriteTimeoutMs)) {
+            return CommandResult::writeFailed;
         }
-        if (link.commandChannel.ReadReport(reply, bytesRead, kReplyTimeoutMs)) {
-            return kResultSuccess;
+        if (link.commandChannel.read(reply, bytesRead, kReplyTimeoutMs)) {
+            return CommandResult::success;
         }
     }
-    return kResultNoDevice;
+    return CommandResult::noDevice;
 }
 
-int SendOnly(device::DeviceLink& link, std::span<const std::uint8_t> request) {
+CommandResult SendOnly(device::DeviceLink& link, std::span<const std::uint8_t> request) {
     if (!link.devicePresent) {
-        return kResultNoDevice;
+        return CommandResult::noDevice;
     }
     const CommandReport frame = outgoingFrame(request);
     std::lock_guard lock(link.commandIoLock);
-    return link.commandChannel.WriteReport(frame, nullptr, kWriteTimeoutMs) ? kResultSuccess
-                                                                            : kResultNoDevice;
+    return link.commandChannel.write(frame, nullptr, kWriteTimeoutMs) ? CommandResult::success
+                                                                      : CommandResult::noDevice;
 }
 
 } // namespace velkan::protocol

@@ -43,10 +43,9 @@ void KeyboardSession::loadWorkingFileOrFresh(bool readKeyboardFirst) {
     parts_.view.keyModelChanged();
 }
 
-bool KeyboardSession::applyKeyConfiguration(bool allProfiles) {
+model::KeyWriteOutcome KeyboardSession::applyKeyConfiguration(bool allProfiles) {
     parts_.configuration.copyEditedToApplied();
-    return parts_.configuration.writeKeyConfiguration(allProfiles, parts_.link, parts_.mirrors,
-                                                      parts_.prompts, parts_.texts);
+    return parts_.configuration.writeKeyConfiguration(allProfiles, parts_.link, parts_.mirrors);
 }
 
 void KeyboardSession::switchToProfile(int profile) {
@@ -86,7 +85,7 @@ void KeyboardSession::restoreDefaults() {
         parts_.lighting.restoreDefaultBlock(parts_.link, profile);
         parts_.colourFiles.resetUserColours(profile);
         // Outside any begin/end pair, as the keyboard takes it.
-        protocol::writeKeyTable(parts_.link, factory, profile);
+        (void)protocol::writeKeyTable(parts_.link, factory, profile);
     }
     parts_.view.keyModelChanged();
     parts_.view.lightingChanged();
@@ -112,7 +111,7 @@ void KeyboardSession::onKeyboardReset() {
     parts_.view.keyModelChanged();
 
     std::array<std::uint8_t, protocol::kDeviceInfoSize> info{};
-    if (protocol::readDeviceInfo(parts_.link, info) == protocol::kResultSuccess &&
+    if (protocol::readDeviceInfo(parts_.link, info) == protocol::CommandResult::success &&
         info[protocol::kActiveProfileByte] < model::kProfileCount) {
         page_ = info[protocol::kActiveProfileByte];
     }
@@ -130,7 +129,7 @@ void KeyboardSession::onKeyboardReset() {
 }
 
 bool KeyboardSession::enterBootMode() {
-    return protocol::enterBootMode(parts_.link) == protocol::kResultSuccess;
+    return protocol::enterBootMode(parts_.link) == protocol::CommandResult::success;
 }
 
 } // namespace velkan::storage

@@ -9,7 +9,6 @@
 #pragma once
 
 #include "device/device_link.h"
-#include "lang/prompts.h"
 #include "lang/text_lookup.h"
 #include "model/key_assignment.h"
 #include "model/lighting.h"
@@ -40,7 +39,6 @@ public:
         model::KeyConfiguration& configuration;
         model::Lighting& lighting;
         const ColourFiles& colourFiles;
-        lang::Prompts& prompts;
         const lang::TextLookup& texts;
         SessionView& view;
         std::filesystem::path workingFile;
@@ -54,8 +52,8 @@ public:
     void readBackAfterArrival();
 
     // Copies the edited model and writes it to the keyboard: the active profile's key table,
-    // or all three. True when the last key-table write succeeded.
-    bool applyKeyConfiguration(bool allProfiles);
+    // or all three.
+    model::KeyWriteOutcome applyKeyConfiguration(bool allProfiles);
 
     // The main window's profile button: the page becomes `profile`, the lighting is read back
     // (and the page's per-key colours sent when offered), and only when the keyboard's active

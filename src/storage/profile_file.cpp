@@ -329,61 +329,39 @@ void newProfileInMemory(model::KeyModel& model) {
     model.macroDeleted = false;
 }
 
-namespace {
-
-struct ProfileFileCheck {
-    int result;
-    bool wrongHeader;
-};
-
-ProfileFileCheck inspectProfileFile(const std::filesystem::path& path) {
+ProfileCheck checkProfileFile(const std::filesystem::path& path) {
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
     if (!std::filesystem::exists(status)) {
-        return {kProfileInvalid, false};
+        return ProfileCheck::invalid;
     }
     if (!std::filesystem::is_regular_file(status)) {
-        return {kProfileUnreadable, false};
+        return ProfileCheck::unreadable;
     }
     const std::uintmax_t size = std::filesystem::file_size(path, error);
     if (error) {
-        return {kProfileUnreadable, false};
+        return ProfileCheck::unreadable;
     }
     if (size > kMaxFileBytes || size < kKeyImageBytes) {
-        return {kProfileInvalid, false};
+        return ProfileCheck::invalid;
     }
     std::optional<std::vector<std::uint8_t>> bytes;
     try {
         bytes = platform::readWholeFile(path, kMaxFileBytes);
     } catch (const std::bad_alloc&) {
-        return {kProfileOutOfMemory, false};
+        return ProfileCheck::outOfMemory;
     }
     if (!bytes) {
-        return {kProfileUnreadable, false};
+        return ProfileCheck::unreadable;
     }
     // The file may have shrunk since its size was taken.
     if (bytes->size() < kKeyImageBytes) {
-        return {kProfileInvalid, false};
+        return ProfileCheck::invalid;
     }
     if (!profileHeaderValid(*bytes)) {
-        return {kProfileInvalid, true};
+        return ProfileCheck::wrongHeader;
     }
-    return {kProfileValid, false};
-}
-
-} // namespace
-
-int checkProfileFileQuietly(const std::filesystem::path& path) {
-    return inspectProfileFile(path).result;
-}
-
-int checkProfileFile(const std::filesystem::path& path, lang::Prompts& prompts,
-                     const lang::TextLookup& texts) {
-    const ProfileFileCheck check = inspectProfileFile(path);
-    if (check.wrongHeader) {
-        prompts.message(lang::formatWithText(texts.text("PROFILE_FORMAT_ERROR"), path.string()));
-    }
-    return check.result;
+    return ProfileCheck::valid;
 }
 
 bool loadProfileFile(const std::filesystem::path& path, model::KeyModel& model) {
@@ -430,20 +408,20 @@ bool backupKeyboardToFile(const std::filesystem::path& path, device::DeviceLink&
     std::array<protocol::KeyTableImage, protocol::kBankCount> tables{};
     for (int bank = 0; bank < protocol::kBankCount; ++bank) {
         if (protocol::readKeyTable(link, tables[static_cast<std::size_t>(bank)], bank) !=
-            protocol::kResultSuccess) {
+            protocol::CommandResult::success) {
             return false;
         }
     }
 
     std::array<std::uint8_t, model::kMacroMemoryHeaderBytes> header{};
-    if (protocol::readMacroArea(link, header) != protocol::kResultSuccess) {
+    if (protocol::readMacroArea(link, header) != protocol::CommandResult::success) {
         return false;
     }
     model::KeyModel backup = freshModel();
     if (loadLe16(header, 0) == model::kMacroMemoryMagic) {
         // The length field is 16 bits, so the read stays inside the keyboard's address space.
         std::vector<std::uint8_t> image(loadLe16(header, 2));
-        if (protocol::readMacroArea(link, image) != protocol::kResultSuccess) {
+        if (protocol::readMacroArea(link, image) != protocol::CommandResult::success) {
             return false;
         }
         backup.macros = model::decodeMacroMemory(image, texts);

@@ -9,7 +9,6 @@
 #pragma once
 
 #include "device/device_link.h"
-#include "lang/prompts.h"
 #include "lang/text_lookup.h"
 #include "model/key_assignment.h"
 #include "protocol/device_mirrors.h"
@@ -28,11 +27,17 @@ inline constexpr std::size_t kProfileHeaderBytes = 32;
 inline constexpr std::size_t kKeyImageBytes = sizeof(model::KeyImage);
 inline constexpr std::size_t kMacroRecordBytes = sizeof(model::MacroRecord);
 
-// Results of checkProfileFile.
-inline constexpr int kProfileValid = 1;
-inline constexpr int kProfileInvalid = 0;
-inline constexpr int kProfileOutOfMemory = 253;
-inline constexpr int kProfileUnreadable = 254;
+// What checkProfileFile found.
+enum class [[nodiscard]] ProfileCheck{
+    valid,
+    // Missing, or of a size no profile file has.
+    invalid,
+    // The whole file is there but its header is not a profile's: the one case to tell the user
+    // what is wrong with the file.
+    wrongHeader,
+    outOfMemory,
+    unreadable,
+};
 
 // The per-user application-data folder of the program ($XDG_DATA_HOME/Halvory); nullopt when
 // it cannot be had. Does not create it.
@@ -52,13 +57,7 @@ bool profileHeaderValid(std::span<const std::uint8_t> bytes);
 bool newProfileFile(const std::filesystem::path& path);
 // A fresh image (and no macros, no texts) as the model.
 void newProfileInMemory(model::KeyModel& model);
-// 1 valid; 0 invalid or missing (with "PROFILE_FORMAT_ERROR" and the path shown when the
-// header is wrong); 253 out of memory; 254 cannot be opened.
-int checkProfileFile(const std::filesystem::path& path, lang::Prompts& prompts,
-                     const lang::TextLookup& texts);
-// The same test without a message, for callers that say in their own words why a file was
-// refused.
-int checkProfileFileQuietly(const std::filesystem::path& path);
+ProfileCheck checkProfileFile(const std::filesystem::path& path);
 // Replaces the model by the file's contents; false, with the model untouched, when the file
 // cannot be read whole or is not consistent.
 bool loadProfileFile(const std::filesystem::path& path, model::KeyModel& model);

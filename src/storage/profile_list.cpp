@@ -77,24 +77,21 @@ std::vector<std::filesystem::path> readProfileList(const AppProfile& profile) {
     return paths;
 }
 
-std::optional<ProfileRow> addNewProfile(lang::Prompts& prompts, const lang::TextLookup& texts) {
+lang::FileDialogRequest newProfileRequest(const lang::TextLookup& texts) {
     // Without the folder the dialog still opens, wherever it last was.
     ColourFiles::forProgram().ensureFolder();
-    const auto file =
-        prompts.chooseFile(profileFileRequest(true, texts.text("PROFILE_NEW"), dataFolder()));
-    if (!file || !newProfileFile(*file)) {
-        return std::nullopt;
-    }
-    return ProfileRow::ofFile(*file);
+    return profileFileRequest(true, texts.text("PROFILE_NEW"), dataFolder());
 }
 
-std::optional<ProfileRow> addExistingProfile(lang::Prompts& prompts) {
-    const auto file =
-        prompts.chooseFile(profileFileRequest(false, "*" + dottedExtension(), dataFolder()));
-    if (!file) {
+std::optional<ProfileRow> addNewProfile(const std::filesystem::path& chosen) {
+    if (!newProfileFile(chosen)) {
         return std::nullopt;
     }
-    return ProfileRow::ofFile(*file);
+    return ProfileRow::ofFile(chosen);
+}
+
+lang::FileDialogRequest existingProfileRequest() {
+    return profileFileRequest(false, "*" + dottedExtension(), dataFolder());
 }
 
 std::vector<ProfileMenuEntry> profileMenuEntries(const AppProfile& profile,
@@ -121,28 +118,27 @@ std::optional<int> profileOfMenuCommand(int command) {
     return command - kProfileMenuFirstRow;
 }
 
-bool switchKeyProfile(int profile, KeyboardSession& session, device::DeviceLink& link,
-                      lang::Prompts& prompts, const lang::TextLookup& texts,
-                      const ProfileSwitchHooks& hooks) {
+ProfileSwitch switchKeyProfile(int profile, KeyboardSession& session, device::DeviceLink& link,
+                               const ProfileSwitchHooks& hooks,
+                               const std::function<bool()>& applyFirst) {
     if (profile < 0 || profile >= model::kProfileCount) {
-        return false;
+        return ProfileSwitch::notSwitched;
     }
     if (hooks.openEditors && hooks.openEditors() > 0) {
-        prompts.message(texts.text("PROFILE_SEELCT_PROMPT2"));
-        return false;
+        return ProfileSwitch::editorOpen;
     }
     // Selecting reloads the model from the working file whether or not the keyboard took the
     // profile, so without a keyboard the user's changes would go for nothing.
     if (!link.devicePresent) {
-        return false;
+        return ProfileSwitch::notSwitched;
     }
-    if (hooks.hasUnappliedChanges && hooks.hasUnappliedChanges() &&
-        prompts.askYesNo(texts.text("PROFILE_SELECT_PROMPT")) &&
+    if (hooks.hasUnappliedChanges && hooks.hasUnappliedChanges() && applyFirst() &&
         !(hooks.applyChanges && hooks.applyChanges())) {
-        return false;
+        return ProfileSwitch::notSwitched;
     }
     session.selectProfile(profile);
-    return model::activeProfile(link) == profile;
+    return model::activeProfile(link) == profile ? ProfileSwitch::switched
+                                                 : ProfileSwitch::notSwitched;
 }
 
 } // namespace velkan::storage

@@ -60,12 +60,13 @@ bool storeProfileList(AppProfile& profile, std::span<const ProfileRow> rows);
 // as 0 when it is not a number, and never exceeds what the profile list menu can show.
 std::vector<std::filesystem::path> readProfileList(const AppProfile& profile);
 
-// Add: a new profile file the user names, offered in the application-data folder (made and
-// seeded first when it is missing) and created fresh. Nothing when the user cancels or the
-// file cannot be created.
-std::optional<ProfileRow> addNewProfile(lang::Prompts& prompts, const lang::TextLookup& texts);
-// Load: an existing file the user picks; its content is not examined.
-std::optional<ProfileRow> addExistingProfile(lang::Prompts& prompts);
+// Add: the dialog that names a new profile file, offered in the application-data folder,
+// which is made and seeded first when it is missing.
+lang::FileDialogRequest newProfileRequest(const lang::TextLookup& texts);
+// The row of the file the user named, created fresh; nothing when it cannot be created.
+std::optional<ProfileRow> addNewProfile(const std::filesystem::path& chosen);
+// Load: the dialog that picks an existing file; the file's content is not examined.
+lang::FileDialogRequest existingProfileRequest();
 
 struct ProfileMenuEntry {
     int command = 0;
@@ -90,13 +91,20 @@ struct ProfileSwitchHooks {
     std::function<bool()> applyChanges;
 };
 
-// Makes key profile 0-2 the keyboard's active one and loads it into the model. Refused with
-// "PROFILE_SEELCT_PROMPT2" while an editor is open, since it would edit the profile being
-// replaced. With unapplied changes the user is asked "PROFILE_SELECT_PROMPT": Yes applies
-// them first (a failed apply keeps them and stops the switch), No lets them go. True when the
-// keyboard reports the profile active afterwards.
-bool switchKeyProfile(int profile, KeyboardSession& session, device::DeviceLink& link,
-                      lang::Prompts& prompts, const lang::TextLookup& texts,
-                      const ProfileSwitchHooks& hooks);
+enum class [[nodiscard]] ProfileSwitch{
+    switched,
+    // Refused while an editor is open, since it would edit the profile being replaced.
+    editorOpen,
+    // No keyboard, no such profile, a failed apply (which keeps the changes), or the keyboard
+    // did not take the profile.
+    notSwitched,
+};
+
+// Makes key profile 0-2 the keyboard's active one and loads it into the model. With unapplied
+// changes `applyFirst` is asked, only once the switch can go ahead: true applies them first (a
+// failed apply keeps them and stops the switch), false lets them go.
+ProfileSwitch switchKeyProfile(int profile, KeyboardSession& session, device::DeviceLink& link,
+                               const ProfileSwitchHooks& hooks,
+                               const std::function<bool()>& applyFirst);
 
 } // namespace velkan::storage

@@ -27,7 +27,7 @@ enum Keyboard { present, unplugged, refusingWrites };
 struct Bench {
     explicit Bench(Keyboard state = present) {
         backend.plug(keyboard);
-        link.commandChannel.EnumerateHidInterfaces();
+        link.commandChannel.enumerate();
         device::scanForKeyboardCollection(link.commandChannel, device::kCommandCollection);
         link.devicePresent = true;
         fs::create_directories(package);
@@ -68,7 +68,7 @@ struct Bench {
     FirmwareUpdateDialog dialog{
         nullptr,
         {skin / "UpdateDlg.ini", skin,
-         [this] { return protocol::enterBootMode(link) == protocol::kResultSuccess; },
+         [this] { return protocol::enterBootMode(link) == protocol::CommandResult::success; },
          configuration, prompts, texts, package,
          [this](const fs::path& program) {
              started.push_back(program);
@@ -156,8 +156,9 @@ private slots:
         bench.click(FirmwareUpdateDialog::kBackupId);
         QCOMPARE(bench.prompts.fileRequests.front().defaultExtension, std::string("fwc"));
         QCOMPARE(bench.prompts.shown, messages(shown));
-        QCOMPARE(storage::checkProfileFile(path, bench.prompts, bench.texts),
-                 shown == "备份成功!" ? storage::kProfileValid : storage::kProfileInvalid);
+        QCOMPARE(storage::checkProfileFile(path), shown == "备份成功!"
+                                                      ? storage::ProfileCheck::valid
+                                                      : storage::ProfileCheck::invalid);
     }
 
     void chosenUpdaterIsKeptUntilDropped() {

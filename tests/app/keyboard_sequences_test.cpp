@@ -74,7 +74,7 @@ private slots:
     // box's own event loop must not run while the menu's signal is still on the stack.
     void trayOpenWithoutAKeyboardTwice() {
         MainWindowFixture f(false);
-        QTRY_VERIFY_WITH_TIMEOUT(f.window->keyboard().link.initialShowHandled.load(), kArrivalMs);
+        QTRY_VERIFY_WITH_TIMEOUT(f.window->keyboard().link.firstSearchDone.load(), kArrivalMs);
         f.prompts.whileShown = [] { QTest::qWait(30); };
         for (std::size_t time = 1; time <= 2; ++time) {
             f.tray->onMouse(app::kRightButtonUp);

@@ -9,6 +9,7 @@
 #include "skin/skinned_dialog.h"
 #include "storage/colour_files.h"
 #include "support/app_test_main.h"
+#include "support/recording_editor.h"
 #include "widgets/skin_combo.h"
 #include "widgets/skin_slider.h"
 
@@ -34,22 +35,7 @@ namespace {
 
 constexpr int kArrivalMs = 5000;
 
-// An editor that records the keys it is opened for, open already when `open` says so.
-class RecordingEditor final : public velkan::editors::KeyEditor {
-public:
-    explicit RecordingEditor(bool open = false) : open_(open) {}
-    void edit(const velkan::editors::SelectedKey& key, bool) override {
-        edited.push_back(key.controlId);
-    }
-    int openCount() const override { return open_ ? 1 : 0; }
-    void cancelIfOpen() override {}
-    void reloadTexts(int) override {}
-
-    std::vector<int> edited;
-
-private:
-    bool open_;
-};
+using velkan::test::RecordingEditor;
 
 void waitForArrival(MainWindowFixture& f) {
     QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible(), kArrivalMs);
@@ -520,13 +506,14 @@ private slots:
         QCOMPARE(files.readKeyColour(0, files.readPresentMode(0), position).colour, colour);
         QVERIFY(panel(f).keyLight(controlId) == colour);
 
-        QVERIFY(editor.edited.empty());
+        QVERIFY(editor.calls.empty());
 
         // The G keys keep their own way, and leaving the view forgets the painted picture.
         f.keyboard->clearWireLog();
         f.window->onCommand(1000);
         QCOMPARE(f.framesOf(command::kWriteKeyColours), 0);
-        QCOMPARE(editor.edited, std::vector<int>{1000});
+        QCOMPARE(editor.calls.size(), std::size_t{1});
+        QCOMPARE(editor.calls.front().controlId, 1000);
         f.window->onCommand(1167);
         QVERIFY(!files.readDengCheck());
         QVERIFY(everyKeyLight(f, std::nullopt));

@@ -6,6 +6,7 @@
 #include "skin/image_button.h"
 #include "storage/profile_file.h"
 #include "support/app_test_main.h"
+#include "support/recording_editor.h"
 
 #include <QLineEdit>
 #include <QTest>
@@ -20,22 +21,7 @@ namespace {
 
 constexpr int kArrivalMs = 5000;
 
-class RecordingEditor final : public velkan::editors::KeyEditor {
-public:
-    struct Call {
-        velkan::model::KeyIndex keyIndex;
-        int controlId;
-        bool forMacro;
-    };
-    std::vector<Call> calls;
-
-    void edit(const velkan::editors::SelectedKey& key, bool openedForMacro) override {
-        calls.push_back({key.keyIndex, key.controlId, openedForMacro});
-    }
-    int openCount() const override { return 0; }
-    void cancelIfOpen() override {}
-    void reloadTexts(int) override {}
-};
+using velkan::test::RecordingEditor;
 
 // The window once the keyboard has arrived and been read back, with a clean wire log.
 void waitForArrival(MainWindowFixture& f) {

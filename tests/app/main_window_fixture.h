@@ -81,7 +81,7 @@ public:
                 return true;
             },
             [log = tray] { return std::make_unique<RecordingTrayArea>(log); }});
-        window->keyboard().link.initialShowHandled = startHidden;
+        window->keyboard().startHidden = startHidden;
         initialised = window->initialise();
     }
 

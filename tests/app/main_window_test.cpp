@@ -46,7 +46,7 @@ private slots:
 
     void noKeyboardAtStartThenArrivalStaysHidden() {
         MainWindowFixture f(false);
-        QTRY_VERIFY_WITH_TIMEOUT(f.window->keyboard().link.initialShowHandled.load(), kArrivalMs);
+        QTRY_VERIFY_WITH_TIMEOUT(f.window->keyboard().link.firstSearchDone.load(), kArrivalMs);
         f.window->onCommand(app::command::kOpenWindow);
         QVERIFY(!f.window->isVisible());
         QCOMPARE(f.prompts.shown.size(), std::size_t{1});
@@ -101,6 +101,10 @@ private slots:
         f.tray->onHostRestarted();
         QCOMPARE(f.tray->adds, 2);
         QCOMPARE(f.tray->removes, 1);
+        // Unplugged, the window goes and the tray shows that no keyboard is there.
+        f.simBackend->unplug(f.keyboard);
+        QTRY_COMPARE_WITH_TIMEOUT(f.window->shownTrayImage(), 128, kArrivalMs);
+        QTRY_VERIFY(!f.window->isVisible());
     }
 
     void exitClosesTheAboutBoxAndRemovesTheIcon() {

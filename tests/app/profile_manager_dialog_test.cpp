@@ -50,7 +50,7 @@ struct Rig {
     RecordingView view;
     fs::path workingFile = storage::workingFilePath();
     storage::KeyboardSession session{
-        {link, mirrors, configuration, lighting, colourFiles, prompts, texts, view, workingFile}};
+        {link, mirrors, configuration, lighting, colourFiles, texts, view, workingFile}};
     platform::SettingsStore store{platform::userConfigFolder() /
                                   ("settings" + std::to_string(++storesMade) + ".ini")};
     storage::AppProfile appProfile{store};
@@ -76,7 +76,7 @@ struct Rig {
         const std::array<std::uint8_t, 1> profileOne = {1};
         if (!colourFiles.ensureFolder() || !backend.plug(keyboard) ||
             !keyboard->setMemory(sim::SimRegion::deviceInfo, 10, profileOne) ||
-            !link.commandChannel.EnumerateHidInterfaces() ||
+            !link.commandChannel.enumerate() ||
             !device::scanForKeyboardCollection(link.commandChannel, device::kCommandCollection)) {
             return false;
         }
@@ -198,8 +198,7 @@ private slots:
         QCOMPARE(rig.view.profilesShown, std::vector<int>{2});
         QCOMPARE(rig.lightingRefreshes, 1);
         QCOMPARE(rig.applyDisables, 1);
-        QCOMPARE(storage::checkProfileFile(rig.workingFile, rig.prompts, rig.texts),
-                 storage::kProfileValid);
+        QCOMPARE(storage::checkProfileFile(rig.workingFile), storage::ProfileCheck::valid);
     }
 
     void addCreatesAProfileFileAndARow() {
@@ -213,7 +212,7 @@ private slots:
             QCOMPARE(rig.list().cellText(3, 1), QStringLiteral("Racing"));
             QVERIFY(rig.applyEnabled());
         });
-        QCOMPARE(storage::checkProfileFile(file, rig.prompts, rig.texts), storage::kProfileValid);
+        QCOMPARE(storage::checkProfileFile(file), storage::ProfileCheck::valid);
     }
 
     void onlyOkWithChangesKeepsThem_data() {

@@ -1,9 +1,11 @@
 // velkanctl end to end: the built tool run as its own process on a simulated keyboard kept in a
 // state file, as a script would run it.
 #include "ctl/keyboard_access.h"
+#include "model/key_assignment.h"
 #include "platform/keyboard_lock.h"
 #include "platform/single_instance.h"
 #include "sim/simulated_keyboard.h"
+#include "storage/profile_file.h"
 
 #include <array>
 #include <chrono>
@@ -228,6 +230,40 @@ TEST_F(VelkanctlTest, BackupDefaultsAndImportRoundTripAllThreeProfiles) {
     const ToolRun imported = runOnKeyboard({"import", "mine.fwc"});
     EXPECT_EQ(imported.status, 0) << imported.err;
     EXPECT_EQ(savedKeyboard()->memory(sim::SimRegion::keyTables), remapped);
+}
+
+// A keyboard with 128 bytes of macro memory: one macro of 25 actions fits only without its
+// name, one of 40 not at all.
+TEST_F(VelkanctlTest, ImportSaysWhenTheMacrosDoNotFitWhole) {
+    const struct {
+        std::uint16_t actions;
+        int status;
+        std::string err;
+    } cases[] = {
+        {25, 0,
+         "The keyboard's memory is nearly full, so your macros were sent without their names.\n"},
+        {40, 1,
+         "Your macros do not fit into the keyboard's memory. Shorten or delete some macros and "
+         "try again. Nothing was sent to the keyboard.\n"
+         "velkanctl: the keyboard did not take the whole configuration\n"},
+    };
+    for (const auto& c : cases) {
+        sim::SimulatedKeyboard keyboard(sim::KeyboardModel::keys126, {.macroUnits = 1});
+        ASSERT_TRUE(keyboard.saveState(state()));
+        const Bytes macrosBefore = keyboard.memory(sim::SimRegion::macros);
+        model::KeyConfiguration configuration;
+        model::MacroRecord& macro = configuration.edited.macros.emplace_back();
+        macro.id = 1;
+        macro.actionCount = c.actions;
+        macro.setName("abcde");
+        ASSERT_TRUE(storage::saveProfileFile(folder / "macros.fwc", configuration, true));
+
+        const ToolRun imported = runOnKeyboard({"import", "macros.fwc"});
+        EXPECT_EQ(imported.status, c.status) << c.actions;
+        EXPECT_EQ(imported.err, c.err) << c.actions;
+        EXPECT_EQ(savedKeyboard()->memory(sim::SimRegion::macros) != macrosBefore, c.status == 0)
+            << c.actions;
+    }
 }
 
 TEST_F(VelkanctlTest, LightingChangesLandOnTheirPageOnly) {

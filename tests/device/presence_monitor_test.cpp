@@ -118,7 +118,7 @@ TEST(KeyboardScan, FiltersPathsBeforeOpeningAndChecksWhatOpens) {
         {"f#vid_320f&pid_5000", {{0x320F, 0x5000, 1}, 0xFF1C, 0x92}},
     };
     HidDevice device(backend);
-    ASSERT_TRUE(device.EnumerateHidInterfaces());
+    ASSERT_TRUE(device.enumerate());
     ASSERT_TRUE(scanForKeyboardCollection(device, kCommandCollection));
     EXPECT_EQ(device.path(), "e#VID_0C45&PID_5004&col03");
     EXPECT_EQ(backend.opens.count("a#vid_0c45&pid_5000"), 0u) << "never opened";
@@ -150,14 +150,14 @@ struct DeviceLinkFixture : testing::Test {
     PresenceMonitor monitor{link, client, mirrors};
 };
 
-TEST_F(DeviceLinkFixture, KeyboardAtStartArrivesOnceAndShowsTheWindowOnce) {
+TEST_F(DeviceLinkFixture, KeyboardAtStartArrivesOnce) {
     plug(sim::KeyboardModel::keys128);
     monitor.start();
-    ASSERT_TRUE(client.waitFor("show"));
+    ASSERT_TRUE(client.waitFor("arrived at start"));
     std::this_thread::sleep_for(300ms); // the first pass's second report must change nothing
-    EXPECT_EQ(client.calls(), (std::vector<std::string>{"arrived", "tray141", "show"}));
+    EXPECT_EQ(client.calls(), (std::vector<std::string>{"arrived at start"}));
     EXPECT_TRUE(link.devicePresent);
-    EXPECT_TRUE(link.initialShowHandled);
+    EXPECT_TRUE(link.firstSearchDone);
     EXPECT_EQ(link.tableBytes, 512);
     EXPECT_EQ(link.keyCount, 128);
 
@@ -172,32 +172,32 @@ TEST_F(DeviceLinkFixture, KeyboardAtStartArrivesOnceAndShowsTheWindowOnce) {
               sim::modelInfo(sim::KeyboardModel::keys128).macroUnits * 128);
 }
 
-TEST_F(DeviceLinkFixture, NoKeyboardAtStartReportsNothingAndLaterArrivalStaysHidden) {
+TEST_F(DeviceLinkFixture, NoKeyboardAtStartReportsNothingAndLaterArrivalIsAPlugIn) {
     monitor.start();
-    for (int i = 0; i < 100 && !link.initialShowHandled; ++i) {
+    for (int i = 0; i < 100 && !link.firstSearchDone; ++i) {
         std::this_thread::sleep_for(20ms);
     }
-    EXPECT_TRUE(link.initialShowHandled);
+    EXPECT_TRUE(link.firstSearchDone);
     EXPECT_TRUE(client.calls().empty());
     EXPECT_EQ(mirrors.defaultKeyTable(), protocol::builtInDefaultKeyTable());
 
     plug();
     ASSERT_TRUE(client.waitFor("arrived"));
     std::this_thread::sleep_for(200ms);
-    EXPECT_EQ(client.calls(), (std::vector<std::string>{"arrived", "tray141"}));
+    EXPECT_EQ(client.calls(), (std::vector<std::string>{"arrived"}));
 }
 
 TEST_F(DeviceLinkFixture, UnplugAndReplugAreEachReportedOnce) {
     plug();
     monitor.start();
-    ASSERT_TRUE(client.waitFor("show"));
+    ASSERT_TRUE(client.waitFor("arrived at start"));
     link.activeProfileCache = 1;
     client.clear();
 
     ASSERT_TRUE(backend.unplug(keyboard));
     ASSERT_TRUE(client.waitFor("removed", 1, 2s));
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(client.calls(), (std::vector<std::string>{"removed", "hide", "tray128"}));
+    EXPECT_EQ(client.calls(), (std::vector<std::string>{"removed"}));
     EXPECT_EQ(link.activeProfileCache, -1);
     EXPECT_FALSE(link.devicePresent);
     EXPECT_FALSE(link.commandChannel.isOpen());
@@ -207,7 +207,7 @@ TEST_F(DeviceLinkFixture, UnplugAndReplugAreEachReportedOnce) {
     ASSERT_TRUE(backend.plug(keyboard));
     ASSERT_TRUE(client.waitFor("arrived", 1, 3s));
     std::this_thread::sleep_for(300ms);
-    EXPECT_EQ(client.calls(), (std::vector<std::string>{"arrived", "tray141"}));
+    EXPECT_EQ(client.calls(), (std::vector<std::string>{"arrived"}));
     EXPECT_EQ(framesWithCommand(protocol::command::kReadDeviceInfo), 1);
 }
 
@@ -215,8 +215,9 @@ TEST_F(DeviceLinkFixture, UnreadableFactoryTableKeepsTheImageAndTellsTheUser) {
     plug();
     keyboard->setFaults({.forcedStatus = 0xFE});
     monitor.start();
-    ASSERT_TRUE(client.waitFor("arrived"));
-    EXPECT_EQ(client.count("message MAIN_DEFAULT_MATRIX_PROMPT"), 1);
+    ASSERT_TRUE(client.waitFor("arrived at start"));
+    EXPECT_EQ(client.calls(),
+              (std::vector<std::string>{"default table unreadable", "arrived at start"}));
     EXPECT_EQ(mirrors.defaultKeyTable(), protocol::builtInDefaultKeyTable());
     EXPECT_EQ(mirrors.macroCapacity(), 0);
 }
@@ -250,39 +251,38 @@ TEST_F(DeviceLinkFixture, FailedEnumerationIsTriedAgain) {
     protocol::DeviceMirrors flakyMirrors(flakyLink);
     PresenceMonitor flakyMonitor(flakyLink, client, flakyMirrors);
     flakyMonitor.start();
-    EXPECT_TRUE(client.waitFor("arrived", 1, 5s));
+    EXPECT_TRUE(client.waitFor("arrived at start", 1, 5s));
 }
 
-TEST_F(DeviceLinkFixture, KeyboardEventsReachTheirTimerOrTrayRequest) {
+TEST_F(DeviceLinkFixture, KeyboardEventCodesBecomeEvents) {
     plug();
-    link.connectionTrayIcon = kTrayIconConnected;
-    InputReportReader reader(backend, link, client);
+    InputReportReader reader(backend, client);
     reader.start();
     // The reader finds the keyboard on its first scan; events sent before it reads are lost.
-    for (int i = 0; i < 100 && client.count("timer1051") == 0; ++i) {
+    for (int i = 0; i < 100 && client.count("lighting changed") == 0; ++i) {
         keyboard->sendEvent(0x0401);
         std::this_thread::sleep_for(20ms);
     }
-    ASSERT_GE(client.count("timer1051"), 1);
+    ASSERT_GE(client.count("lighting changed"), 1);
     client.clear();
 
     for (int code : {0x1801, 0x0402, 0x1811, 0x1810, 0x7777}) {
         keyboard->sendEvent(static_cast<std::uint16_t>(code));
     }
-    ASSERT_TRUE(client.waitFor("tray141"));
-    EXPECT_EQ(client.calls(), (std::vector<std::string>{"timer1053", "tray142", "tray141"}));
+    ASSERT_TRUE(client.waitFor("tray usual"));
+    EXPECT_EQ(client.calls(), (std::vector<std::string>{"reset", "tray alternate", "tray usual"}));
 
     keyboard->changeLightingOnKeyboard();
-    EXPECT_TRUE(client.waitFor("timer1051"));
+    EXPECT_TRUE(client.waitFor("lighting changed"));
     reader.stop();
 }
 
 TEST_F(DeviceLinkFixture, StopEndsBothThreadsWhileTheKeyboardIsThere) {
     plug();
-    InputReportReader reader(backend, link, client);
+    InputReportReader reader(backend, client);
     reader.start();
     monitor.start();
-    ASSERT_TRUE(client.waitFor("arrived"));
+    ASSERT_TRUE(client.waitFor("arrived at start"));
     std::this_thread::sleep_for(100ms); // the reader is blocked in its infinite read
     reader.stop();
     monitor.stop();
@@ -295,10 +295,10 @@ TEST_F(DeviceLinkFixture, StopEndsBothThreadsWhileTheKeyboardIsThere) {
 TEST_F(DeviceLinkFixture, ArrivalWaitsWhileAnotherProgramUsesTheKeyboard) {
     plug();
     HidDevice scan(backend);
-    ASSERT_TRUE(scan.EnumerateHidInterfaces());
+    ASSERT_TRUE(scan.enumerate());
     ASSERT_TRUE(scanForKeyboardCollection(scan, kCommandCollection));
     platform::KeyboardLock otherProgram(scan.path());
-    scan.CloseHid();
+    scan.close();
     ASSERT_TRUE(otherProgram.acquire(0ms));
 
     monitor.start();
@@ -306,8 +306,8 @@ TEST_F(DeviceLinkFixture, ArrivalWaitsWhileAnotherProgramUsesTheKeyboard) {
     EXPECT_TRUE(keyboard->wireLog().empty());
     EXPECT_TRUE(client.calls().empty());
     otherProgram.release();
-    ASSERT_TRUE(client.waitFor("show"));
-    EXPECT_EQ(client.calls(), (std::vector<std::string>{"arrived", "tray141", "show"}));
+    ASSERT_TRUE(client.waitFor("arrived at start"));
+    EXPECT_EQ(client.calls(), (std::vector<std::string>{"arrived at start"}));
     monitor.stop();
 
     // Held again before a fresh monitor starts: that one is still waiting when it is stopped.
@@ -420,7 +420,7 @@ TEST(PresenceMonitorPace, WatchesAKeyboardTenTimesASecondAndSearchesOnceASecond)
     PresenceMonitor monitor(link, client, mirrors);
 
     monitor.start();
-    ASSERT_TRUE(client.waitFor("arrived"));
+    ASSERT_TRUE(client.waitFor("arrived at start"));
     ASSERT_TRUE(backend.waitForCounts(0, 8));
     const std::size_t searchesWhilePresent = backend.searches().size();
     const auto unplugged = ObservedBackend::Clock::now();
@@ -474,7 +474,7 @@ TEST(PresenceMonitorPermission, RefusedKeyboardIsToldOncePerPlugging) {
     RecordingClient client;
     protocol::DeviceMirrors mirrors(link);
     PresenceMonitor monitor(link, client, mirrors);
-    const std::string told = "message " + std::string(kNoPermissionMessage);
+    const std::string told = "no permission";
 
     monitor.start();
     ASSERT_TRUE(client.waitFor(told));

@@ -1,8 +1,8 @@
-// A DeviceLinkClient that records every request the device link's threads make, for tests to
+// KeyboardEvents that records every event the device threads report, by name, for tests to
 // wait on and count.
 #pragma once
 
-#include "device/device_link_client.h"
+#include "device/keyboard_events.h"
 
 #include <algorithm>
 #include <chrono>
@@ -13,17 +13,20 @@
 
 namespace velkan::device::test {
 
-class RecordingClient : public DeviceLinkClient {
+class RecordingClient : public KeyboardEvents {
 public:
-    void keyboardArrived() override { record("arrived"); }
+    void keyboardArrived(Arrival arrival) override {
+        record(arrival == Arrival::atStart ? "arrived at start" : "arrived");
+    }
     void keyboardRemoved() override { record("removed"); }
-    void showMainWindow() override { record("show"); }
-    void hideMainWindow() override { record("hide"); }
-    void startLightingReadBackTimer() override { record("timer1051"); }
-    void startKeyboardResetTimer() override { record("timer1053"); }
-    void setTrayIcon(int image) override { record("tray" + std::to_string(image)); }
-    void showMessage(std::string_view languageKey) override {
-        record("message " + std::string(languageKey));
+    void lightingChangedOnKeyboard() override { record("lighting changed"); }
+    void keyboardReset() override { record("reset"); }
+    void trayImageWanted(TrayImage image) override {
+        record(image == TrayImage::usual ? "tray usual" : "tray alternate");
+    }
+    void problemFound(KeyboardProblem problem) override {
+        record(problem == KeyboardProblem::noPermission ? "no permission"
+                                                        : "default table unreadable");
     }
 
     std::vector<std::string> calls() const {

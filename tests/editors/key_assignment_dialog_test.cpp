@@ -43,7 +43,6 @@ constexpr X11Key kMute{KEY_MUTE + 8, 0x1008FF12, Qt::Key_VolumeMute};
 // Buttons of the main window: keys A and B, the first and third G key.
 constexpr int kButtonA = 1058;
 constexpr int kButtonB = 1075;
-constexpr int kFirstGKey = 1000;
 constexpr int kThirdGKey = 1002;
 constexpr model::KeyIndex kIndexB = 0x30;
 
@@ -65,15 +64,14 @@ struct Bench {
     storage::AppProfile appProfile{store};
     const std::filesystem::path skin = platform::programFolder() / "Skins";
     int profile = 1;
-    bool secondBank = false;
     QRect keyButton{100, 100, 40, 30};
     int recordsWritten = 0;
     std::vector<std::string> documents;
     KeySpy spy;
     Dlg dialog{nullptr,
                {skin / "Composite.ini", skin, configuration, [this] { return profile; },
-                [this] { return secondBank; }, [this](int) { return keyButton; }, prompts, texts,
-                appProfile, [this] { ++recordsWritten; }, [] { return true; },
+                [this](int) { return keyButton; }, prompts, texts, appProfile,
+                [this] { ++recordsWritten; }, [] { return true; },
                 [this](const std::string& document) {
                     documents.push_back(document);
                     return true;
@@ -176,7 +174,6 @@ private slots:
 
     void storedRecord_data() {
         QTest::addColumn<int>("controlId");
-        QTest::addColumn<bool>("secondBank");
         QTest::addColumn<int>("index");
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("value");
@@ -188,7 +185,7 @@ private slots:
         const Script pressA = [](Bench& b) { b.tap(kKeyA); };
         const auto row = [](const char* name, int controlId, int index, int type,
                             int value) -> QTestData& {
-            return QTest::newRow(name) << controlId << false << index << type << value;
+            return QTest::newRow(name) << controlId << index << type << value;
         };
         row("another key", kButtonB, kIndexB, 0, 0) << pressA << 2 << 0x1E << 0;
         row("the key itself", kButtonA, 0x1E, 0, 0) << pressA << 0 << 0x1E << 0;
@@ -206,9 +203,6 @@ private slots:
             b.click(Dlg::kFunctionPageId);
             b.choose(Dlg::kFunctionListId, 3);
         }) << 8 << 3 << 0x0303;
-        QTest::newRow("G key of the second bank")
-            << kFirstGKey << true << 265 << 0 << 0
-            << Script([](Bench& b) { b.click(Dlg::kMediaPageId); }) << 7 << 0 << 0x1301;
         row("clear over a macro", kButtonB, kIndexB, 4, 5)
             << Script([](Bench& b) { b.click(Dlg::kClearId); }) << 0 << 0 << 0;
         row("clear after a key", kButtonB, kIndexB, 0, 0) << Script([](Bench& b) {
@@ -225,7 +219,6 @@ private slots:
     // OK writes the page's choice into the current profile's record, and nothing else of it.
     void storedRecord() {
         QFETCH(int, controlId);
-        QFETCH(bool, secondBank);
         QFETCH(int, index);
         QFETCH(int, type);
         QFETCH(int, value);
@@ -234,7 +227,6 @@ private slots:
         QFETCH(int, storedValue);
         QFETCH(int, storedAux);
         Bench bench;
-        bench.secondBank = secondBank;
         const auto keyIndex = static_cast<model::KeyIndex>(index);
         bench.record(keyIndex) = {static_cast<std::uint16_t>(type), 0, value, 7, 0};
         QVERIFY(bench.open(controlId));
@@ -423,18 +415,10 @@ private slots:
                  tip);
     }
 
-    void macroOnly_data() {
-        QTest::addColumn<bool>("secondBank");
-        QTest::addColumn<int>("index");
-        QTest::newRow("first bank") << false << 264;
-        QTest::newRow("second bank") << true << 273;
-    }
     // The last G key opens the macro page alone, centred, and assigns the chosen macro.
     void macroOnly() {
-        QFETCH(bool, secondBank);
-        QFETCH(int, index);
+        const int index = 264;
         Bench bench;
-        bench.secondBank = secondBank;
         bench.configuration.edited.macros = {macro(3, "Run"), macro(9, "Jump")};
         QVERIFY(bench.open(Dlg::kMacroOnlyKeyId, true));
         for (const int other :

@@ -80,11 +80,16 @@ struct Rig {
                     [this] { ++modifications; }}};
     static inline int storesMade = 0;
 
-    explicit Rig(const std::vector<model::MacroRecord>& macros = {}, std::uint16_t selected = 0) {
+    // `settings`: what the user's settings held before the page was first opened.
+    explicit Rig(const std::vector<model::MacroRecord>& macros = {}, std::uint16_t selected = 0,
+                 const std::function<void(storage::AppProfile&)>& settings = {}) {
         texts.table = {{"MACRO_NEW_PREFIX", "Macro "},
                        {"MACRO_ERR_MAX", "at most %d"},
                        {"MACRO_ACTION_ERR_DELAY_MAX", "up to %d ms"},
-                       {"MACRO_ACTION_RECORD_DELAY", "RecordDelay"}};
+                       {"MACRO_ACTION_RECORD_DELAY", "Record the delays"}};
+        if (settings) {
+            settings(appProfile);
+        }
         configuration.edited.macros = macros;
         page.createControls();
         page.setClock([this] { return now; });
@@ -318,6 +323,22 @@ private slots:
         }
         QCOMPARE(rig.committedRows(), rows);
         QVERIFY(!rig.page.recording()); // Apply stops it
+    }
+
+    // The option is kept under a name of its own: a change of language keeps it, and a value
+    // stored under the old language's text is taken over once.
+    void recordDelayOptionOutlivesTheLanguage() {
+        Rig rig({macro(1, "A")}, 1, [](storage::AppProfile& settings) {
+            settings.writeInt("PROFILES", "Record the delays", 1);
+        });
+        auto* option = static_cast<QCheckBox*>(rig.page.control(MacroPage::kRecordDelayId));
+        QVERIFY(option->isChecked());
+        QCOMPARE(rig.appProfile.readInt("PROFILES", "RecordDelay", -1), 1);
+
+        rig.texts.table["MACRO_ACTION_RECORD_DELAY"] = "Verzögerungen aufnehmen";
+        rig.appProfile.writeInt("PROFILES", "Record the delays", 0);
+        rig.page.loadWorkingCopies(1);
+        QVERIFY(option->isChecked());
     }
 
     // Mouse buttons come from clicks on the action list.

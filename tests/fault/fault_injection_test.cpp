@@ -92,12 +92,12 @@ public:
     std::optional<sim::SimFaults> faults;
 
     void probeDeviceInfo() override { mirrors_.probeDeviceInfo(); }
-    void readArrivalMirrors(device::DeviceLinkClient& client) override {
+    void readArrivalMirrors(device::KeyboardEvents& events) override {
         if (faults) {
             keyboard_.clearWireLog();
             keyboard_.setFaults(*faults);
         }
-        mirrors_.readArrivalMirrors(client);
+        mirrors_.readArrivalMirrors(events);
     }
 
 private:
@@ -105,13 +105,14 @@ private:
     sim::SimulatedKeyboard& keyboard_;
 };
 
-// The main window's part of an arrival: the keyboard is read back before the call returns.
+// The main window's part of an arrival: the keyboard is read back before the call returns,
+// and only then is the arrival recorded.
 class ReadingBackClient : public device::test::RecordingClient {
 public:
     explicit ReadingBackClient(storage::KeyboardSession& session) : session_(session) {}
-    void keyboardArrived() override {
-        RecordingClient::keyboardArrived();
+    void keyboardArrived(device::Arrival arrival) override {
         session_.readBackAfterArrival();
+        RecordingClient::keyboardArrived(arrival);
     }
 
 private:
@@ -137,11 +138,10 @@ struct Rig {
     model::KeyConfiguration configuration;
     model::Lighting lighting;
     storage::ColourFiles colourFiles = storage::ColourFiles::forProgram();
-    test::RecordingPrompts prompts;
     test::TableTexts texts;
     NoView view;
     storage::KeyboardSession session{
-        {link, mirrors, configuration, lighting, colourFiles, prompts, texts, view, workingFile()}};
+        {link, mirrors, configuration, lighting, colourFiles, texts, view, workingFile()}};
     ReadingBackClient client{session};
     device::PresenceMonitor monitor{link, client, arrival};
 };
@@ -164,7 +164,7 @@ bool applyEdit(Rig& rig) {
     if (!storage::saveProfileFile(rig.workingFile(), rig.configuration, true)) {
         return false;
     }
-    return rig.session.applyKeyConfiguration(false);
+    return model::keyTablesWritten(rig.session.applyKeyConfiguration(false));
 }
 
 // The main window's import: the file replaces the model and the working file, then all three
@@ -175,7 +175,7 @@ bool importFile(Rig& rig, const fs::path& file) {
         !storage::saveProfileFile(rig.workingFile(), rig.configuration, false)) {
         return false;
     }
-    return rig.session.applyKeyConfiguration(true);
+    return model::keyTablesWritten(rig.session.applyKeyConfiguration(true));
 }
 
 void countWire(const sim::SimulatedKeyboard& keyboard, Outcome& outcome) {
@@ -241,9 +241,7 @@ protected:
         }
         rig.backend.plug(rig.keyboard);
         rig.monitor.start();
-        // The connected icon is set once the arrival's read-back has returned.
-        const std::string connected = "tray" + std::to_string(device::kTrayIconConnected);
-        if (!rig.client.waitFor(connected, 1, kHangGuard)) {
+        if (!rig.client.waitFor("arrived at start", 1, kHangGuard)) {
             // Pulling the keyboard ends a sequence stuck on it, so the hang can be reported.
             rig.backend.unplug(rig.keyboard);
             return outcome;
@@ -267,7 +265,7 @@ protected:
         }
         rig.monitor.stop();
         outcome.finished = true;
-        outcome.arrivals = rig.client.count("arrived");
+        outcome.arrivals = rig.client.count("arrived at start") + rig.client.count("arrived");
         outcome.removals = rig.client.count("removed");
         outcome.brokenFiles = brokenFilesIn(folder);
         return outcome;

@@ -2,7 +2,6 @@
 #include "model/key_assignment.h"
 #include "protocol/command_report.h"
 #include "protocol/link_fixture.h"
-#include "support/recording_prompts.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -277,8 +276,6 @@ protected:
     protocol::DeviceMirrors mirrors{link};
     device::test::RecordingClient client;
     KeyConfiguration configuration;
-    velkan::test::RecordingPrompts prompts;
-    velkan::test::TableTexts texts;
 };
 
 TEST_F(WriteKeyConfiguration, ActiveProfileOnlyOrAllBanksAfterAUsedMacroWasDeleted) {
@@ -299,8 +296,8 @@ TEST_F(WriteKeyConfiguration, ActiveProfileOnlyOrAllBanksAfterAUsedMacroWasDelet
         addMacro(1, 40, "ab");
         configuration.edited.macroDeleted = c.macroDeleted;
         configuration.copyEditedToApplied();
-        ASSERT_TRUE(
-            configuration.writeKeyConfiguration(c.allProfiles, link, mirrors, prompts, texts));
+        ASSERT_EQ(configuration.writeKeyConfiguration(c.allProfiles, link, mirrors),
+                  KeyWriteOutcome::written);
         const std::size_t macroBytes = macroMemorySizes(configuration.applied.macros).fullSize;
         EXPECT_EQ(framesOf(protocol::command::kBeginConfig), 1);
         EXPECT_EQ(framesOf(protocol::command::kWriteMacroArea),
@@ -310,7 +307,6 @@ TEST_F(WriteKeyConfiguration, ActiveProfileOnlyOrAllBanksAfterAUsedMacroWasDelet
         EXPECT_EQ(sentFrames().back()[protocol::kCommandOffset], protocol::command::kEndConfig);
         EXPECT_FALSE(configuration.applied.macroDeleted || configuration.edited.macroDeleted)
             << "all three tables written: the mark is consumed";
-        EXPECT_TRUE(prompts.shown.empty());
         ASSERT_TRUE(simBackend.unplug(keyboard));
         configuration.edited.macros.clear();
     }
@@ -323,24 +319,25 @@ TEST_F(WriteKeyConfiguration, DeletedMacroMarkOutlivesARefusedOrFailedApply) {
     addMacro(1, 40, "ab");                               // 182 bytes even without its name
     configuration.edited.macroDeleted = true;
     configuration.copyEditedToApplied();
-    EXPECT_FALSE(configuration.writeKeyConfiguration(false, link, mirrors, prompts, texts));
+    EXPECT_EQ(configuration.writeKeyConfiguration(false, link, mirrors),
+              KeyWriteOutcome::macrosTooLong);
     EXPECT_EQ(framesOf(protocol::command::kWriteKeyTable), 0) << "refused";
 
     configuration.edited.macros.clear();
     configuration.copyEditedToApplied();
     keyboard->setFaults({.failWrites = true});
-    EXPECT_FALSE(configuration.writeKeyConfiguration(false, link, mirrors, prompts, texts));
+    EXPECT_EQ(configuration.writeKeyConfiguration(false, link, mirrors), KeyWriteOutcome::failed);
 
     keyboard->setFaults({});
     keyboard->clearWireLog();
     configuration.copyEditedToApplied();
-    EXPECT_TRUE(configuration.writeKeyConfiguration(false, link, mirrors, prompts, texts));
+    EXPECT_EQ(configuration.writeKeyConfiguration(false, link, mirrors), KeyWriteOutcome::written);
     EXPECT_EQ(framesOf(protocol::command::kWriteKeyTable), 21);
     EXPECT_FALSE(configuration.edited.macroDeleted);
 
     keyboard->clearWireLog();
     configuration.copyEditedToApplied();
-    EXPECT_TRUE(configuration.writeKeyConfiguration(false, link, mirrors, prompts, texts));
+    EXPECT_EQ(configuration.writeKeyConfiguration(false, link, mirrors), KeyWriteOutcome::written);
     EXPECT_EQ(framesOf(protocol::command::kWriteKeyTable), 7);
 }
 
@@ -349,33 +346,39 @@ TEST_F(WriteKeyConfiguration, MacroMemoryCapacityDecidesNamesOrRefusal) {
     // 16 + 2 + 4 + 4 x 25 = 122 bytes without the name, 132 with "abcde".
     addMacro(1, 25, "abcde");
     configuration.copyEditedToApplied();
-    ASSERT_TRUE(configuration.writeKeyConfiguration(false, link, mirrors, prompts, texts));
-    EXPECT_EQ(prompts.shown, (std::vector<std::string>{"<EXTRA_PROFILE_SPACE_TIGHT>"}));
+    ASSERT_EQ(configuration.writeKeyConfiguration(false, link, mirrors),
+              KeyWriteOutcome::writtenWithoutNames);
     EXPECT_EQ(keyboard->memory(sim::SimRegion::macros)[2], 122) << "sent without names";
 
     // Exactly the capacity without names still fits: 16 + 2 x 2 + 2 x 4 + 4 x 25 = 128.
-    prompts.shown.clear();
     configuration.edited.macros.front().actionCount = 12;
     addMacro(2, 13, "x");
     configuration.copyEditedToApplied();
-    EXPECT_TRUE(configuration.writeKeyConfiguration(false, link, mirrors, prompts, texts));
-    EXPECT_EQ(prompts.shown, (std::vector<std::string>{"<EXTRA_PROFILE_SPACE_TIGHT>"}));
+    EXPECT_EQ(configuration.writeKeyConfiguration(false, link, mirrors),
+              KeyWriteOutcome::writtenWithoutNames);
     EXPECT_EQ(keyboard->memory(sim::SimRegion::macros)[2], 128);
 
-    prompts.shown.clear();
     keyboard->clearWireLog();
     configuration.edited.macros.front().actionCount = 13;
     configuration.copyEditedToApplied();
-    EXPECT_FALSE(configuration.writeKeyConfiguration(false, link, mirrors, prompts, texts));
-    EXPECT_EQ(prompts.shown, (std::vector<std::string>{"<EXTRA_MACRO_TOO_LONG>"}));
+    EXPECT_EQ(configuration.writeKeyConfiguration(false, link, mirrors),
+              KeyWriteOutcome::macrosTooLong);
     EXPECT_TRUE(sentFrames().empty()) << "nothing is sent";
+
+    // Names left out and a keyboard that then refuses the tables: both are told.
+    configuration.edited.macros.front().actionCount = 12;
+    configuration.copyEditedToApplied();
+    keyboard->setFaults({.forcedStatus = 0xFF});
+    EXPECT_EQ(configuration.writeKeyConfiguration(false, link, mirrors),
+              KeyWriteOutcome::failedWithoutNames);
 }
 
 TEST_F(WriteKeyConfiguration, SilentKeyboardGetsNoTableForAnUnknownProfile) {
     connectWithCapacity(sim::KeyboardModel::keys126, 0x80);
     keyboard->setFaults({.silent = true});
     configuration.copyEditedToApplied();
-    EXPECT_FALSE(configuration.writeKeyConfiguration(false, link, mirrors, prompts, texts));
+    EXPECT_EQ(configuration.writeKeyConfiguration(false, link, mirrors),
+              KeyWriteOutcome::noActiveProfile);
     EXPECT_EQ(framesOf(protocol::command::kWriteKeyTable), 0);
     EXPECT_EQ(framesOf(protocol::command::kBeginConfig), 0);
 }
@@ -388,11 +391,11 @@ TEST_F(WriteKeyConfiguration, AppliedTableReachesTheActiveBank) {
     configuration.setAssignment(2, keyIndexFromCode(0x01E),
                                 assignment(AssignmentType::singleKey, 0x030));
     configuration.copyEditedToApplied();
-    ASSERT_TRUE(configuration.writeKeyConfiguration(false, link, mirrors, prompts, texts));
+    ASSERT_EQ(configuration.writeKeyConfiguration(false, link, mirrors), KeyWriteOutcome::written);
     EXPECT_EQ(link.activeProfileCache, 2);
 
     std::array<std::uint8_t, protocol::kMaxTableBytes> bank{};
-    ASSERT_EQ(protocol::readKeyTable(link, bank, 2), protocol::kResultSuccess);
+    ASSERT_EQ(protocol::readKeyTable(link, bank, 2), protocol::CommandResult::success);
     KeyImage decoded{};
     decodeKeyTable(bank, 2, decoded, mirrors.defaultKeyTable(), 126);
     EXPECT_EQ(decoded.record(2, keyIndexFromCode(0x01E)).value, 0x030);
@@ -416,21 +419,8 @@ TEST_F(WriteKeyConfiguration, ActiveProfileIsReadOnceAndSwitchedByWriteBack) {
     EXPECT_EQ(link.activeProfileCache, 1) << "an unreadable block changes nothing";
 }
 
-TEST(KeyConfigurationEdits, ClearProfileKeysTouchesOnlyThatProfileAndShownExtraBank) {
+TEST(KeyConfigurationEdits, AssignmentsStayInsideTheThreeProfiles) {
     KeyConfiguration configuration;
-    for (int profile = 0; profile < kProfileCount; ++profile) {
-        for (KeyIndex index = 0; index < 274; ++index) {
-            configuration.setAssignment(profile, index, assignment(AssignmentType::disabled));
-        }
-    }
-    configuration.clearProfileKeys(1, 1);
-    const KeyImage& image = configuration.edited.image;
-    EXPECT_EQ(image.record(1, keyIndexFromCode(0x01E)).type, 0);
-    EXPECT_EQ(image.record(1, 256).type, 1) << "first extra bank not shown";
-    EXPECT_EQ(image.record(1, 265).type, 0);
-    EXPECT_EQ(image.record(1, 273).type, 0);
-    EXPECT_EQ(image.record(0, keyIndexFromCode(0x01E)).type, 1);
-    EXPECT_EQ(image.record(1, keyIndexFromCode(0x064)).type, 1) << "F13 is no key position";
     configuration.setAssignment(3, 1, assignment(AssignmentType::disabled));
     configuration.setAssignment(0, 600, assignment(AssignmentType::disabled));
     EXPECT_EQ(configuration.edited.image.record(3, 1).type, 0) << "bank 3 is never used";

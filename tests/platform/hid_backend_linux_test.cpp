@@ -132,13 +132,12 @@ TEST(LinuxHidBackendOpen, RefusesWhatIsNoHidrawNodeWithoutLeaking) {
     const std::string path = tree.dev() + "/hidraw3#vid_0c45&pid_5004";
     const auto openFds = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
     const auto before = openFds();
-    EXPECT_EQ(backend.open(path, {true, true, false}), nullptr); // a plain file answers no ioctl
-    EXPECT_EQ(backend.open(path, {false, true, true}), nullptr);
-    EXPECT_EQ(backend.open(path, {false, false, false}), nullptr);
-    EXPECT_EQ(backend.open(tree.dev() + "/hidraw4#vid_0c45&pid_5004", {true, true, false}),
-              nullptr);
-    EXPECT_EQ(backend.open("/elsewhere/hidraw3#vid_0c45&pid_5004", {true, true, false}), nullptr);
-    EXPECT_EQ(backend.open(path + std::string(300, 'x'), {true, true, false}), nullptr);
+    EXPECT_EQ(backend.open(path, {true, true}), nullptr); // a plain file answers no ioctl
+    EXPECT_EQ(backend.open(path, {false, true}), nullptr);
+    EXPECT_EQ(backend.open(path, {false, false}), nullptr);
+    EXPECT_EQ(backend.open(tree.dev() + "/hidraw4#vid_0c45&pid_5004", {true, true}), nullptr);
+    EXPECT_EQ(backend.open("/elsewhere/hidraw3#vid_0c45&pid_5004", {true, true}), nullptr);
+    EXPECT_EQ(backend.open(path + std::string(300, 'x'), {true, true}), nullptr);
     EXPECT_EQ(openFds(), before);
 }
 
@@ -173,10 +172,10 @@ TEST(LinuxHidBackendOpen, OpensTheCollectionItsPathNames) {
         LinuxHidBackend backend(tree.sys(), tree.dev(),
                                 kernelAnswers(c.kernelVendor, 0x5004, c.descriptor));
         const auto io =
-            backend.open(tree.dev() + "/hidraw3#vid_0c45&pid_5004" + c.tail, {true, true, false});
+            backend.open(tree.dev() + "/hidraw3#vid_0c45&pid_5004" + c.tail, {true, true});
         ASSERT_EQ(io != nullptr, c.usagePage.has_value());
         if (io) {
-            EXPECT_EQ(io->collection().caps().usagePage, *c.usagePage);
+            EXPECT_EQ(io->collection().usagePage, *c.usagePage);
             EXPECT_EQ(io->attributes().vendorId, 0x0C45);
             EXPECT_EQ(io->attributes().productId, 0x5004);
         }
@@ -188,9 +187,9 @@ TEST(LinuxHidBackendOpen, OpensTheCollectionItsPathNames) {
     LinuxHidBackend backend(tree.sys(), tree.dev(), kernelAnswers(0x0C45, 0x5004, kTwo));
     std::vector<std::uint16_t> usagePages;
     for (const std::string& path : backend.enumerate().value_or(std::vector<std::string>())) {
-        const auto io = backend.open(path, {true, false, false});
+        const auto io = backend.open(path, {true, false});
         ASSERT_NE(io, nullptr) << path;
-        usagePages.push_back(io->collection().caps().usagePage);
+        usagePages.push_back(io->collection().usagePage);
     }
     EXPECT_EQ(usagePages, (std::vector<std::uint16_t>{0xFF00, 0x000C}));
 }
@@ -216,14 +215,14 @@ TEST(LinuxHidBackendOpen, TellsPermissionRefusalFromOtherFailures) {
     for (const auto& [label, mode, denied] : steps) {
         SCOPED_TRACE(label);
         fs::permissions(node, mode);
-        EXPECT_EQ(backend.open(path, {true, true, false}), nullptr);
+        EXPECT_EQ(backend.open(path, {true, true}), nullptr);
         EXPECT_EQ(backend.permissionDenied(path), denied);
         EXPECT_FALSE(backend.permissionDenied(other));
     }
     fs::permissions(node, fs::perms::none);
-    EXPECT_EQ(backend.open(path, {true, true, false}), nullptr);
+    EXPECT_EQ(backend.open(path, {true, true}), nullptr);
     fs::remove(node);
-    EXPECT_EQ(backend.open(path, {true, true, false}), nullptr);
+    EXPECT_EQ(backend.open(path, {true, true}), nullptr);
     EXPECT_FALSE(backend.permissionDenied(path)) << "gone is not refused";
 }
 

@@ -72,7 +72,7 @@ TEST_F(CommandSetTest, KeyTableBanksMoveInChunksAtTheirAddresses) {
         std::array<std::uint8_t, kMaxTableBytes> table{};
         const auto bytes = pattern(tableBytes, static_cast<std::uint8_t>(c.bank * 7));
         std::copy(bytes.begin(), bytes.end(), table.begin());
-        ASSERT_EQ(protocol::writeKeyTable(link, table, c.bank), kResultSuccess);
+        ASSERT_EQ(protocol::writeKeyTable(link, table, c.bank), CommandResult::success);
 
         const auto frames = sentFrames();
         ASSERT_EQ(frames.size(), c.frames.size());
@@ -94,7 +94,7 @@ TEST_F(CommandSetTest, KeyTableBanksMoveInChunksAtTheirAddresses) {
         // What went out comes back, from the keyboard's memory.
         keyboard->clearWireLog();
         std::array<std::uint8_t, kMaxTableBytes> readBack{};
-        ASSERT_EQ(protocol::readKeyTable(link, readBack, c.bank), kResultSuccess);
+        ASSERT_EQ(protocol::readKeyTable(link, readBack, c.bank), CommandResult::success);
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), readBack.begin()));
         EXPECT_EQ(sentFrames().size(), c.frames.size());
         ASSERT_TRUE(simBackend.unplug(keyboard));
@@ -104,21 +104,21 @@ TEST_F(CommandSetTest, KeyTableBanksMoveInChunksAtTheirAddresses) {
 TEST_F(CommandSetTest, BadBankAndEmptyTransfersSendNothing) {
     connect();
     std::array<std::uint8_t, kMaxTableBytes> table{};
-    EXPECT_EQ(protocol::readKeyTable(link, table, 3), kResultBadBank);
-    EXPECT_EQ(protocol::writeKeyTable(link, table, -1), kResultBadBank);
-    EXPECT_EQ(protocol::readMacroArea(link, {}), kResultSuccess);
-    EXPECT_EQ(protocol::writeMacroArea(link, {}), kResultSuccess);
+    EXPECT_EQ(protocol::readKeyTable(link, table, 3), CommandResult::badBank);
+    EXPECT_EQ(protocol::writeKeyTable(link, table, -1), CommandResult::badBank);
+    EXPECT_EQ(protocol::readMacroArea(link, {}), CommandResult::success);
+    EXPECT_EQ(protocol::writeMacroArea(link, {}), CommandResult::success);
     std::vector<std::uint8_t> huge(0x10001);
-    EXPECT_EQ(protocol::writeMacroArea(link, huge), kResultWriteFailed);
+    EXPECT_EQ(protocol::writeMacroArea(link, huge), CommandResult::writeFailed);
     std::vector<std::uint8_t> overlong(57);
-    EXPECT_EQ(protocol::writeParams(link, overlong, 0), kResultWriteFailed);
+    EXPECT_EQ(protocol::writeParams(link, overlong, 0), CommandResult::writeFailed);
     EXPECT_EQ(backend.writes, 0);
 }
 
 TEST_F(CommandSetTest, MacroAreaChunksFromAddressZero) {
     connect();
     const auto macro = pattern(57, 1);
-    ASSERT_EQ(protocol::writeMacroArea(link, macro), kResultSuccess);
+    ASSERT_EQ(protocol::writeMacroArea(link, macro), CommandResult::success);
     const auto frames = sentFrames();
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_EQ(headerOf(frames[0]).length, 56);
@@ -129,7 +129,7 @@ TEST_F(CommandSetTest, MacroAreaChunksFromAddressZero) {
     EXPECT_EQ(frames[1][kPayloadOffset], 57);
 
     std::vector<std::uint8_t> readBack(57);
-    ASSERT_EQ(protocol::readMacroArea(link, readBack), kResultSuccess);
+    ASSERT_EQ(protocol::readMacroArea(link, readBack), CommandResult::success);
     EXPECT_EQ(readBack, macro);
 }
 
@@ -137,7 +137,7 @@ TEST_F(CommandSetTest, ChunkedReadKeepsChunksBeforeAFailure) {
     connect();
     std::vector<std::uint8_t> area(200, 0xEE);
     keyboard->setFaults({.removeAfterFrames = 3});
-    EXPECT_NE(protocol::readMacroArea(link, area), kResultSuccess);
+    EXPECT_NE(protocol::readMacroArea(link, area), CommandResult::success);
     const auto factory = keyboard->memory(sim::SimRegion::macros);
     EXPECT_TRUE(std::equal(area.begin(), area.begin() + 112, factory.begin()));
     EXPECT_EQ(area[112], 0xEE);
@@ -146,15 +146,15 @@ TEST_F(CommandSetTest, ChunkedReadKeepsChunksBeforeAFailure) {
 TEST_F(CommandSetTest, SingleFrameCommandsCarryTheirFields) {
     connect();
     std::array<std::uint8_t, kParamsReplySize> params{};
-    ASSERT_EQ(protocol::readParams(link, params, 56, 84), kResultSuccess);
+    ASSERT_EQ(protocol::readParams(link, params, 56, 84), CommandResult::success);
     const auto expected = keyboard->memory(sim::SimRegion::params);
     EXPECT_TRUE(std::equal(params.begin(), params.end(), expected.begin() + 84));
 
     const std::uint8_t colour[] = {0x10, 0x20, 0x30};
-    ASSERT_EQ(protocol::writeKeyColours(link, colour, 100, 2), kResultSuccess);
+    ASSERT_EQ(protocol::writeKeyColours(link, colour, 100, 2), CommandResult::success);
     const std::uint8_t flag[] = {1};
-    ASSERT_EQ(protocol::writeParams(link, flag, 46), kResultSuccess);
-    ASSERT_EQ(protocol::endConfig(link), kResultSuccess);
+    ASSERT_EQ(protocol::writeParams(link, flag, 46), CommandResult::success);
+    ASSERT_EQ(protocol::endConfig(link), CommandResult::success);
 
     const auto frames = sentFrames();
     ASSERT_EQ(frames.size(), 4u);
@@ -178,10 +178,10 @@ TEST_F(CommandSetTest, SingleFrameCommandsCarryTheirFields) {
 TEST_F(CommandSetTest, DeviceInfoReadChangeWriteBack) {
     connect();
     std::array<std::uint8_t, kDeviceInfoSize> info{};
-    ASSERT_EQ(protocol::readDeviceInfo(link, info), kResultSuccess);
+    ASSERT_EQ(protocol::readDeviceInfo(link, info), CommandResult::success);
     EXPECT_EQ(info[11], sim::modelInfo(sim::KeyboardModel::keys126).macroUnits);
     info[10] = 2;
-    ASSERT_EQ(protocol::writeDeviceInfo(link, info), kResultSuccess);
+    ASSERT_EQ(protocol::writeDeviceInfo(link, info), CommandResult::success);
     EXPECT_EQ(keyboard->activeProfile(), 2);
     const auto frames = sentFrames();
     EXPECT_EQ(headerOf(frames[1]).length, 44);
@@ -190,7 +190,7 @@ TEST_F(CommandSetTest, DeviceInfoReadChangeWriteBack) {
 
 TEST_F(CommandSetTest, BootModeRequestHasNoChecksumAndWaitsForNoReply) {
     connect();
-    ASSERT_EQ(protocol::enterBootMode(link), kResultSuccess);
+    ASSERT_EQ(protocol::enterBootMode(link), CommandResult::success);
     const auto frames = sentFrames();
     ASSERT_EQ(frames.size(), 1u);
     std::vector<std::uint8_t> expected(64, 0);

@@ -37,7 +37,13 @@ private:
         Counting(std::unique_ptr<platform::HidInterface> inner, std::atomic<int>& writes)
             : inner_(std::move(inner)), writes_(writes) {}
         const platform::HidAttributes& attributes() const override { return inner_->attributes(); }
-        const platform::HidCollection& collection() const override { return inner_->collection(); }
+        const platform::HidCollectionInfo& collection() const override {
+            return inner_->collection();
+        }
+        std::vector<platform::HidUsage>
+        buttonsSet(std::span<const std::uint8_t> report) const override {
+            return inner_->buttonsSet(report);
+        }
         platform::HidIoStatus read(std::span<std::uint8_t> buffer, int timeoutMs,
                                    std::size_t& transferred) override {
             return inner_->read(buffer, timeoutMs, transferred);
@@ -64,7 +70,7 @@ struct LinkFixture : testing::Test {
                  sim::SimKeyboardOptions options = {}) {
         keyboard = std::make_shared<sim::SimulatedKeyboard>(model, std::move(options));
         ASSERT_TRUE(simBackend.plug(keyboard));
-        ASSERT_TRUE(link.commandChannel.EnumerateHidInterfaces());
+        ASSERT_TRUE(link.commandChannel.enumerate());
         ASSERT_TRUE(
             device::scanForKeyboardCollection(link.commandChannel, device::kCommandCollection));
         link.setModel(*device::keyboardModelFor(link.commandChannel.vendorId(),

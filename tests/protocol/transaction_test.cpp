@@ -41,7 +41,7 @@ TEST_F(TransactTest, RequestIsPaddedOrCutToOneReportAndSentAsBuilt) {
     CommandReport reply{};
     std::vector<std::uint8_t> shortRequest = {4, 0x2F, 0x00, command::kReadDeviceInfo, 0x2C};
     std::size_t got = 0;
-    ASSERT_EQ(Transact(link, shortRequest, reply, &got), kResultSuccess);
+    ASSERT_EQ(Transact(link, shortRequest, reply, &got), CommandResult::success);
     EXPECT_EQ(got, 64u);
     EXPECT_EQ(reply[kStatusOffset], 0x00);
 
@@ -50,7 +50,7 @@ TEST_F(TransactTest, RequestIsPaddedOrCutToOneReportAndSentAsBuilt) {
     longRequest[3] = command::kBeginConfig;
     longRequest[1] = command::kBeginConfig;
     longRequest[64] = 0xAA; // past the report: never sent
-    ASSERT_EQ(Transact(link, longRequest, reply, nullptr), kResultSuccess);
+    ASSERT_EQ(Transact(link, longRequest, reply, nullptr), CommandResult::success);
 
     const auto frames = sentFrames();
     ASSERT_EQ(frames.size(), 2u);
@@ -64,14 +64,14 @@ TEST_F(TransactTest, RetriesUntilAnsweredAndGivesUpAfterFourCopies) {
     struct Case {
         const char* what;
         sim::SimFaults faults;
-        int result;
+        CommandResult result;
         int writes;
     };
     const Case cases[] = {
-        {"answers at once", {}, kResultSuccess, 1},
-        {"answers the third copy", {.answerCopy = 3}, kResultSuccess, 3},
-        {"never answers", {.silent = true}, kResultNoDevice, 4},
-        {"write fails: no retry", {.failWrites = true}, kResultWriteFailed, 1},
+        {"answers at once", {}, CommandResult::success, 1},
+        {"answers the third copy", {.answerCopy = 3}, CommandResult::success, 3},
+        {"never answers", {.silent = true}, CommandResult::noDevice, 4},
+        {"write fails: no retry", {.failWrites = true}, CommandResult::writeFailed, 1},
     };
     connect();
     for (const Case& c : cases) {
@@ -83,7 +83,7 @@ TEST_F(TransactTest, RetriesUntilAnsweredAndGivesUpAfterFourCopies) {
         std::size_t got = 99;
         EXPECT_EQ(Transact(link, request, reply, &got), c.result) << c.what;
         EXPECT_EQ(backend.writes, c.writes) << c.what;
-        EXPECT_EQ(got, c.result == kResultSuccess ? 64u : 0u) << c.what;
+        EXPECT_EQ(got, c.result == CommandResult::success ? 64u : 0u) << c.what;
     }
 }
 
@@ -93,7 +93,7 @@ TEST_F(TransactTest, RetriesUntilAnsweredAndGivesUpAfterFourCopies) {
 TEST_F(TransactTest, SilentKeyboardFailsACommandAfterFourRepliesWaitedOut) {
     struct Case {
         const char* what;
-        std::function<int(device::DeviceLink&)> command;
+        std::function<CommandResult(device::DeviceLink&)> command;
     };
     const std::vector<Case> cases = {
         {"one frame",
@@ -114,7 +114,7 @@ TEST_F(TransactTest, SilentKeyboardFailsACommandAfterFourRepliesWaitedOut) {
         SCOPED_TRACE(c.what);
         keyboard->clearWireLog();
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(c.command(link), kResultNoDevice);
+        EXPECT_EQ(c.command(link), CommandResult::noDevice);
         const auto took = std::chrono::steady_clock::now() - start;
 
         std::vector<std::chrono::steady_clock::time_point> copies;
@@ -138,26 +138,26 @@ TEST_F(TransactTest, AbsentKeyboardSendsNothing) {
     link.devicePresent = false;
     CommandReport reply{};
     std::array<std::uint8_t, kDeviceInfoSize> info{};
-    EXPECT_EQ(Transact(link, newCommandReport(1), reply, nullptr), kResultNoDevice);
-    EXPECT_EQ(SendOnly(link, newCommandReport(1)), kResultNoDevice);
-    EXPECT_EQ(protocol::readDeviceInfo(link, info), kResultNoDevice);
-    EXPECT_EQ(protocol::enterBootMode(link), kResultNoDevice);
+    EXPECT_EQ(Transact(link, newCommandReport(1), reply, nullptr), CommandResult::noDevice);
+    EXPECT_EQ(SendOnly(link, newCommandReport(1)), CommandResult::noDevice);
+    EXPECT_EQ(protocol::readDeviceInfo(link, info), CommandResult::noDevice);
+    EXPECT_EQ(protocol::enterBootMode(link), CommandResult::noDevice);
     EXPECT_EQ(backend.writes, 0);
 }
 
 TEST_F(TransactTest, ReplyStatusDecidesTheCommandResult) {
     connect();
-    const std::pair<std::uint8_t, int> cases[] = {{0xFF, kResultStatusFF},
-                                                  {0xFE, kResultStatusFE},
-                                                  {0x00, kResultSuccess},
-                                                  {0x01, kResultSuccess}};
+    const std::pair<std::uint8_t, CommandResult> cases[] = {{0xFF, CommandResult::statusFF},
+                                                            {0xFE, CommandResult::statusFE},
+                                                            {0x00, CommandResult::success},
+                                                            {0x01, CommandResult::success}};
     for (auto [status, result] : cases) {
         keyboard->setFaults({.forcedStatus = status});
         std::array<std::uint8_t, kDeviceInfoSize> info{};
         info.fill(0xEE);
         EXPECT_EQ(protocol::readDeviceInfo(link, info), result) << int(status);
         EXPECT_EQ(protocol::beginConfig(link), result) << int(status);
-        if (result != kResultSuccess) {
+        if (result != CommandResult::success) {
             EXPECT_EQ(info[0], 0xEE) << "a failed read leaves the destination alone";
         }
     }
@@ -169,14 +169,14 @@ TEST_F(TransactTest, LateReplyToAnEarlierRequestIsDropped) {
     keyboard->setFaults({.latency = 400ms});
     std::array<std::uint8_t, kDeviceInfoSize> info{};
     // First copy times out at 300 ms, its reply arrives during the second copy's wait.
-    ASSERT_EQ(protocol::readDeviceInfo(link, info), kResultSuccess);
+    ASSERT_EQ(protocol::readDeviceInfo(link, info), CommandResult::success);
     keyboard->setFaults({});
     std::this_thread::sleep_for(500ms); // the second copy's reply is now waiting
 
     CommandReport reply{};
     CommandReport request = newCommandReport(command::kReadParams, 56, 42);
     FinishFrame(request);
-    ASSERT_EQ(Transact(link, request, reply, nullptr), kResultSuccess);
+    ASSERT_EQ(Transact(link, request, reply, nullptr), CommandResult::success);
     EXPECT_EQ(reply[kCommandOffset], command::kReadParams);
     EXPECT_EQ(reply[kAddressOffset], 42);
 }
@@ -191,7 +191,7 @@ TEST_F(TransactTest, ConcurrentTransactionsNeverTakeEachOthersReplies) {
             CommandReport request = newCommandReport(command, 1, address);
             FinishFrame(request);
             CommandReport reply{};
-            if (Transact(link, request, reply, nullptr) != kResultSuccess ||
+            if (Transact(link, request, reply, nullptr) != CommandResult::success ||
                 reply[kCommandOffset] != command || reply[kAddressOffset] != address) {
                 ++mismatches;
             }

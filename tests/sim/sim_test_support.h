@@ -40,7 +40,7 @@ inline std::unique_ptr<platform::HidInterface>
 openByUsage(platform::HidBackend& backend, std::uint16_t usagePage, platform::HidOpenMode mode) {
     for (const auto& path : backend.enumerate().value_or(std::vector<std::string>{})) {
         auto hid = backend.open(path, mode);
-        if (hid && hid->collection().caps().usagePage == usagePage) {
+        if (hid && hid->collection().usagePage == usagePage) {
             return hid;
         }
     }

@@ -76,11 +76,10 @@ protected:
     model::KeyConfiguration configuration;
     model::Lighting lighting;
     ColourFiles colourFiles = ColourFiles::forProgram();
-    velkan::test::RecordingPrompts prompts;
     velkan::test::TableTexts texts;
     RecordingView view;
     KeyboardSession session{
-        {link, mirrors, configuration, lighting, colourFiles, prompts, texts, view, workingFile}};
+        {link, mirrors, configuration, lighting, colourFiles, texts, view, workingFile}};
 
     void SetUp() override { std::filesystem::create_directories(workingFile.parent_path()); }
     void TearDown() override { std::filesystem::remove_all(workingFile.parent_path()); }
@@ -217,7 +216,7 @@ TEST_F(KeyboardSessionTest, UnplugAtEachFrameOfArrivalLeavesAWholeWorkingFile) {
 
 TEST_F(KeyboardSessionTest, ApplyOfOneProfileSendsOneBracketedGroup) {
     start(sim::KeyboardModel::keys126);
-    ASSERT_TRUE(session.applyKeyConfiguration(false));
+    ASSERT_EQ(session.applyKeyConfiguration(false), model::KeyWriteOutcome::written);
     const Commands expected =
         Commands{command::kReadDeviceInfo, command::kBeginConfig, command::kWriteMacroArea} +
         repeated(command::kWriteKeyTable, 7) + Commands{command::kEndConfig};
@@ -228,7 +227,7 @@ TEST_F(KeyboardSessionTest, UnplugAtEachFrameOfAnApplyFailsCleanly) {
     for (unsigned pulledAt = 1; pulledAt <= 10; ++pulledAt) {
         start(sim::KeyboardModel::keys128);
         keyboard->setFaults({.removeAfterFrames = pulledAt});
-        EXPECT_FALSE(session.applyKeyConfiguration(true)) << pulledAt;
+        EXPECT_FALSE(model::keyTablesWritten(session.applyKeyConfiguration(true))) << pulledAt;
         simBackend.unplug(keyboard);
     }
 }
@@ -256,7 +255,7 @@ TEST_F(KeyboardSessionTest, RestoreDefaultsPutsEveryProfileBackToTheFactoryState
     configuration.setAssignment(1, model::keyIndexFromCode(0x01E),
                                 {static_cast<std::uint16_t>(model::AssignmentType::disabled)});
     std::array<std::uint8_t, protocol::kMaxTableBytes> scrambled{};
-    protocol::writeKeyTable(link, scrambled, 1);
+    ASSERT_EQ(protocol::writeKeyTable(link, scrambled, 1), protocol::CommandResult::success);
     keyboard->clearWireLog();
 
     session.restoreDefaults();

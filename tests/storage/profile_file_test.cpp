@@ -1,8 +1,8 @@
 #include "platform/atomic_file.h"
 #include "platform/little_endian.h"
+#include "protocol/link_fixture.h"
 #include "storage/profile_file.h"
 #include "support/recording_prompts.h"
-#include "protocol/link_fixture.h"
 
 #include <csignal>
 #include <cstring>
@@ -87,51 +87,44 @@ TEST(ProfileFileTest, FreshFileHasTheExactLayout) {
     EXPECT_TRUE(model.macros.empty() && model.strings.totalBytes() == 0);
 }
 
-TEST(ProfileFileTest, CheckAcceptsOnlyWholeHeadersAndNamesTheFile) {
+TEST(ProfileFileTest, CheckAcceptsOnlyWholeHeaders) {
     struct Case {
         const char* name;
         std::function<void(Bytes&)> change;
-        int result;
+        ProfileCheck result;
     };
     // 0x8040 + 101 * 0x7F00 = 0x329B40; 100 macros: 0x321C40.
     const std::vector<Case> cases = {
-        {"fresh", [](Bytes&) {}, 1},
-        {"checksum off by one", [](Bytes& b) { ++b[31]; }, 0},
+        {"fresh", [](Bytes&) {}, ProfileCheck::valid},
+        {"checksum off by one", [](Bytes& b) { ++b[31]; }, ProfileCheck::wrongHeader},
         {"101 macros", [](Bytes& b) { patch(b, 8, 0x9B40), patch(b, 10, 0x32), patch(b, 14, 101); },
-         0},
+         ProfileCheck::wrongHeader},
         {"100 macros, short body",
-         [](Bytes& b) { patch(b, 8, 0x1C40), patch(b, 10, 0x32), patch(b, 14, 100); }, 1},
-        {"flag 1", [](Bytes& b) { patch(b, 30, 1); }, 1},
-        {"flag 2", [](Bytes& b) { patch(b, 30, 2); }, 0},
-        {"magic", [](Bytes& b) { patch(b, 0, 0x4447); }, 0},
-        {"header size", [](Bytes& b) { patch(b, 2, 33); }, 0},
-        {"format", [](Bytes& b) { patch(b, 6, 2); }, 0},
-        {"record count", [](Bytes& b) { patch(b, 12, 2047); }, 0},
-        {"total disagrees", [](Bytes& b) { patch(b, 8, 0x8042); }, 0},
+         [](Bytes& b) { patch(b, 8, 0x1C40), patch(b, 10, 0x32), patch(b, 14, 100); },
+         ProfileCheck::valid},
+        {"flag 1", [](Bytes& b) { patch(b, 30, 1); }, ProfileCheck::valid},
+        {"flag 2", [](Bytes& b) { patch(b, 30, 2); }, ProfileCheck::wrongHeader},
+        {"magic", [](Bytes& b) { patch(b, 0, 0x4447); }, ProfileCheck::wrongHeader},
+        {"header size", [](Bytes& b) { patch(b, 2, 33); }, ProfileCheck::wrongHeader},
+        {"format", [](Bytes& b) { patch(b, 6, 2); }, ProfileCheck::wrongHeader},
+        {"record count", [](Bytes& b) { patch(b, 12, 2047); }, ProfileCheck::wrongHeader},
+        {"total disagrees", [](Bytes& b) { patch(b, 8, 0x8042); }, ProfileCheck::wrongHeader},
     };
     const fs::path folder = freshFolder();
-    test::TableTexts texts;
-    texts.table["PROFILE_FORMAT_ERROR"] = "Not a profile: %s";
     for (const Case& c : cases) {
         const fs::path file = folder / c.name;
         Bytes bytes = serializeProfile(model::KeyModel{});
         c.change(bytes);
         ASSERT_TRUE(platform::writeFileAtomically(file, bytes));
-        test::RecordingPrompts prompts;
-        EXPECT_EQ(checkProfileFile(file, prompts, texts), c.result) << c.name;
-        EXPECT_EQ(prompts.shown,
-                  std::vector<std::string>(c.result == 0, "Not a profile: " + file.string()))
-            << c.name;
+        EXPECT_EQ(checkProfileFile(file), c.result) << c.name;
     }
     // Missing, a folder, one byte short, and a (sparse) file beyond what a header describes.
-    test::RecordingPrompts prompts;
-    EXPECT_EQ(checkProfileFile(folder / "missing", prompts, texts), 0);
-    EXPECT_EQ(checkProfileFile(folder, prompts, texts), 254);
+    EXPECT_EQ(checkProfileFile(folder / "missing"), ProfileCheck::invalid);
+    EXPECT_EQ(checkProfileFile(folder), ProfileCheck::unreadable);
     fs::resize_file(folder / "magic", 32831);
-    EXPECT_EQ(checkProfileFile(folder / "magic", prompts, texts), 0);
+    EXPECT_EQ(checkProfileFile(folder / "magic"), ProfileCheck::invalid);
     fs::resize_file(folder / "fresh", (std::uintmax_t{1} << 32) + 1);
-    EXPECT_EQ(checkProfileFile(folder / "fresh", prompts, texts), 0);
-    EXPECT_TRUE(prompts.shown.empty());
+    EXPECT_EQ(checkProfileFile(folder / "fresh"), ProfileCheck::invalid);
 }
 
 TEST(ProfileFileTest, TextsGoToTheBlobInRecordOrder) {
@@ -155,8 +148,7 @@ TEST(ProfileFileTest, SavedModelLoadsBackTheSame) {
     configuration.edited = richModel();
     const fs::path file = freshFolder() / "round.fwc";
     ASSERT_TRUE(saveProfileFile(file, configuration, true));
-    test::RecordingPrompts prompts;
-    ASSERT_EQ(checkProfileFile(file, prompts, test::TableTexts{}), 1);
+    ASSERT_EQ(checkProfileFile(file), ProfileCheck::valid);
     model::KeyModel loaded;
     loaded.macroDeleted = true;
     ASSERT_TRUE(loadProfileFile(file, loaded));
@@ -333,8 +325,7 @@ TEST_F(BackupTest, KeyboardWithAHundredMacrosMakesAFileThatLoads) {
     ASSERT_TRUE(keyboard->setMemory(sim::SimRegion::macros, 0, image));
 
     ASSERT_TRUE(backupKeyboardToFile(file, link, mirrors, texts));
-    test::RecordingPrompts prompts;
-    EXPECT_EQ(checkProfileFile(file, prompts, texts), kProfileValid);
+    EXPECT_EQ(checkProfileFile(file), ProfileCheck::valid);
     model::KeyModel loaded;
     ASSERT_TRUE(loadProfileFile(file, loaded));
     ASSERT_EQ(loaded.macros.size(), 100u);

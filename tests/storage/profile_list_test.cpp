@@ -78,17 +78,9 @@ TEST(ProfileMenuTest, ListsStoredRowsAndSurvivesDamagedEntries) {
 }
 
 TEST(ProfileFilesTest, AddAndLoadOfferProfileFilesInTheDataFolder) {
-    velkan::test::RecordingPrompts prompts;
     velkan::test::TableTexts texts;
-    EXPECT_EQ(addNewProfile(prompts, texts), std::nullopt); // cancelled
-    prompts.chosenFile = testFolder() / "no such folder" / "x.fwc";
-    EXPECT_EQ(addNewProfile(prompts, texts), std::nullopt);
-    prompts.chosenFile = "/nowhere/old.fwc";
-    EXPECT_EQ(addExistingProfile(prompts), (ProfileRow{"old", "/nowhere"}));
-
-    ASSERT_EQ(prompts.fileRequests.size(), 3u);
-    const lang::FileDialogRequest& add = prompts.fileRequests[0];
-    const lang::FileDialogRequest& load = prompts.fileRequests[2];
+    const lang::FileDialogRequest add = newProfileRequest(texts);
+    const lang::FileDialogRequest load = existingProfileRequest();
     EXPECT_TRUE(add.save && add.confirmOverwrite);
     EXPECT_FALSE(load.save);
     EXPECT_EQ(add.initialName, "<PROFILE_NEW>");
@@ -100,7 +92,11 @@ TEST(ProfileFilesTest, AddAndLoadOfferProfileFilesInTheDataFolder) {
     }
     // Add made the folder it offers.
     EXPECT_TRUE(fs::is_directory(*appDataFolderPath()));
-    EXPECT_TRUE(prompts.shown.empty());
+
+    EXPECT_EQ(addNewProfile(testFolder() / "no such folder" / "x.fwc"), std::nullopt);
+    const fs::path named = *appDataFolderPath() / "mine.fwc";
+    EXPECT_EQ(addNewProfile(named), (ProfileRow{"mine", *appDataFolderPath()}));
+    EXPECT_EQ(checkProfileFile(named), ProfileCheck::valid);
 }
 
 class NoView : public SessionView {
@@ -115,11 +111,10 @@ struct ProfileSwitchTest : protocol::test::LinkFixture {
     model::KeyConfiguration configuration;
     model::Lighting lighting;
     ColourFiles colourFiles{testFolder(), testFolder() / "none.userd"};
-    velkan::test::RecordingPrompts prompts;
     velkan::test::TableTexts texts;
     NoView view;
     KeyboardSession session{
-        {link, mirrors, configuration, lighting, colourFiles, prompts, texts, view, workingFile}};
+        {link, mirrors, configuration, lighting, colourFiles, texts, view, workingFile}};
     std::vector<int> activeWhenApplied;
 
     void SetUp() override {
@@ -138,24 +133,23 @@ TEST_F(ProfileSwitchTest, WaitsForEditorsAndOffersToApplyFirst) {
         bool unapplied;
         bool answer;
         bool applies; // what the main window's Apply returns
-        std::vector<std::string> shown;
-        bool switched;
+        bool asked;   // whether the user was asked to apply first
+        ProfileSwitch outcome;
     } cases[] = {
-        {"editor open", 1, 1, true, true, true, true, {"<PROFILE_SEELCT_PROMPT2>"}, false},
-        {"no keyboard", 1, 0, false, true, true, true, {}, false},
-        {"no such profile", 3, 0, true, true, true, true, {}, false},
-        {"yes, apply fails", 1, 0, true, true, true, false, {"<PROFILE_SELECT_PROMPT>"}, false},
-        {"nothing to apply", 1, 0, true, false, true, true, {}, true},
-        {"yes", 2, 0, true, true, true, true, {"<PROFILE_SELECT_PROMPT>"}, true},
-        {"no", 1, 0, true, true, false, true, {"<PROFILE_SELECT_PROMPT>"}, true},
+        {"editor open", 1, 1, true, true, true, true, false, ProfileSwitch::editorOpen},
+        {"no keyboard", 1, 0, false, true, true, true, false, ProfileSwitch::notSwitched},
+        {"no such profile", 3, 0, true, true, true, true, false, ProfileSwitch::notSwitched},
+        {"yes, apply fails", 1, 0, true, true, true, false, true, ProfileSwitch::notSwitched},
+        {"nothing to apply", 1, 0, true, false, true, true, false, ProfileSwitch::switched},
+        {"yes", 2, 0, true, true, true, true, true, ProfileSwitch::switched},
+        {"no", 1, 0, true, true, false, true, true, ProfileSwitch::switched},
         // The active profile is still written again.
-        {"active one", 1, 0, true, false, false, true, {}, true},
+        {"active one", 1, 0, true, false, false, true, false, ProfileSwitch::switched},
     };
     for (const auto& c : cases) {
         const int before = keyboard->activeProfile();
         link.devicePresent = c.present;
-        prompts.answer = c.answer;
-        prompts.shown.clear();
+        int asked = 0;
         activeWhenApplied.clear();
         configuration.setAssignment(0, 5, {2, 0, 0x1E, 0, 0});
         keyboard->clearWireLog();
@@ -164,19 +158,23 @@ TEST_F(ProfileSwitchTest, WaitsForEditorsAndOffersToApplyFirst) {
                                            activeWhenApplied.push_back(keyboard->activeProfile());
                                            return c.applies;
                                        }};
+        const auto applyFirst = [&] {
+            ++asked;
+            return c.answer;
+        };
 
-        EXPECT_EQ(switchKeyProfile(c.profile, session, link, prompts, texts, hooks), c.switched)
+        EXPECT_EQ(switchKeyProfile(c.profile, session, link, hooks, applyFirst), c.outcome)
             << c.name;
-        EXPECT_EQ(prompts.shown, c.shown) << c.name;
-        const bool applied =
-            c.answer && c.shown == std::vector<std::string>{"<PROFILE_SELECT_PROMPT>"};
+        EXPECT_EQ(asked, c.asked ? 1 : 0) << c.name;
+        const bool switched = c.outcome == ProfileSwitch::switched;
         // Apply reaches the keyboard before the profile changes.
-        EXPECT_EQ(activeWhenApplied, std::vector<int>(applied ? 1 : 0, before)) << c.name;
-        EXPECT_EQ(keyboard->activeProfile(), c.switched ? c.profile : before) << c.name;
+        EXPECT_EQ(activeWhenApplied, std::vector<int>(c.asked && c.answer ? 1 : 0, before))
+            << c.name;
+        EXPECT_EQ(keyboard->activeProfile(), switched ? c.profile : before) << c.name;
         // The switch loads the working file: changes not applied are gone; a refusal keeps them.
-        EXPECT_EQ(configuration.edited.image.record(0, 5).type == 0, c.switched) << c.name;
-        EXPECT_EQ(sentFrames().size(), c.switched ? 2u : 0u) << c.name;
-        if (c.switched) {
+        EXPECT_EQ(configuration.edited.image.record(0, 5).type == 0, switched) << c.name;
+        EXPECT_EQ(sentFrames().size(), switched ? 2u : 0u) << c.name;
+        if (switched) {
             EXPECT_EQ(sentFrames()[0][protocol::kCommandOffset], command::kReadDeviceInfo);
             EXPECT_EQ(sentFrames()[1][protocol::kCommandOffset], command::kWriteDeviceInfo);
         }

@@ -1,5 +1,5 @@
 // An opened HID interface that only describes itself: attributes and a collection parsed from
-// a descriptor, with every transfer failing. For tests of what is built from capabilities.
+// a descriptor, with every transfer failing. For tests of what is read from the collection.
 #pragma once
 
 #include "platform/hid_backend.h"
@@ -26,7 +26,11 @@ public:
     }
 
     const platform::HidAttributes& attributes() const override { return attributes_; }
-    const platform::HidCollection& collection() const override { return collection_; }
+    const platform::HidCollectionInfo& collection() const override { return collection_.info(); }
+    std::vector<platform::HidUsage>
+    buttonsSet(std::span<const std::uint8_t> report) const override {
+        return collection_.buttonsSet(report);
+    }
     platform::HidIoStatus read(std::span<std::uint8_t>, int, std::size_t&) override {
         return platform::HidIoStatus::failed;
     }
