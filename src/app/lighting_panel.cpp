@@ -674,11 +674,11 @@ void LightingPanel::refresh() {
         modeChooser_->setCurrentIndex(item ? static_cast<int>(*item) : -1);
     }
     const int page = parts_.lighting.currentPage();
-    const bool dengCheck = parts_.colourFiles.readDengCheck();
-    if (dengCheck != perKeyView_ || (perKeyView_ && page != userPage_)) {
+    const bool viewSwitch = parts_.colourFiles.readPerKeyViewSwitch();
+    if (viewSwitch != perKeyView_ || (perKeyView_ && page != userPage_)) {
         // The switch is read with the lighting; the page's colours come from its file, which
         // the keyboard was given when it arrived.
-        perKeyView_ = dengCheck;
+        perKeyView_ = viewSwitch;
         lightLayer_->setVisible(perKeyView_);
         if (perKeyView_) {
             loadUserModeNames();
@@ -969,7 +969,7 @@ void LightingPanel::leavePerKeyView() {
 }
 
 void LightingPanel::showPerKeyView(bool on) {
-    parts_.colourFiles.writeDengCheck(on);
+    parts_.colourFiles.writePerKeyViewSwitch(on);
     perKeyView_ = on;
     lightLayer_->setVisible(on);
     perKeyToggle_->setOn(on);

@@ -28,7 +28,7 @@ constexpr std::string_view kSkinsFolderName = "Skins";
 constexpr std::uintmax_t kMaxTemplateBytes = 4u << 20;
 
 constexpr std::string_view kKeyColourSection = "KEYCOLOR";
-constexpr std::string_view kDengCheckKey = "DengCheck";
+constexpr std::string_view kPerKeyViewKey = "DengCheck";
 constexpr std::string_view kPresentModeSection = "PRESENTMODE";
 constexpr std::string_view kPresentModeKey = "mode";
 constexpr std::string_view kModeNameSection = "MODENAME";
@@ -281,13 +281,13 @@ void ColourFiles::writeKeyColour(int page, int mode, int position, const KeyColo
                formatColour(colour.colour) + "," + std::string(formatSwitch(colour.on)));
 }
 
-bool ColourFiles::readDengCheck() const {
+bool ColourFiles::readPerKeyViewSwitch() const {
     return parseSwitch(
-        readValue(settingsFile(folder_), kKeyColourSection, kDengCheckKey, kSwitchOff), false);
+        readValue(settingsFile(folder_), kKeyColourSection, kPerKeyViewKey, kSwitchOff), false);
 }
 
-void ColourFiles::writeDengCheck(bool on) const {
-    writeValue(settingsFile(folder_), kKeyColourSection, kDengCheckKey, formatSwitch(on));
+void ColourFiles::writePerKeyViewSwitch(bool on) const {
+    writeValue(settingsFile(folder_), kKeyColourSection, kPerKeyViewKey, formatSwitch(on));
 }
 
 bool ColourFiles::resetUserColours(int page) const {

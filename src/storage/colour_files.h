@@ -55,8 +55,8 @@ public:
     void writeModeTools(int page, int mode, const ModeTools& tools) const;
     KeyColour readKeyColour(int page, int mode, int position) const;
     void writeKeyColour(int page, int mode, int position, const KeyColour& colour) const;
-    bool readDengCheck() const;
-    void writeDengCheck(bool on) const;
+    bool readPerKeyViewSwitch() const;
+    void writePerKeyViewSwitch(bool on) const;
     // Copies the template byte for byte over the page's user-colour file.
     bool resetUserColours(int page) const;
 

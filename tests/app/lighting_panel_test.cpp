@@ -163,7 +163,7 @@ private slots:
     void init() {
         const auto files = velkan::storage::ColourFiles::forProgram();
         QVERIFY(files.ensureFolder());
-        files.writeDengCheck(false);
+        files.writePerKeyViewSwitch(false);
         for (int page = 0; page < 3; ++page) {
             files.resetUserColours(page);
         }
@@ -449,7 +449,7 @@ private slots:
         f.window->onCommand(1167);
         QCOMPARE(f.prompts.shown.back(), f.text("PROFILE_SEELCT_PROMPT2"));
         QVERIFY(!panel(f).perKeyView());
-        QVERIFY(!velkan::storage::ColourFiles::forProgram().readDengCheck());
+        QVERIFY(!velkan::storage::ColourFiles::forProgram().readPerKeyViewSwitch());
         QCOMPARE(f.hostFrames(), 0);
     }
 
@@ -490,7 +490,7 @@ private slots:
         f.window->onCommand(1167);
         QVERIFY(panel(f).perKeyView());
         const auto files = velkan::storage::ColourFiles::forProgram();
-        QVERIFY(files.readDengCheck());
+        QVERIFY(files.readPerKeyViewSwitch());
         const model::ColourRef colour = model::colourRef(12, 34, 56);
         panel(f).setColourChooser([&](model::ColourRef) { return colour; });
         f.window->onCommand(1160);
@@ -515,7 +515,7 @@ private slots:
         QCOMPARE(editor.calls.size(), std::size_t{1});
         QCOMPARE(editor.calls.front().controlId, 1000);
         f.window->onCommand(1167);
-        QVERIFY(!files.readDengCheck());
+        QVERIFY(!files.readPerKeyViewSwitch());
         QVERIFY(everyKeyLight(f, std::nullopt));
     }
 };

@@ -65,8 +65,8 @@ TEST_F(ColourFilesTest, KeyColourEntriesReadLenientlyWithDefaultsAndClamping) {
     }
 }
 
-TEST_F(ColourFilesTest, ModeSettingsAndDengCheckRoundTrip) {
-    EXPECT_EQ(std::tuple(files.readPresentMode(1), files.readModeName(1, 4), files.readDengCheck()),
+TEST_F(ColourFilesTest, ModeSettingsAndPerKeyViewSwitchRoundTrip) {
+    EXPECT_EQ(std::tuple(files.readPresentMode(1), files.readModeName(1, 4), files.readPerKeyViewSwitch()),
               std::tuple(0, "0", false));
     fs::create_directories(folder);
     const std::string names[] = {"Dusk", "  padded  ", "\"quoted\"", "Äpfel \xe6\x9c\x88"};
@@ -76,7 +76,7 @@ TEST_F(ColourFilesTest, ModeSettingsAndDengCheckRoundTrip) {
     files.writePresentMode(1, 4);
     files.writeModeTools(1, 4, {true, colourRef(1, 2, 3), colourRef(250, 128, 0)});
     files.writeKeyColour(1, 4, 110, {colourRef(9, 8, 7), false});
-    files.writeDengCheck(true);
+    files.writePerKeyViewSwitch(true);
 
     for (std::size_t i = 0; i < std::size(names); ++i) {
         EXPECT_EQ(files.readModeName(1, static_cast<int>(i)), names[i]);
@@ -86,9 +86,9 @@ TEST_F(ColourFilesTest, ModeSettingsAndDengCheckRoundTrip) {
     EXPECT_EQ(std::tuple(files.readPresentMode(1), tools.tool, tools.toolColour, tools.colour),
               std::tuple(4, true, colourRef(1, 2, 3), colourRef(250, 128, 0)));
     EXPECT_EQ(std::pair(logo.colour, logo.on), std::pair(colourRef(9, 8, 7), false));
-    EXPECT_TRUE(files.readDengCheck());
-    files.writeDengCheck(false);
-    EXPECT_FALSE(files.readDengCheck());
+    EXPECT_TRUE(files.readPerKeyViewSwitch());
+    files.writePerKeyViewSwitch(false);
+    EXPECT_FALSE(files.readPerKeyViewSwitch());
     // Pages that do not exist are never written.
     files.writePresentMode(3, 1);
     files.writeKeyColour(-1, 0, 0, {});
