@@ -85,6 +85,7 @@ void PresenceMonitor::reportPresence(bool present) {
     }
     if (!present) {
         link_.activeProfileCache = -1;
+        link_.lastNotifiedPresent = false;
         events_.keyboardRemoved();
     } else {
         // A problem the arrival reads find is told through the window, which may itself be
@@ -98,9 +99,11 @@ void PresenceMonitor::reportPresence(bool present) {
             arrival_.readArrivalMirrors(held);
         }
         held.tellHeldProblems();
+        // Set before the window hears of it: the window it opens for the arrival asks whether
+        // a keyboard is there.
+        link_.lastNotifiedPresent = true;
         events_.keyboardArrived(link_.firstSearchDone ? Arrival::pluggedIn : Arrival::atStart);
     }
-    link_.lastNotifiedPresent = present;
 }
 
 void PresenceMonitor::run(std::chrono::milliseconds settle) {

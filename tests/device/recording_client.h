@@ -5,6 +5,7 @@
 #include "device/keyboard_events.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -16,9 +17,13 @@ namespace velkan::device::test {
 class RecordingClient : public KeyboardEvents {
 public:
     void keyboardArrived(Arrival arrival) override {
+        notePresence();
         record(arrival == Arrival::atStart ? "arrived at start" : "arrived");
     }
-    void keyboardRemoved() override { record("removed"); }
+    void keyboardRemoved() override {
+        notePresence();
+        record("removed");
+    }
     void lightingChangedOnKeyboard() override { record("lighting changed"); }
     void keyboardReset() override { record("reset"); }
     void trayImageWanted(TrayImage image) override {
@@ -27,6 +32,14 @@ public:
     void problemFound(KeyboardProblem problem) override {
         record(problem == KeyboardProblem::noPermission ? "no permission"
                                                         : "default table unreadable");
+    }
+
+    // When set, the presence the link gives at each arrival and removal is kept: what the
+    // window would see if it asked while handling the event.
+    const std::atomic<bool>* presence = nullptr;
+    std::vector<bool> presenceSeen() const {
+        std::lock_guard lock(mutex_);
+        return presenceSeen_;
     }
 
     std::vector<std::string> calls() const {
@@ -50,6 +63,12 @@ public:
     }
 
 private:
+    void notePresence() {
+        if (presence != nullptr) {
+            std::lock_guard lock(mutex_);
+            presenceSeen_.push_back(presence->load());
+        }
+    }
     void record(std::string call) {
         {
             std::lock_guard lock(mutex_);
@@ -61,6 +80,7 @@ private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     std::vector<std::string> calls_;
+    std::vector<bool> presenceSeen_;
 };
 
 } // namespace velkan::device::test
