@@ -66,7 +66,8 @@ TEST_F(ColourFilesTest, KeyColourEntriesReadLenientlyWithDefaultsAndClamping) {
 }
 
 TEST_F(ColourFilesTest, ModeSettingsAndPerKeyViewSwitchRoundTrip) {
-    EXPECT_EQ(std::tuple(files.readPresentMode(1), files.readModeName(1, 4), files.readPerKeyViewSwitch()),
+    EXPECT_EQ(std::tuple(files.readPresentMode(1), files.readModeName(1, 4),
+                         files.readPerKeyViewSwitch()),
               std::tuple(0, "0", false));
     fs::create_directories(folder);
     const std::string names[] = {"Dusk", "  padded  ", "\"quoted\"", "Äpfel \xe6\x9c\x88"};
