@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
 
-    volatile int sink = files.readPresentMode(0) + (files.readDengCheck() ? 1 : 0);
+    volatile int sink = files.readPresentMode(0) + (files.readPerKeyViewSwitch() ? 1 : 0);
     for (int mode = -1; mode <= 2; ++mode) {
         const auto tools = files.readModeTools(0, mode);
         sink = sink + static_cast<int>(files.readModeName(0, mode).size() + tools.colour +
