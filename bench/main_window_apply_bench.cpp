@@ -26,22 +26,22 @@ void BM_MainWindowApplyWithFullMacroMemory(benchmark::State& state) {
         state.SkipWithError("the window was not shown");
         return;
     }
-    {
-        auto& configuration = window.keyboard().configuration;
-        const std::lock_guard lock(configuration.modelLock);
-        model::MacroRecord& macro = configuration.edited.macros.emplace_back();
-        macro.id = 1;
-        macro.setName("long macro");
-        // 4000 actions fill 16 KB of macro memory: all the 126-key model offers.
-        macro.actionCount = static_cast<std::uint16_t>(model::kMaxMacroActions);
-        for (auto& action : macro.actions) {
-            action = {10, 0x01E, 0};
-        }
+    model::MacroRecord& macro = onSimulator.controller().keys().edited.macros.emplace_back();
+    macro.id = 1;
+    macro.setName("long macro");
+    // 4000 actions fill 16 KB of macro memory: all the 126-key model offers.
+    macro.actionCount = static_cast<std::uint16_t>(model::kMaxMacroActions);
+    for (auto& action : macro.actions) {
+        action = {10, 0x01E, 0};
     }
     keyboard->setFaults({.latency = bench::kAnswerLatency});
     keyboard->clearWireLog();
-    window.setApplyEnabled(true);
-    if (!window.Apply()) {
+    const auto applyAndWait = [&] {
+        window.setApplyEnabled(true);
+        window.apply();
+        return test::settle(onSimulator.controller(), 60000) && !window.applyEnabled();
+    };
+    if (!applyAndWait()) {
         state.SkipWithError("apply failed");
         return;
     }
@@ -58,10 +58,9 @@ void BM_MainWindowApplyWithFullMacroMemory(benchmark::State& state) {
     QObject::connect(&watch, &QTimer::timeout,
                      [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
     bench::reportAgainstWireMinimum(state, frames, 10ms, [&] {
-        window.setApplyEnabled(true);
         sinceTick.start();
         watch.start();
-        const bool applied = window.Apply();
+        const bool applied = applyAndWait();
         watch.stop();
         return applied;
     });

@@ -8,6 +8,8 @@
 #include "platform/paths.h"
 #include "sim/sim_hid_backend.h"
 #include "sim/simulated_keyboard.h"
+#include "storage/colour_files.h"
+#include "support/controller_settle.h"
 #include "support/isolated_user_folders.h"
 #include "support/recording_prompts.h"
 #include "wire_ratio.h"
@@ -21,11 +23,12 @@ namespace velkan::bench {
 class MainWindowOnSimulator {
 public:
     explicit MainWindowOnSimulator(const std::shared_ptr<sim::SimulatedKeyboard>& keyboard)
-        : window_({globals_, language_, prompts_, pluggedBackend(keyboard), std::nullopt,
+        : controller_(pluggedBackend(keyboard), language_, storage::ColourFiles::forProgram()),
+          window_({globals_, language_, prompts_, controller_, std::nullopt,
                    [](const std::string&) { return true; }}) {}
 
-    // Builds the window and waits for the keyboard's arrival to show it; false when it was not
-    // shown.
+    // Builds the window, waits for the keyboard's arrival to show it and for its read-back to
+    // end; false when it was not shown.
     bool show() {
         if (!window_.initialise()) {
             return false;
@@ -33,25 +36,31 @@ public:
         QElapsedTimer arrival;
         arrival.start();
         while (!window_.isVisible() && arrival.elapsed() < 10000) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         }
-        return window_.isVisible();
+        return window_.isVisible() && test::settle(controller_, 10000);
     }
 
     app::MainWindow& window() { return window_; }
+    app::KeyboardController& controller() { return controller_; }
+    test::RecordingPrompts& prompts() { return prompts_; }
+    sim::SimHidBackend& backend() { return *backend_; }
 
 private:
-    static std::unique_ptr<platform::HidBackend>
+    std::unique_ptr<platform::HidBackend>
     pluggedBackend(const std::shared_ptr<sim::SimulatedKeyboard>& keyboard) {
         auto backend = std::make_unique<sim::SimHidBackend>();
         backend->plug(keyboard);
+        backend_ = backend.get();
         return backend;
     }
 
+    sim::SimHidBackend* backend_ = nullptr; // owned by the controller
     app::AppGlobals globals_{app::AppPaths::forProgramFolder(platform::programFolder()),
                              platform::SettingsStore::currentUser()};
     lang::Language language_{globals_.settings, globals_.paths.programFolder};
     test::RecordingPrompts prompts_;
+    app::KeyboardController controller_;
     app::MainWindow window_;
 };
 

@@ -9,6 +9,7 @@
 #include "sim/simulated_keyboard.h"
 #include "widgets/skin_combo.h"
 
+#include <QAbstractButton>
 #include <QElapsedTimer>
 #include <chrono>
 
@@ -28,20 +29,21 @@ void BM_PreviewStepWithPainting(benchmark::State& state) {
         return;
     }
     app::LightingPanel& panel = *window.lightingPanel();
-    auto& lighting = window.keyboard().lighting;
-    const auto item = lighting.supportedModes().itemOf(mode);
+    app::KeyboardController& controller = onSimulator.controller();
+    const auto item = controller.lighting().supportedModes().itemOf(mode);
     if (!item) {
         state.SkipWithError("the keyboard does not offer the effect");
         return;
     }
-    if (lighting.panel().colourCycling != cycling) {
-        window.onCommand(1156);
+    if (controller.lighting().panel().colourCycling != cycling) {
+        window.findChild<QAbstractButton*>(QStringLiteral("cyclingToggle"))->click();
     }
-    emit qobject_cast<widgets::SkinCombo*>(window.control(1146))
+    emit window.findChild<widgets::SkinCombo*>(QStringLiteral("modeChooser"))
         ->activated(static_cast<int>(*item));
     if (!panel.perKeyView()) { // a run before may have left it on
-        window.onCommand(1167);
+        window.findChild<QAbstractButton*>(QStringLiteral("perKeyToggle"))->click();
     }
+    (void)test::settle(controller);
     if (!panel.perKeyView()) {
         state.SkipWithError("the per-key view did not come on");
         return;

@@ -331,6 +331,12 @@ bool SimHidBackend::plug(std::shared_ptr<SimulatedKeyboard> keyboard) {
     return true;
 }
 
+bool SimHidBackend::plugged(const std::shared_ptr<SimulatedKeyboard>& keyboard) const {
+    std::lock_guard lock(registry_->mutex);
+    return std::any_of(registry_->connections.begin(), registry_->connections.end(),
+                       [&keyboard](const auto& c) { return c->keyboard() == keyboard; });
+}
+
 bool SimHidBackend::unplug(const std::shared_ptr<SimulatedKeyboard>& keyboard) {
     std::shared_ptr<SimConnection> connection;
     {

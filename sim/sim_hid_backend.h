@@ -38,6 +38,8 @@ public:
     bool plug(std::shared_ptr<SimulatedKeyboard> keyboard);
     // False when it was not plugged in here.
     bool unplug(const std::shared_ptr<SimulatedKeyboard>& keyboard);
+    // Whether the keyboard is plugged in here now (it drops off by itself in boot mode).
+    bool plugged(const std::shared_ptr<SimulatedKeyboard>& keyboard) const;
 
     std::optional<std::vector<std::string>> enumerate() override;
     std::unique_ptr<platform::HidInterface> open(const std::string& path,

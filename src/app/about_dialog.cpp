@@ -101,13 +101,6 @@ bool AboutDialog::request() {
     return true;
 }
 
-qintptr AboutDialog::handleMessage(quint32 message, quintptr wParam, qintptr) {
-    if (message == skin::kLanguageMessage && wParam == skin::kLanguageTag) {
-        reloadTexts();
-    }
-    return 0;
-}
-
 QWidget* AboutDialog::control(int controlId) const {
     const auto found = controls_.find(controlId);
     return found != controls_.end() ? found->second : nullptr;

@@ -40,8 +40,8 @@ public:
     // Shows the box with its texts; false, doing nothing, while it is being opened or shown.
     bool request();
 
-    // The language message makes the box read its texts again; other messages are ignored.
-    qintptr handleMessage(quint32 message, quintptr wParam, qintptr lParam);
+    // Reads its texts again, in the language now chosen.
+    void reloadTexts();
 
     // nullptr for an id the box has no control for.
     QWidget* control(int controlId) const;
@@ -50,8 +50,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void reloadTexts();
-
     const lang::TextLookup& texts_;
     std::string linkTarget_;
     std::function<void(const std::string&)> openAddress_;

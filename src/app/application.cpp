@@ -1,9 +1,11 @@
 #include "app/application.h"
 
 #include "app/app_globals.h"
+#include "app/keyboard_controller.h"
 #include "app/main_window.h"
 #include "lang/language.h"
 #include "platform/hid_backend_linux.h"
+#include "platform/instance_request.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/single_instance.h"
@@ -36,9 +38,9 @@ bool sameSwitch(std::string_view argument, std::string_view name) {
 
 // Sends a request to the running instance. False when none runs; whether or not one answered,
 // this start has done its part.
-bool tellRunningInstance(const TaggedMessage& request) {
+bool tellRunningInstance(platform::InstanceRequest request) {
     return platform::sendToRunningInstance(platform::executableFileName(),
-                                           {request.message, request.tag, 0}) !=
+                                           platform::messageOf(request)) !=
            platform::InstanceDelivery::noneRunning;
 }
 
@@ -99,13 +101,14 @@ int Application::run(int argc, char** argv) {
     // "/Kill" only ever ends a running instance: with none running this start ends too,
     // quietly, as it would have found only itself.
     if (line.kill) {
-        tellRunningInstance(kKillRequest);
+        tellRunningInstance(platform::InstanceRequest::kill);
         return 0;
     }
     AppGlobals globals{AppPaths::forProgramFolder(platform::programFolder()),
                        platform::SettingsStore::currentUser()};
     globals.instanceLock = platform::InstanceLock::acquire(kInstanceLockName);
-    if (globals.instanceLock.heldElsewhere() && tellRunningInstance(kOpenRequest)) {
+    if (globals.instanceLock.heldElsewhere() &&
+        tellRunningInstance(platform::InstanceRequest::open)) {
         return 0;
     }
 
@@ -137,15 +140,15 @@ int Application::run(int argc, char** argv) {
     }
 
     int exitCode = 0;
-    MainWindow window(
-        {globals, language, prompts, std::move(backend), simulation,
-         [](const std::string& target) { return platform::openWithDesktop(target); }});
-    if (line.startHidden) {
-        window.keyboard().startHidden = true;
-    }
+    KeyboardController keyboard(std::move(backend), language, storage::ColourFiles::forProgram());
+    MainWindow window({globals, language, prompts, keyboard, simulation,
+                       [](const std::string& target) { return platform::openWithDesktop(target); },
+                       makeSystemTrayArea, line.startHidden});
     const auto channel =
         platform::InstanceChannel::listen([&window](const platform::InstanceMessage& message) {
-            window.deliverInstanceMessage(message);
+            if (const auto request = platform::requestOf(message)) {
+                window.deliverInstanceRequest(*request);
+            }
         });
     if (!window.initialise()) {
         return 0;

@@ -158,7 +158,15 @@ void FirmwareUpdateDialog::handOverToUpdater() {
         parts_.prompts.message(kNoUpdater);
         return;
     }
-    if (!parts_.enterBootMode || !parts_.enterBootMode()) {
+    if (!parts_.enterBootMode) {
+        parts_.prompts.message(kNoBootMode);
+        return;
+    }
+    parts_.enterBootMode([this](bool entered) { startUpdater(entered); });
+}
+
+void FirmwareUpdateDialog::startUpdater(bool bootModeEntered) {
+    if (!bootModeEntered) {
         parts_.prompts.message(kNoBootMode);
         return;
     }

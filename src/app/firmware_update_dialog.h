@@ -45,8 +45,8 @@ public:
     struct Parts {
         std::filesystem::path iniPath; // "Skins/UpdateDlg.ini"
         std::filesystem::path iniFolder;
-        // The keyboard session's boot-mode request; true when the keyboard took it.
-        std::function<bool()> enterBootMode;
+        // The boot-mode request; `answer` hears, later, whether the keyboard took it.
+        std::function<void(std::function<void(bool entered)> answer)> enterBootMode;
         // What the backup reads the keyboard through.
         model::KeyConfiguration& configuration;
         lang::Prompts& prompts;
@@ -76,6 +76,7 @@ private:
     void backUpKeyboard();
     void chooseUpdater();
     void handOverToUpdater();
+    void startUpdater(bool bootModeEntered);
     void cancelUpdate();
     void showUpdaterPath();
 

@@ -1,7 +1,12 @@
 #include "app/lighting_panel.h"
 
-#include "app/window_messages.h"
+#include "app/key_grid.h"
+#include "app/key_light_layer.h"
+#include "app/light_toggle.h"
+#include "app/lighting_colours.h"
+#include "app/main_window_buttons.h"
 #include "model/key_codes.h"
+#include "model/lighting_fields.h"
 #include "platform/ini_file.h"
 #include "skin/image_button.h"
 #include "skin/skin_layout.h"
@@ -79,83 +84,7 @@ constexpr std::array<Rgb, kPresetCount> kPresets = {{{235, 99, 30},
                                                      {255, 0, 180},
                                                      {174, 0, 255}}};
 
-// What a mode shows. The effect cards share places, so at most one colour group is shown.
-namespace field {
-constexpr unsigned kAlways = 1u << 0;
-constexpr unsigned kSpeed = 1u << 1;
-constexpr unsigned kColour = 1u << 2;        // the number boxes and presets
-constexpr unsigned kDirection = 1u << 3;     // the two arrows
-constexpr unsigned kLayoutFirst = 1u << 4;   // the two-way switch
-constexpr unsigned kLayoutSecond = 1u << 5;  // the two further directions
-constexpr unsigned kLayoutThird = 1u << 6;   // the third colour
-constexpr unsigned kCycling = 1u << 7;       // colour button and colour cycling
-constexpr unsigned kReactive = 1u << 8;      // colour button and the mode-7 toggle
-constexpr unsigned kSteady = 1u << 9;        // the first page's colour button
-constexpr unsigned kSecondColour = 1u << 10; // second colour and its switch
-constexpr unsigned kUserTools = 1u << 11;    // the per-key view's tools
-constexpr unsigned kColourGroups = kCycling | kReactive | kSteady | kSecondColour;
-} // namespace field
-
-// Effects that travel across the keys, so a direction means something to them.
-constexpr std::array<std::uint8_t, 7> kTravellingModes = {1, 2, 3, 4, 13, 14, 15};
-
-unsigned fieldsOfMode(std::uint8_t mode) {
-    unsigned fields = field::kAlways;
-    switch (model::layoutForMode(mode)) {
-    case model::PanelLayout::first:
-        fields |= field::kLayoutFirst;
-        break;
-    case model::PanelLayout::second:
-        fields |= field::kLayoutSecond;
-        break;
-    case model::PanelLayout::third:
-        fields |= field::kLayoutThird;
-        break;
-    }
-    const bool known = (mode >= 1 && mode <= kLastPlainMode) || mode == model::kPerKeyColourMode;
-    if (!known) {
-        return fields & ~field::kLayoutFirst;
-    }
-    const bool still = mode == kLastPlainMode || mode == model::kPerKeyColourMode;
-    if (still) {
-        fields &= ~field::kLayoutFirst;
-    } else {
-        fields |= field::kSpeed;
-    }
-    if (std::find(kTravellingModes.begin(), kTravellingModes.end(), mode) !=
-        kTravellingModes.end()) {
-        fields |= field::kDirection;
-    }
-    switch (mode) {
-    case 4: // the spectrum is its own colour
-    case model::kPerKeyColourMode:
-        break;
-    case 7:
-        fields |= field::kColour | field::kReactive;
-        break;
-    case 12:
-        fields |= field::kColour | field::kSecondColour;
-        break;
-    case kLastPlainMode:
-        fields |= field::kColour | field::kSteady;
-        break;
-    default:
-        fields |= field::kColour | field::kCycling;
-        break;
-    }
-    return fields;
-}
-
-QColor toQColor(ColourRef colour) {
-    const auto rgb = model::colourBytes(colour);
-    return {rgb[0], rgb[1], rgb[2]};
-}
-
-ColourRef fromQColor(const QColor& colour) {
-    return model::colourRef(static_cast<std::uint8_t>(colour.red()),
-                            static_cast<std::uint8_t>(colour.green()),
-                            static_cast<std::uint8_t>(colour.blue()));
-}
+namespace field = model::lighting_field;
 
 // The colour position whose light a preview button shows.
 int colourPositionOfButton(std::size_t button) {
@@ -239,158 +168,6 @@ protected:
 
 } // namespace
 
-// A small square switch of the panel. Its face says what it switches: a check mark, the colour
-// spectrum (colour cycling), a glyph, or a colour (a painting tool). The panel sets its state;
-// a click only reports.
-class LightToggle final : public QAbstractButton {
-public:
-    enum class Face { check, spectrum, glyph, swatch };
-
-    LightToggle(Face face, QWidget* parent) : QAbstractButton(parent), face_(face) {
-        setCursor(Qt::PointingHandCursor);
-        widgets::applySkinLook(*this);
-    }
-
-    void setOn(bool on) {
-        if (on != on_) {
-            on_ = on;
-            update();
-        }
-    }
-    bool isOn() const { return on_; }
-    void setSwatch(ColourRef colour) {
-        swatch_ = colour;
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const int side = std::min(width(), height());
-        const QRectF box(0.5, 0.5, side - 1.0, side - 1.0);
-        const bool lit = isEnabled() && (underMouse() || hasFocus());
-        painter.setPen(QColor(on_ || lit ? widgets::kSkinAccent : widgets::kSkinFrame));
-        painter.setBrush(QColor(widgets::kSkinWindow));
-        painter.drawRoundedRect(box, 3, 3);
-        const QRectF inner = box.adjusted(3, 3, -3, -3);
-        painter.setPen(Qt::NoPen);
-        switch (face_) {
-        case Face::check:
-            if (on_) {
-                painter.setPen(QPen(QColor(widgets::kSkinAccent), 2));
-                painter.drawPolyline(
-                    QPolygonF{{inner.left() + 1, inner.center().y()},
-                              {inner.left() + inner.width() * 0.4, inner.bottom() - 1},
-                              {inner.right() - 1, inner.top() + 1}});
-            }
-            break;
-        case Face::spectrum: {
-            QLinearGradient spectrum(inner.topLeft(), inner.topRight());
-            const QColor stops[] = {Qt::red,  Qt::yellow, Qt::green,
-                                    Qt::cyan, Qt::blue,   Qt::magenta};
-            for (int i = 0; i < 6; ++i) {
-                spectrum.setColorAt(i / 5.0, stops[i]);
-            }
-            painter.setOpacity(on_ ? 1.0 : 0.25);
-            painter.fillRect(inner, spectrum);
-            break;
-        }
-        case Face::glyph:
-            painter.setPen(QColor(on_ ? widgets::kSkinAccent : widgets::kSkinDimText));
-            painter.drawText(box, Qt::AlignCenter, text());
-            break;
-        case Face::swatch:
-            painter.fillRect(on_ ? inner : inner.adjusted(2, 2, -2, -2), toQColor(swatch_));
-            break;
-        }
-        if (face_ == Face::check && !text().isEmpty()) {
-            painter.setOpacity(1.0);
-            painter.setPen(QColor(isEnabled() ? widgets::kSkinText : widgets::kSkinDisabledText));
-            painter.drawText(QRect(side + 6, 0, width() - side - 6, height()),
-                             Qt::AlignLeft | Qt::AlignVCenter, text());
-        }
-    }
-
-private:
-    Face face_;
-    bool on_ = false;
-    ColourRef swatch_ = 0;
-};
-
-// The key picture of the per-key view: every key button's face with its light, painted in one
-// go over the buttons. A preview step changes the light of every key, and one widget painting
-// them all costs a fraction of what a hundred buttons repainting themselves do. The layer
-// covers the keys only; clicks and hovering go through it to the buttons below.
-class KeyLightLayer final : public QWidget {
-public:
-    using Lights = std::array<std::optional<ColourRef>, model::kPreviewButtonCount>;
-
-    KeyLightLayer(QWidget& window, QPixmap faces, const Lights& lights,
-                  const std::function<skin::ImageButton*(int)>& button)
-        : QWidget(&window), faces_(std::move(faces)), lights_(lights) {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        const auto& ids = model::previewButtonControlIds();
-        QRegion keys;
-        for (std::size_t i = 0; i < ids.size(); ++i) {
-            if (const skin::ImageButton* key = button(ids[i])) {
-                places_[i] = key->geometry();
-                keys += places_[i];
-            }
-        }
-        setGeometry(keys.boundingRect());
-        setMask(keys.translated(-pos()));
-        hide();
-    }
-
-    void lightChanged(std::size_t button) { update(places_[button].translated(-pos())); }
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        QPainter painter(this);
-        for (std::size_t i = 0; i < places_.size(); ++i) {
-            const QRect area = places_[i].translated(-pos());
-            if (area.isEmpty() || !event->rect().intersects(area)) {
-                continue;
-            }
-            // A face lies one pixel up and left of its button in the window's pictures.
-            painter.drawPixmap(area.topLeft(), faces_, places_[i].translated(-1, -1));
-            if (lights_[i]) {
-                drawLight(painter, area, *lights_[i]);
-            }
-        }
-    }
-
-private:
-    // A lit key: the light washes over the cap and shows in full round its edge, where it
-    // leaks past the cap on the keyboard. A dark key is the cap dimmed, as an unlit keyboard
-    // looks. Plain fills only, the cheap kind.
-    static void drawLight(QPainter& painter, const QRect& area, ColourRef colour) {
-        if (colour == 0) {
-            painter.fillRect(area, QColor(0, 0, 0, 120));
-            return;
-        }
-        const QColor rim = toQColor(colour);
-        QColor wash = rim;
-        wash.setAlpha(110);
-        painter.fillRect(area, wash);
-        constexpr int kRim = 2;
-        const int x = area.x();
-        const int y = area.y();
-        const int w = area.width();
-        const int h = area.height();
-        painter.fillRect(QRect(x, y, w, kRim), rim);
-        painter.fillRect(QRect(x, y + h - kRim, w, kRim), rim);
-        painter.fillRect(QRect(x, y + kRim, kRim, h - 2 * kRim), rim);
-        painter.fillRect(QRect(x + w - kRim, y + kRim, kRim, h - 2 * kRim), rim);
-    }
-
-    QPixmap faces_;
-    const Lights& lights_;
-    std::array<QRect, model::kPreviewButtonCount> places_{};
-};
-
 namespace {
 
 LightToggle::Face faceOf(int controlId) {
@@ -426,14 +203,59 @@ LightingPanel::LightingPanel(Parts parts)
     createColourControls();
     createPatternControls();
     createUserControls();
+    nameControls();
     lightLayer_ = new KeyLightLayer(
         parts_.window, skin::skinPicture(parts_.window.iniFolder() / "main_normal.jpg"), keyLights_,
-        parts_.button);
+        parts_.keys);
     reloadTexts();
     refresh();
 }
 
 LightingPanel::~LightingPanel() = default;
+
+// Tests and accessibility tools find the controls by these names.
+void LightingPanel::nameControls() {
+    const std::pair<int, const char*> names[] = {
+        {kModeChooser, "modeChooser"},
+        {kLightOn, "lightOnButton"},
+        {kLightOff, "lightOffButton"},
+        {kColourButton, "colourButton"},
+        {kReactiveColourButton, "reactiveColourButton"},
+        {kCyclingToggle, "cyclingToggle"},
+        {kPageZeroColourButton, "steadyColourButton"},
+        {kToolColour, "toolColourButton"},
+        {kToolSecondColour, "toolSecondColourButton"},
+        {kFirstTool, "firstToolToggle"},
+        {kSecondTool, "secondToolToggle"},
+        {kPerKeyToggle, "perKeyToggle"},
+        {kMode7Toggle, "reactiveCyclingToggle"},
+        {kBrightnessSlider, "brightnessSlider"},
+        {kSpeedSlider, "speedSlider"},
+        {kTwoWayFirst, "twoWayFirstToggle"},
+        {kTwoWaySecond, "twoWaySecondToggle"},
+        {kSecondColour, "secondColourButton"},
+        {kSecondColourToggle, "secondColourToggle"},
+        {kThirdColour, "thirdColourButton"},
+        {kThirdColourToggle, "thirdColourToggle"},
+        {kFirstArrow, "leftArrow"},
+        {kFirstArrow + 1, "rightArrow"},
+        {kFirstArrow + 2, "anticlockwiseToggle"},
+        {kFirstArrow + 3, "clockwiseToggle"},
+        {kUserModeChooser, "userModeChooser"},
+        {kColourBoxIds[0], "redBox"},
+        {kColourBoxIds[1], "greenBox"},
+        {kColourBoxIds[2], "blueBox"},
+    };
+    for (const auto& [id, name] : names) {
+        control(id)->setObjectName(QString::fromLatin1(name));
+    }
+    for (int i = 0; i < kPresetCount; ++i) {
+        control(kFirstPreset + i)->setObjectName(QStringLiteral("preset%1").arg(i + 1));
+    }
+    for (std::size_t i = 0; i < kReportButtons.size(); ++i) {
+        control(kReportButtons[i])->setObjectName(QStringLiteral("reportButton%1").arg(i + 1));
+    }
+}
 
 // ---- building ----
 
@@ -474,7 +296,7 @@ widgets::ColourStatic* LightingPanel::addSwatch(int controlId, const char* skinK
     auto* swatch = new widgets::ColourStatic(&parts_.window);
     skin::placeControl(*swatch, parts_.window.iniPath(), skin::kButtonSection, skinKey);
     connect(swatch, &widgets::ColourStatic::clicked, this,
-            [this, controlId] { parts_.command(controlId); });
+            [this, controlId] { onCommand(controlId); });
     manage(swatch, controlId, fields);
     return swatch;
 }
@@ -482,8 +304,7 @@ widgets::ColourStatic* LightingPanel::addSwatch(int controlId, const char* skinK
 LightToggle* LightingPanel::addToggle(int controlId, const char* skinKey, unsigned fields) {
     auto* toggle = new LightToggle(faceOf(controlId), &parts_.window);
     skin::placeControl(*toggle, parts_.window.iniPath(), skin::kButtonSection, skinKey);
-    connect(toggle, &QAbstractButton::clicked, this,
-            [this, controlId] { parts_.command(controlId); });
+    connect(toggle, &QAbstractButton::clicked, this, [this, controlId] { onCommand(controlId); });
     manage(toggle, controlId, fields);
     return toggle;
 }
@@ -502,11 +323,16 @@ widgets::SkinSlider* LightingPanel::addSlider(int controlId, int positions, cons
                    : skin::skinPicture(skin::skinFilePath(parts_.window.iniFolder(), name));
     };
     slider->setPictures(picture(track), picture(thumb));
-    slider->setPositionHandler([this, controlId](int, bool) {
-        parts_.window.sendMessage(kSliderMessage, static_cast<quintptr>(controlId), 0);
-    });
+    slider->setPositionHandler([this, controlId](int, bool) { sliderMoved(controlId); });
     manage(slider, controlId, fields);
     return slider;
+}
+
+skin::ImageButton* LightingPanel::addButton(int controlId, const std::string& skinKey) {
+    skin::ImageButton* button = placeMainButton(parts_.window, skinKey);
+    connect(button, &QAbstractButton::clicked, this, [this, controlId] { onCommand(controlId); });
+    controls_[controlId] = button;
+    return button;
 }
 
 void LightingPanel::createEffectControls() {
@@ -542,7 +368,7 @@ void LightingPanel::createEffectControls() {
         auto* button = new skin::ImageButton(&parts_.window);
         skin::placeControl(*button, parts_.window.iniPath(), skin::kButtonSection,
                            "CONTROL_DengStaPic");
-        connect(button, &QAbstractButton::clicked, this, [this, id] { parts_.command(id); });
+        connect(button, &QAbstractButton::clicked, this, [this, id] { onCommand(id); });
         controls_[id] = button;
     }
     showLightSwitchPictures(0);
@@ -567,6 +393,10 @@ void LightingPanel::createColourControls() {
         connect(box, &QLineEdit::editingFinished, this, [this] { commitColourBoxes(); });
         colourBoxes_[i] = box;
         manage(box, kColourBoxIds[i], field::kColour);
+    }
+
+    for (int i = 0; i < kPresetCount; ++i) {
+        addButton(kFirstPreset + i, "CONTROL_Color" + std::to_string(i + 1));
     }
 
     addLabel("CONTROL_HXysStatic", field::kCycling);
@@ -600,6 +430,9 @@ void LightingPanel::createPatternControls() {
     addSwatch(kThirdColour, "CONTROL_BLFXLStaPic3", field::kLayoutThird);
     addToggle(kThirdColourToggle, "CONTROL_BLFXRStaPic3", field::kLayoutThird);
 
+    for (std::size_t i = 0; i < kReportButtons.size(); ++i) {
+        addButton(kReportButtons[i], "FUNC_REPORT" + std::to_string(i + 1));
+    }
     addCaptionBeside("FUNC_REPORT4", "Usb", field::kAlways);
     addCaptionBeside("RIGHT_ARROW", "DC", field::kDirection);
 
@@ -618,7 +451,7 @@ void LightingPanel::createPatternControls() {
         arrowOrigins_[i] = {skin::readSkinOrigin(parts_.window.iniPath(), arrows[i].released),
                             skin::readSkinOrigin(parts_.window.iniPath(), arrows[i].pressed)};
         const int id = kFirstArrow + static_cast<int>(i);
-        connect(button, &QAbstractButton::clicked, this, [this, id] { parts_.command(id); });
+        connect(button, &QAbstractButton::clicked, this, [this, id] { onCommand(id); });
         manage(button, id, field::kDirection);
     }
 }
@@ -660,7 +493,7 @@ QString LightingPanel::modeName(std::uint8_t mode) const {
 }
 
 void LightingPanel::refresh() {
-    const model::SupportedModes& supported = parts_.lighting.supportedModes();
+    const model::SupportedModes& supported = lighting().supportedModes();
     {
         const QSignalBlocker block(modeChooser_);
         if (listedModes_ != supported.modes()) {
@@ -670,11 +503,11 @@ void LightingPanel::refresh() {
                 modeChooser_->addItem(modeName(mode));
             }
         }
-        const auto item = supported.itemOf(parts_.lighting.panel().mode);
+        const auto item = supported.itemOf(lighting().panel().mode);
         modeChooser_->setCurrentIndex(item ? static_cast<int>(*item) : -1);
     }
-    const int page = parts_.lighting.currentPage();
-    const bool viewSwitch = parts_.colourFiles.readPerKeyViewSwitch();
+    const int page = lighting().currentPage();
+    const bool viewSwitch = files().readPerKeyViewSwitch();
     if (viewSwitch != perKeyView_ || (perKeyView_ && page != userPage_)) {
         // The switch is read with the lighting; the page's colours come from its file, which
         // the keyboard was given when it arrived.
@@ -682,13 +515,15 @@ void LightingPanel::refresh() {
         lightLayer_->setVisible(perKeyView_);
         if (perKeyView_) {
             loadUserModeNames();
-            tools_ = parts_.colourFiles.readModeTools(page, presentUserMode_);
-            parts_.colourFiles.fillUserModeColours(page, parts_.lighting);
+            tools_ = files().readModeTools(page, presentUserMode_);
+            change([page, &files = files()](model::Lighting& l, device::DeviceLink&) {
+                files.fillUserModeColours(page, l);
+            });
         } else {
             clearKeyLights();
         }
     }
-    if (perKeyView_ && parts_.lighting.panel().mode == model::kPerKeyColourMode) {
+    if (perKeyView_ && lighting().panel().mode == model::kPerKeyColourMode) {
         showKeyColours();
     }
     showState();
@@ -697,7 +532,7 @@ void LightingPanel::refresh() {
 }
 
 void LightingPanel::showFields() {
-    unsigned fields = fieldsOfMode(parts_.lighting.panel().mode);
+    unsigned fields = model::visibleFields(lighting().panel().mode);
     if (perKeyView_) {
         fields = (fields & ~field::kColourGroups) | field::kUserTools;
     }
@@ -706,16 +541,20 @@ void LightingPanel::showFields() {
     }
     const bool colour = (fields & field::kColour) != 0;
     for (int preset = kFirstPreset; preset < kFirstPreset + kPresetCount; ++preset) {
-        if (skin::ImageButton* button = parts_.button(preset)) {
-            button->setEnabled(colour);
-        }
+        control(preset)->setEnabled(colour);
     }
 }
 
 void LightingPanel::showState() {
-    const model::LightingPanelState& state = parts_.lighting.panel();
-    qobject_cast<widgets::SkinSlider*>(controls_[kBrightnessSlider])->setPosition(state.brightness);
-    qobject_cast<widgets::SkinSlider*>(controls_[kSpeedSlider])->setPosition(state.speedPosition);
+    const model::LightingPanelState& state = lighting().panel();
+    // A slider the user is dragging keeps the thumb where the hand is; the keyboard follows.
+    for (const auto& [id, position] :
+         {std::pair{kBrightnessSlider, state.brightness}, {kSpeedSlider, state.speedPosition}}) {
+        auto* slider = qobject_cast<widgets::SkinSlider*>(controls_[id]);
+        if (!slider->dragging()) {
+            slider->setPosition(position);
+        }
+    }
     controls_[kLightOn]->setVisible(!state.lightOn);
     controls_[kLightOff]->setVisible(state.lightOn);
     showLightSwitchPictures(lightSwitchPicturesOf(state.mode));
@@ -730,7 +569,7 @@ void LightingPanel::showState() {
     };
     swatch(kColourButton, state.colour);
     swatch(kReactiveColourButton, state.colour);
-    swatch(kPageZeroColourButton, parts_.lighting.blocks()[0].colour());
+    swatch(kPageZeroColourButton, lighting().blocks()[0].colour());
     swatch(kSecondColour, state.secondColour);
     swatch(kThirdColour, state.thirdColour);
 
@@ -755,11 +594,10 @@ void LightingPanel::showState() {
         }
     }
     // The selector is the window's and writes the page copy, not the panel state.
-    const int pattern = parts_.lighting.currentBlock().pattern();
+    const int pattern = lighting().currentBlock().pattern();
     for (std::size_t i = 0; i < kReportButtons.size(); ++i) {
-        if (skin::ImageButton* button = parts_.button(kReportButtons[i])) {
-            button->setSelectedLook(static_cast<int>(i) == pattern);
-        }
+        static_cast<skin::ImageButton*>(control(kReportButtons[i]))
+            ->setSelectedLook(static_cast<int>(i) == pattern);
     }
 }
 
@@ -792,41 +630,68 @@ void LightingPanel::showTools() {
 
 // ---- commands ----
 
+// Every change goes to the keyboard controller, which sends it and hands the lighting back;
+// the controls then show it.
+void LightingPanel::change(KeyboardController::LightingChange change) {
+    parts_.keyboard.changeLighting(std::move(change));
+}
+
 bool LightingPanel::onCommand(int controlId) {
-    model::Lighting& lighting = parts_.lighting;
-    device::DeviceLink& link = parts_.link;
-    const model::LightingPanelState& state = lighting.panel();
+    using device::DeviceLink;
+    using model::Lighting;
+    const model::LightingPanelState& state = lighting().panel();
     if (controlId >= kFirstPreset && controlId < kFirstPreset + kPresetCount) {
-        choosePreset(controlId);
+        const Rgb& preset = kPresets[static_cast<std::size_t>(controlId - kFirstPreset)];
+        const ColourRef colour = model::colourRef(preset.red, preset.green, preset.blue);
+        change([colour](Lighting& l, DeviceLink& link) { l.chooseColour(link, colour); });
         return true;
     }
     if (controlId >= kFirstArrow && controlId < kFirstArrow + kArrowCount) {
         // Pressing the arrow already pressed sends it again: the keyboard may have changed.
-        lighting.setDirection(link, controlId - kFirstArrow);
-        showState();
+        const int arrow = controlId - kFirstArrow;
+        change([arrow](Lighting& l, DeviceLink& link) { (void)l.setDirection(link, arrow); });
+        return true;
+    }
+    if (const auto report = std::find(kReportButtons.begin(), kReportButtons.end(), controlId);
+        report != kReportButtons.end()) {
+        const auto pattern = static_cast<std::uint8_t>(report - kReportButtons.begin());
+        change([pattern](Lighting& l, DeviceLink& link) {
+            (void)l.writeLightingField(link, model::lighting_offset::kPattern,
+                                       std::span(&pattern, 1));
+        });
         return true;
     }
     switch (controlId) {
     case kLightOn:
-    case kLightOff:
-        lighting.setLightOn(link, controlId == kLightOn);
-        break;
-    case kCyclingToggle:
-        lighting.setColourCycling(link, !state.colourCycling);
-        break;
+    case kLightOff: {
+        const bool on = controlId == kLightOn;
+        change([on](Lighting& l, DeviceLink& link) { l.setLightOn(link, on); });
+        return true;
+    }
+    case kCyclingToggle: {
+        const bool on = !state.colourCycling;
+        change([on](Lighting& l, DeviceLink& link) { l.setColourCycling(link, on); });
+        return true;
+    }
     case kMode7Toggle:
-        lighting.toggleMode7Cycling(link);
-        break;
+        change([](Lighting& l, DeviceLink& link) { l.toggleMode7Cycling(link); });
+        return true;
     case kTwoWayFirst:
-    case kTwoWaySecond:
-        lighting.setTwoWaySwitch(link, controlId == kTwoWaySecond);
-        break;
-    case kSecondColourToggle:
-        lighting.setSecondColourOn(link, !state.secondColourOn);
-        break;
-    case kThirdColourToggle:
-        lighting.setThirdColourOn(link, !state.thirdColourOn);
-        break;
+    case kTwoWaySecond: {
+        const bool second = controlId == kTwoWaySecond;
+        change([second](Lighting& l, DeviceLink& link) { l.setTwoWaySwitch(link, second); });
+        return true;
+    }
+    case kSecondColourToggle: {
+        const bool on = !state.secondColourOn;
+        change([on](Lighting& l, DeviceLink& link) { l.setSecondColourOn(link, on); });
+        return true;
+    }
+    case kThirdColourToggle: {
+        const bool on = !state.thirdColourOn;
+        change([on](Lighting& l, DeviceLink& link) { l.setThirdColourOn(link, on); });
+        return true;
+    }
     case kColourButton:
     case kReactiveColourButton:
     case kPageZeroColourButton:
@@ -847,34 +712,33 @@ bool LightingPanel::onCommand(int controlId) {
     default:
         return false;
     }
-    showState();
-    return true;
 }
 
-void LightingPanel::sliderMessage(int sliderId) {
+void LightingPanel::sliderMoved(int sliderId) {
     const auto* slider = qobject_cast<widgets::SkinSlider*>(control(sliderId));
     if (slider == nullptr) {
         return;
     }
+    const int position = slider->position();
     if (sliderId == kBrightnessSlider) {
-        parts_.lighting.setBrightness(parts_.link, slider->position());
+        change([position](model::Lighting& l, device::DeviceLink& link) {
+            (void)l.setBrightness(link, position);
+        });
     } else if (sliderId == kSpeedSlider) {
-        parts_.lighting.setSpeedPosition(parts_.link, slider->position());
+        change([position](model::Lighting& l, device::DeviceLink& link) {
+            (void)l.setSpeedPosition(link, position);
+        });
     }
 }
 
 void LightingPanel::chooseModeItem(int item) {
-    const auto mode = parts_.lighting.supportedModes().modeAt(static_cast<std::size_t>(item));
+    const auto mode = lighting().supportedModes().modeAt(static_cast<std::size_t>(item));
     if (!mode) {
         return;
     }
-    parts_.lighting.chooseMode(parts_.link, *mode);
+    const std::uint8_t chosen = *mode;
+    change([chosen](model::Lighting& l, device::DeviceLink& link) { l.chooseMode(link, chosen); });
     preview_.modeChosen();
-    if (perKeyView_ && *mode == model::kPerKeyColourMode) {
-        showKeyColours();
-    }
-    showState();
-    showFields();
 }
 
 void LightingPanel::commitColourBoxes() {
@@ -883,25 +747,18 @@ void LightingPanel::commitColourBoxes() {
         rgb[i] = static_cast<std::uint8_t>(std::clamp(colourBoxes_[i]->text().toInt(), 0, 255));
     }
     const ColourRef colour = model::colourRef(rgb[0], rgb[1], rgb[2]);
-    if (colour != parts_.lighting.panel().colour) {
-        parts_.lighting.chooseColour(parts_.link, colour);
-        showState();
+    if (colour != lighting().panel().colour) {
+        change([colour](model::Lighting& l, device::DeviceLink& link) {
+            l.chooseColour(link, colour);
+        });
     }
 }
 
-void LightingPanel::choosePreset(int controlId) {
-    const Rgb& preset = kPresets[static_cast<std::size_t>(controlId - kFirstPreset)];
-    parts_.lighting.chooseColour(parts_.link,
-                                 model::colourRef(preset.red, preset.green, preset.blue));
-    showState();
-}
-
 void LightingPanel::pickColour(int controlId) {
-    model::Lighting& lighting = parts_.lighting;
-    const model::LightingPanelState& state = lighting.panel();
+    const model::LightingPanelState& state = lighting().panel();
     ColourRef current = state.colour;
     if (controlId == kPageZeroColourButton) {
-        current = lighting.blocks()[0].colour();
+        current = lighting().blocks()[0].colour();
     } else if (controlId == kSecondColour) {
         current = state.secondColour;
     } else if (controlId == kThirdColour) {
@@ -915,29 +772,32 @@ void LightingPanel::pickColour(int controlId) {
     if (!chosen) {
         return;
     }
+    const ColourRef colour = *chosen;
+    using device::DeviceLink;
+    using model::Lighting;
     switch (controlId) {
     case kPageZeroColourButton:
-        lighting.chooseExtraButtonColour(parts_.link, *chosen);
+        change(
+            [colour](Lighting& l, DeviceLink& link) { l.chooseExtraButtonColour(link, colour); });
         break;
     case kSecondColour:
-        lighting.chooseSecondColour(parts_.link, *chosen);
+        change([colour](Lighting& l, DeviceLink& link) { l.chooseSecondColour(link, colour); });
         break;
     case kThirdColour:
-        lighting.chooseThirdColour(parts_.link, *chosen);
+        change([colour](Lighting& l, DeviceLink& link) { l.chooseThirdColour(link, colour); });
         break;
     case kToolColour:
-        tools_.colour = *chosen;
+        tools_.colour = colour;
         saveTools();
-        return;
+        break;
     case kToolSecondColour:
-        tools_.toolColour = *chosen;
+        tools_.toolColour = colour;
         saveTools();
-        return;
+        break;
     default:
-        lighting.chooseColour(parts_.link, *chosen);
+        change([colour](Lighting& l, DeviceLink& link) { l.chooseColour(link, colour); });
         break;
     }
-    showState();
 }
 
 // ---- the per-key view ----
@@ -947,14 +807,21 @@ void LightingPanel::togglePerKeyView() {
         leavePerKeyView();
         return;
     }
-    if (parts_.reselectProfile && !parts_.reselectProfile()) {
+    if (!parts_.reselectProfile) {
+        enterPerKeyView();
         return;
     }
+    parts_.reselectProfile([this](bool reselected) {
+        if (reselected) {
+            enterPerKeyView();
+        }
+    });
+}
+
+void LightingPanel::enterPerKeyView() {
     showPerKeyView(true);
     loadUserModeNames();
-    tools_ = parts_.colourFiles.loadUserMode(userPage_, parts_.lighting, parts_.link);
-    showTools();
-    showKeyColours();
+    sendUserMode();
 }
 
 void LightingPanel::leavePerKeyView() {
@@ -969,7 +836,7 @@ void LightingPanel::leavePerKeyView() {
 }
 
 void LightingPanel::showPerKeyView(bool on) {
-    parts_.colourFiles.writePerKeyViewSwitch(on);
+    files().writePerKeyViewSwitch(on);
     perKeyView_ = on;
     lightLayer_->setVisible(on);
     perKeyToggle_->setOn(on);
@@ -977,13 +844,12 @@ void LightingPanel::showPerKeyView(bool on) {
 }
 
 void LightingPanel::loadUserModeNames() {
-    userPage_ = parts_.lighting.currentPage();
-    presentUserMode_ = parts_.colourFiles.readPresentMode(userPage_);
+    userPage_ = lighting().currentPage();
+    presentUserMode_ = files().readPresentMode(userPage_);
     const QSignalBlocker block(userModeChooser_);
     userModeChooser_->clear();
     for (int mode = 0; mode < kUserModeCount; ++mode) {
-        userModeChooser_->addItem(
-            QString::fromStdString(parts_.colourFiles.readModeName(userPage_, mode)));
+        userModeChooser_->addItem(QString::fromStdString(files().readModeName(userPage_, mode)));
     }
     userModeChooser_->setCurrentIndex(presentUserMode_ < kUserModeCount ? presentUserMode_ : -1);
 }
@@ -992,21 +858,31 @@ void LightingPanel::chooseUserMode(int item) {
     if (item < 0 || item >= kUserModeCount) {
         return;
     }
-    parts_.colourFiles.writePresentMode(userPage_, item);
+    files().writePresentMode(userPage_, item);
     presentUserMode_ = item;
-    tools_ = parts_.colourFiles.loadUserMode(userPage_, parts_.lighting, parts_.link);
+    sendUserMode();
+}
+
+// The present user mode's tools, and its colours to the keyboard; the key picture shows them
+// once the lighting comes back.
+void LightingPanel::sendUserMode() {
+    const int page = userPage_;
+    tools_ = files().readModeTools(page, files().readPresentMode(page));
     showTools();
-    showKeyColours();
+    change([page, &files = files()](model::Lighting& l, device::DeviceLink& link) {
+        files.fillUserModeColours(page, l);
+        (void)l.writeKeyColours(link, page);
+    });
 }
 
 void LightingPanel::renameUserMode(int item, const QString& name) {
     if (item >= 0 && item < kUserModeCount) {
-        parts_.colourFiles.writeModeName(userPage_, item, name.toStdString());
+        files().writeModeName(userPage_, item, name.toStdString());
     }
 }
 
 void LightingPanel::saveTools() {
-    parts_.colourFiles.writeModeTools(userPage_, presentUserMode_, tools_);
+    files().writeModeTools(userPage_, presentUserMode_, tools_);
     showTools();
 }
 
@@ -1020,8 +896,10 @@ bool LightingPanel::paintKey(int controlId) {
     }
     const int position = colourPositionOfButton(*button);
     const ColourRef colour = tools_.tool ? tools_.toolColour : tools_.colour;
-    parts_.lighting.setKeyColour(parts_.link, position, colour);
-    parts_.colourFiles.writeKeyColour(userPage_, presentUserMode_, position, {colour, true});
+    change([position, colour](model::Lighting& l, device::DeviceLink& link) {
+        (void)l.setKeyColour(link, position, colour);
+    });
+    files().writeKeyColour(userPage_, presentUserMode_, position, {colour, true});
     setKeyLight(*button, colour);
     return true;
 }
@@ -1032,7 +910,7 @@ void LightingPanel::previewTick() {
     if (!perKeyView_) {
         return;
     }
-    if (!preview_.tick(parts_.lighting.panel(), true, frame_)) {
+    if (!preview_.tick(lighting().panel(), true, frame_)) {
         return;
     }
     for (std::size_t i = 0; i < frame_.size(); ++i) {
@@ -1051,7 +929,7 @@ void LightingPanel::previewTick() {
 }
 
 void LightingPanel::showKeyColours() {
-    const model::KeyColourPage& colours = parts_.lighting.currentKeyColours();
+    const model::KeyColourPage& colours = lighting().currentKeyColours();
     for (std::size_t i = 0; i < keyLights_.size(); ++i) {
         setKeyLight(i, colours.colourAt(colourPositionOfButton(i)));
     }

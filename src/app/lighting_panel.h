@@ -8,7 +8,7 @@
 // direction only for effects that travel, colour fields only where a chosen colour applies.
 #pragma once
 
-#include "device/device_link.h"
+#include "app/keyboard_controller.h"
 #include "lang/text_lookup.h"
 #include "model/lighting.h"
 #include "model/lighting_preview.h"
@@ -22,6 +22,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 class QLabel;
@@ -40,6 +41,7 @@ class SkinSlider;
 
 namespace velkan::app {
 
+class KeyGrid;
 class KeyLightLayer;
 class LightToggle;
 
@@ -49,25 +51,22 @@ public:
     using ColourChooser = std::function<std::optional<model::ColourRef>(model::ColourRef current)>;
 
     struct Parts {
-        // The main window: parent of the controls, its skin file places them, and the panel's
-        // sliders report to it with the slider message.
+        // The main window: parent of the controls; its skin file places them.
         skin::SkinnedDialog& window;
-        model::Lighting& lighting;
-        device::DeviceLink& link;
-        const storage::ColourFiles& colourFiles;
+        // Every change goes to the keyboard through it; the panel shows its lighting copy.
+        KeyboardController& keyboard;
+        // The key buttons the per-key view lights and paints.
+        const KeyGrid& keys;
         const lang::TextLookup& texts;
-        // A button of the main window: the key buttons, the presets and the report selector.
-        std::function<skin::ImageButton*(int controlId)> button;
-        // Runs a command of the main window, so the panel's clicks take the window's one way.
-        std::function<void(int controlId)> command;
-        // Re-selects the keyboard's active profile before the per-key view comes on; false when
-        // that is refused (an editor is open, the user keeps unapplied changes).
-        std::function<bool()> reselectProfile;
+        // Re-selects the keyboard's active profile before the per-key view comes on; the
+        // answer is false when that is refused (an editor is open, the user keeps unapplied
+        // changes).
+        std::function<void(std::function<void(bool reselected)> then)> reselectProfile;
         // The per-key view went off: the key buttons go back to showing their assignments.
         std::function<void()> keyGridChanged;
     };
 
-    // Builds and places every control; the main window's own controls must exist already.
+    // Builds and places every control; the key grid must exist already.
     explicit LightingPanel(Parts parts);
     ~LightingPanel() override;
     LightingPanel(const LightingPanel&) = delete;
@@ -78,10 +77,8 @@ public:
     // The captions and the names of the modes in the current language.
     void reloadTexts();
 
-    // A command of the panel's buttons; false for a control id that is not the panel's.
+    // A click on one of the panel's controls; false for a control id that is not the panel's.
     bool onCommand(int controlId);
-    // The slider message: the slider `sliderId` moved or was let go.
-    void sliderMessage(int sliderId);
 
     bool perKeyView() const { return perKeyView_; }
     // Leaves the per-key view when it is on, as its toggle would.
@@ -119,14 +116,21 @@ private:
     widgets::SkinSlider* addSlider(int controlId, int positions, const char* skinKey,
                                    const char* track, const char* thumb, unsigned fields);
     void manage(QWidget* widget, int controlId, unsigned fields);
+    void nameControls();
+    skin::ImageButton* addButton(int controlId, const std::string& skinKey);
+    void sliderMoved(int sliderId);
+    void change(KeyboardController::LightingChange change);
+    const model::Lighting& lighting() const { return parts_.keyboard.lighting(); }
+    const storage::ColourFiles& files() const { return parts_.keyboard.colourFiles(); }
 
     QString modeName(std::uint8_t mode) const;
     void chooseModeItem(int item);
     void commitColourBoxes();
-    void choosePreset(int controlId);
     void pickColour(int controlId);
     void togglePerKeyView();
+    void enterPerKeyView();
     void showPerKeyView(bool on);
+    void sendUserMode();
     void chooseUserMode(int item);
     void renameUserMode(int item, const QString& name);
     void loadUserModeNames();

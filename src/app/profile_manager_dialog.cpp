@@ -1,6 +1,5 @@
 #include "app/profile_manager_dialog.h"
 
-#include "app/window_messages.h"
 #include "model/key_assignment.h"
 #include "skin/image_button.h"
 #include "skin/skin_layout.h"
@@ -26,8 +25,8 @@ constexpr ButtonPlace kButtons[] = {
     {ProfileManagerDialog::kLoadId, "FUNC_LOAD", false},
     {ProfileManagerDialog::kDeleteId, "FUNC_DELETE", false},
     {ProfileManagerDialog::kApplyId, "CONTROL2_APPLY", true},
-    {command::kOk, "CONTROL_OK", true},
-    {command::kCancel, "CONTROL_CANCEL", true},
+    {ProfileManagerDialog::kOkId, "CONTROL_OK", true},
+    {ProfileManagerDialog::kCancelId, "CONTROL_CANCEL", true},
 };
 
 skin::ButtonTextStyle captionStyle() {
@@ -54,23 +53,6 @@ int ProfileManagerDialog::openProfileManager() {
     }
     fillList();
     return exec();
-}
-
-bool ProfileManagerDialog::switchProfile(int profile) {
-    const auto applyFirst = [this] {
-        return parts_.prompts.askYesNo(parts_.texts.text("PROFILE_SELECT_PROMPT"));
-    };
-    switch (storage::switchKeyProfile(profile, parts_.session, parts_.link, parts_.switchHooks,
-                                      applyFirst)) {
-    case storage::ProfileSwitch::switched:
-        return true;
-    case storage::ProfileSwitch::editorOpen:
-        parts_.prompts.message(parts_.texts.text("PROFILE_SEELCT_PROMPT2"));
-        return false;
-    case storage::ProfileSwitch::notSwitched:
-        break;
-    }
-    return false;
 }
 
 QWidget* ProfileManagerDialog::control(int controlId) const {
@@ -131,8 +113,8 @@ void ProfileManagerDialog::showTexts() {
     const auto text = [this](std::string_view key) {
         return QString::fromStdString(parts_.texts.text(key));
     };
-    button(command::kOk)->setText(text("PROFILE_OK"));
-    button(command::kCancel)->setText(text("PROFILE_CANCLE"));
+    button(kOkId)->setText(text("PROFILE_OK"));
+    button(kCancelId)->setText(text("PROFILE_CANCLE"));
     button(kApplyId)->setText(text("PROFILE_APPLY"));
     button(kAddId)->setToolTipText(text("PROFILE_NEW"));
     button(kLoadId)->setToolTipText(text("PROFILE_LOAD_PROMPT"));
@@ -159,7 +141,7 @@ void ProfileManagerDialog::onCommand(int controlId) {
     case kApplyId:
         apply();
         break;
-    case command::kOk:
+    case kOkId:
         // Nothing changed means nothing to store or switch, and the main window's unapplied
         // changes stay as they are.
         if (dirty_) {
@@ -167,7 +149,7 @@ void ProfileManagerDialog::onCommand(int controlId) {
         }
         accept();
         break;
-    case command::kCancel:
+    case kCancelId:
         reject();
         break;
     default:
@@ -181,7 +163,7 @@ void ProfileManagerDialog::fillList() {
     for (const storage::ProfileRow& row : storage::rowsOfWorkingFile(parts_.workingFile)) {
         appendRow(row);
     }
-    const int active = model::activeProfile(parts_.link);
+    const int active = parts_.activeProfile ? parts_.activeProfile() : -1;
     markActiveRow(active);
     list_->selectRow(active);
     setDirty(false);
@@ -216,27 +198,22 @@ void ProfileManagerDialog::deleteSelectedRow() {
 // Stores the rows and makes the selected one the keyboard's active profile; the dialog stays
 // changed when either fails, so the user can try again.
 void ProfileManagerDialog::apply() {
-    bool done = storage::storeProfileList(parts_.appProfile, rows_);
+    const bool stored = storage::storeProfileList(parts_.appProfile, rows_);
     const int selected = list_->selectedRow();
-    if (selected >= 0 && selected < model::kProfileCount) {
-        if (switchProfile(selected)) {
-            // The working file is made again from the keyboard, which now holds the
-            // configuration, and the main window shows the new profile.
-            parts_.session.readBackAfterArrival();
-            markActiveRow(selected);
-            if (parts_.refreshLighting) {
-                parts_.refreshLighting();
-            }
-            if (parts_.disableApply) {
-                parts_.disableApply();
-            }
-        } else {
-            done = false;
+    if (selected < 0 || selected >= model::kProfileCount || !parts_.selectProfile) {
+        if (stored) {
+            setDirty(false);
         }
+        return;
     }
-    if (done) {
-        setDirty(false);
-    }
+    parts_.selectProfile(selected, [this, selected, stored](bool switched) {
+        if (switched) {
+            markActiveRow(selected);
+        }
+        if (switched && stored) {
+            setDirty(false);
+        }
+    });
 }
 
 void ProfileManagerDialog::setDirty(bool dirty) {

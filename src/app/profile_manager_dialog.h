@@ -3,12 +3,10 @@
 // keyboard's active profile. The main window opens it and asks it to switch profiles.
 #pragma once
 
-#include "device/device_link.h"
 #include "lang/prompts.h"
 #include "lang/text_lookup.h"
 #include "skin/skinned_dialog.h"
 #include "storage/app_profile.h"
-#include "storage/keyboard_session.h"
 #include "storage/profile_list.h"
 
 #include <filesystem>
@@ -37,20 +35,18 @@ public:
     static constexpr int kDeleteId = 1011;
     static constexpr int kApplyId = 1012;
     static constexpr int kTestId = 1013;
+    static constexpr int kOkId = 1;
+    static constexpr int kCancelId = 2;
 
     struct Parts {
-        storage::KeyboardSession& session;
-        device::DeviceLink& link;
         lang::Prompts& prompts;
         const lang::TextLookup& texts;
         storage::AppProfile& appProfile;
         std::filesystem::path workingFile;
-        // The main window's editors and Apply, for every profile switch.
-        storage::ProfileSwitchHooks switchHooks;
-        // After Apply has made another profile active: the main window's lighting state
-        // follows the keyboard, and its Apply goes off, the model now being the keyboard's.
-        std::function<void()> refreshLighting;
-        std::function<void()> disableApply;
+        // The keyboard's active profile as last known; -1 when unknown.
+        std::function<int()> activeProfile;
+        // The main window's profile switch; `then` hears, later, whether the keyboard took it.
+        std::function<void(int profile, std::function<void(bool switched)> then)> selectProfile;
     };
 
     ProfileManagerDialog(QWidget* parent, std::filesystem::path iniPath,
@@ -58,10 +54,6 @@ public:
 
     // Fills the list, selects the keyboard's active profile and runs the window modally.
     int openProfileManager();
-
-    // The main window's profile buttons and profile list menu: makes key profile 0-2 the
-    // keyboard's active one (see storage::switchKeyProfile).
-    bool switchProfile(int profile);
 
     QWidget* control(int controlId) const;
     skin::ImageButton* button(int controlId) const;

@@ -1,6 +1,5 @@
 #include "app/tray_icon.h"
 
-#include "app/window_messages.h"
 #include "lang/text_lookup.h"
 #include "platform/paths.h"
 #include "skin/skin_layout.h"
@@ -13,60 +12,15 @@
 #include <QDBusVariant>
 #include <QIcon>
 #include <QPixmap>
-#include <array>
-#include <span>
+#include <optional>
 #include <string>
-#include <string_view>
 
 namespace velkan::app {
 
 namespace {
 
-struct MenuItem {
-    int command; // 0: a separator
-    std::string_view textKey;
-};
-
-constexpr MenuItem kSeparator{0, {}};
-
-constexpr std::array kTrayMenuItems{
-    MenuItem{command::kOpenWindow, lang::textKey("MENU_11")},
-    MenuItem{command::kAbout, lang::textKey("MENU_22")},
-    MenuItem{command::kTrayExit, lang::textKey("MENU_33")},
-};
-
-constexpr std::array kMainMenuItems{
-    MenuItem{command::kImport, lang::textKey("MENU_1")},
-    MenuItem{command::kExport, lang::textKey("MENU_2")},
-    kSeparator,
-    MenuItem{command::kAbout, lang::textKey("MENU_3")},
-    MenuItem{command::kFirmwareUpdate, lang::textKey("MENU_5")},
-    kSeparator,
-    MenuItem{command::kMenuExit, lang::textKey("MENU_4")},
-};
-
-std::optional<std::span<const MenuItem>> menuItems(int resourceId) {
-    switch (resourceId) {
-    case kTrayMenu:
-        return kTrayMenuItems;
-    case kMainMenu:
-        return kMainMenuItems;
-    default:
-        return std::nullopt;
-    }
-}
-
-void localise(widgets::SkinMenu& menu, std::span<const MenuItem> items,
-              const lang::TextLookup& texts) {
-    for (const MenuItem& item : items) {
-        if (item.command != 0) {
-            menu.setCommandText(item.command, QString::fromStdString(texts.text(item.textKey)));
-        }
-    }
-}
-
-std::optional<QPixmap> trayImage(int iconId) {
-    const std::optional<QImage> image = skin::loadSkinImage(trayImagePath(iconId));
+std::optional<QPixmap> trayImage(TrayPicture picture) {
+    const std::optional<QImage> image = skin::loadSkinImage(trayImagePath(picture));
     if (!image) {
         return std::nullopt;
     }
@@ -107,15 +61,13 @@ bool statusNotifierHostRegistered(const QDBusConnection& bus) {
 class SystemTrayArea final : public TrayArea {
 public:
     SystemTrayArea()
-        : hostReportsDoubleClicks_(!statusNotifierHostRegistered(QDBusConnection::sessionBus())),
+        : reportsDoubleClicks_(!statusNotifierHostRegistered(QDBusConnection::sessionBus())),
           watcher_(kWatcherService, QDBusConnection::sessionBus(),
                    QDBusServiceWatcher::WatchForRegistration) {
         QObject::connect(&icon_, &QSystemTrayIcon::activated, &icon_,
                          [this](QSystemTrayIcon::ActivationReason reason) {
-                             const std::optional<quint32> message =
-                                 mouseMessageFor(reason, hostReportsDoubleClicks_);
-                             if (message && onMouse_) {
-                                 onMouse_(*message);
+                             if (onActivated_) {
+                                 onActivated_(reason);
                              }
                          });
         // A panel that restarts starts its watcher anew, which knows none of the old icons.
@@ -128,23 +80,17 @@ public:
 
     bool available() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
-    bool add(const TrayIconRecord& record) override {
-        const std::optional<QPixmap> image = trayImage(record.iconId);
-        if (!image) {
+    bool show(TrayPicture picture, const QString& tip) override {
+        if (!setPicture(picture)) {
             return false;
         }
-        icon_.setIcon(QIcon(*image));
-        icon_.setToolTip(record.tip);
+        icon_.setToolTip(tip);
         icon_.show();
         return true;
     }
 
-    bool modify(TrayIconField field, const TrayIconRecord& record) override {
-        if (field == TrayIconField::tip) {
-            icon_.setToolTip(record.tip);
-            return true;
-        }
-        const std::optional<QPixmap> image = trayImage(record.iconId);
+    bool setPicture(TrayPicture picture) override {
+        const std::optional<QPixmap> image = trayImage(picture);
         if (!image) {
             return false;
         }
@@ -152,200 +98,167 @@ public:
         return true;
     }
 
-    bool remove(const TrayIconRecord&) override {
-        icon_.hide();
+    bool setToolTip(const QString& tip) override {
+        icon_.setToolTip(tip);
         return true;
     }
 
-    void setHandlers(std::function<void(quint32)> onMouse,
+    void hide() override { icon_.hide(); }
+
+    bool reportsDoubleClicks() const override { return reportsDoubleClicks_; }
+
+    void setHandlers(std::function<void(QSystemTrayIcon::ActivationReason)> onActivated,
                      std::function<void()> onHostRestarted) override {
-        onMouse_ = std::move(onMouse);
+        onActivated_ = std::move(onActivated);
         onHostRestarted_ = std::move(onHostRestarted);
     }
 
 private:
     QSystemTrayIcon icon_;
-    bool hostReportsDoubleClicks_;
+    bool reportsDoubleClicks_;
     QDBusServiceWatcher watcher_;
-    std::function<void(quint32)> onMouse_;
+    std::function<void(QSystemTrayIcon::ActivationReason)> onActivated_;
     std::function<void()> onHostRestarted_;
 };
 
 } // namespace
 
-std::unique_ptr<widgets::SkinMenu> loadMenu(int resourceId, QWidget* parent) {
-    const std::optional<std::span<const MenuItem>> items = menuItems(resourceId);
-    if (!items) {
-        return nullptr;
-    }
-    auto menu = std::make_unique<widgets::SkinMenu>(parent);
-    for (const MenuItem& item : *items) {
-        if (item.command == 0) {
-            menu->addSeparator();
-        } else {
-            menu->addCommand(item.command, QString());
-        }
-    }
-    return menu;
-}
-
-void localiseTrayMenu(widgets::SkinMenu& menu, const lang::TextLookup& texts) {
-    localise(menu, kTrayMenuItems, texts);
-}
-
-void localiseMainMenu(widgets::SkinMenu& menu, const lang::TextLookup& texts) {
-    localise(menu, kMainMenuItems, texts);
-}
-
-std::filesystem::path trayImagePath(int iconId) {
-    return platform::programFolder() / "Icons" / ("tray_" + std::to_string(iconId) + ".png");
-}
-
-std::optional<quint32> mouseMessageFor(QSystemTrayIcon::ActivationReason reason,
-                                       bool hostReportsDoubleClicks) {
-    switch (reason) {
-    case QSystemTrayIcon::Context:
-        return kRightButtonUp;
-    case QSystemTrayIcon::DoubleClick:
-        return kLeftDoubleClick;
-    case QSystemTrayIcon::Trigger:
-        return hostReportsDoubleClicks ? kLeftButtonDown : kLeftDoubleClick;
-    case QSystemTrayIcon::MiddleClick:
-    case QSystemTrayIcon::Unknown:
+std::filesystem::path trayImagePath(TrayPicture picture) {
+    int number = 128;
+    switch (picture) {
+    case TrayPicture::noKeyboard:
+        break;
+    case TrayPicture::connected:
+        number = 141;
+        break;
+    case TrayPicture::alternate:
+        number = 142;
         break;
     }
-    return std::nullopt;
+    return platform::programFolder() / "Icons" / ("tray_" + std::to_string(number) + ".png");
 }
 
 std::unique_ptr<TrayArea> makeSystemTrayArea() {
     return std::make_unique<SystemTrayArea>();
 }
 
-TrayIcon::TrayIcon(std::function<void(int command)> onCommand, std::unique_ptr<TrayArea> area)
-    : onCommand_(std::move(onCommand)), area_(std::move(area)) {
-    area_->setHandlers(
-        [this](quint32 mouseMessage) {
-            OnTrayNotification(static_cast<quintptr>(record_.id), mouseMessage);
-        },
-        [this] { onHostRestarted(); });
+TrayIcon::TrayIcon(QWidget& owner, const lang::TextLookup& texts, std::unique_ptr<TrayArea> area)
+    : texts_(texts), area_(std::move(area)), owner_(&owner) {
+    area_->setHandlers([this](QSystemTrayIcon::ActivationReason reason) { activated(reason); },
+                       [this] { onHostRestarted(); });
 }
 
 TrayIcon::~TrayIcon() {
     delete popup_.data();
 }
 
-bool TrayIcon::Create(QWidget* owner, quint32 callbackMessage, const QString& tip, int iconId,
-                      int id) {
-    if (owner == nullptr || !area_->available()) {
+bool TrayIcon::create(const QString& tip, TrayPicture picture) {
+    if (!area_->available()) {
         return false;
     }
-    owner_ = owner;
-    record_ = TrayIconRecord{id, callbackMessage, iconId, trayTipText(tip)};
+    picture_ = picture;
+    tip_ = trayTipText(tip);
     hidden_ = false;
-    created_ = area_->add(record_);
+    created_ = area_->show(picture_, tip_);
     return created_;
 }
 
-bool TrayIcon::SetIcon(int iconId) {
+bool TrayIcon::setPicture(TrayPicture picture) {
     if (!created_) {
         return false;
     }
-    record_.iconId = iconId;
-    return area_->modify(TrayIconField::icon, record_);
+    picture_ = picture;
+    return hidden_ || area_->setPicture(picture);
 }
 
-bool TrayIcon::SetTooltip(const QString& tip) {
+bool TrayIcon::setToolTip(const QString& tip) {
     if (!created_) {
         return false;
     }
-    record_.tip = trayTipText(tip);
-    return area_->modify(TrayIconField::tip, record_);
+    tip_ = trayTipText(tip);
+    return hidden_ || area_->setToolTip(tip_);
 }
 
-bool TrayIcon::Remove() {
+bool TrayIcon::remove() {
     if (!popup_.isNull()) {
         popup_->close();
     }
-    const bool removed = area_->remove(record_);
+    const bool wasShown = created_ && !hidden_;
+    if (wasShown) {
+        area_->hide();
+    }
     created_ = false;
-    return removed;
+    return wasShown;
 }
 
-bool TrayIcon::HideIcon() {
+bool TrayIcon::hideIcon() {
     if (!created_ || hidden_) {
         return false;
     }
     hidden_ = true;
-    return area_->remove(record_);
+    area_->hide();
+    return true;
 }
 
-bool TrayIcon::ShowIcon() {
+bool TrayIcon::showIcon() {
     if (!created_ || !hidden_) {
         return false;
     }
     hidden_ = false;
-    return area_->add(record_);
+    return area_->show(picture_, tip_);
 }
 
-qintptr TrayIcon::OnTrayNotification(quintptr wParam, qintptr lParam) {
-    if (record_.id < 0 || wParam != static_cast<quintptr>(record_.id)) {
-        return 0;
+void TrayIcon::activated(QSystemTrayIcon::ActivationReason reason) {
+    if (!created_) {
+        return;
     }
-    switch (lParam) {
-    case kRightButtonUp:
+    switch (reason) {
+    case QSystemTrayIcon::Context:
         popupMenu();
         break;
-    case kLeftDoubleClick:
-        clickPending_ = false;
-        sendDefaultCommand();
+    case QSystemTrayIcon::DoubleClick:
+        emit openRequested();
         break;
-    case kLeftButtonDown:
-        if (singleClickCommand_ != 0) {
-            clickPending_ = true;
+    case QSystemTrayIcon::Trigger:
+        // Where the host reports no double clicks, its one activation is the click meant to
+        // open the window; elsewhere a single click does nothing.
+        if (!area_->reportsDoubleClicks()) {
+            emit openRequested();
         }
         break;
-    default:
+    case QSystemTrayIcon::MiddleClick:
+    case QSystemTrayIcon::Unknown:
         break;
     }
-    return 1;
 }
 
 void TrayIcon::onHostRestarted() {
     if (created_ && !hidden_) {
-        HideIcon();
-        ShowIcon();
+        hideIcon();
+        showIcon();
     }
 }
 
 void TrayIcon::popupMenu() {
-    std::unique_ptr<widgets::SkinMenu> menu = loadMenu(record_.id, owner_);
-    if (menu == nullptr) {
-        return;
-    }
-    // Every menu starts with a command; it is what a double click runs.
-    menu->setDefaultItem(menu->actions().constFirst());
-    if (menuCallback_) {
-        menuCallback_(*menu);
-    }
     if (!popup_.isNull()) {
         popup_->close();
     }
-    widgets::SkinMenu* shown = menu.release();
-    popup_ = shown;
-    QObject::connect(shown, &QMenu::aboutToHide, shown, &QObject::deleteLater);
-    QObject::connect(shown, &widgets::SkinMenu::commandTriggered, shown, [this](int command) {
-        if (onCommand_) {
-            onCommand_(command);
-        }
-    });
-    shown->popup(QCursor::pos());
-}
-
-void TrayIcon::sendDefaultCommand() {
-    const std::optional<std::span<const MenuItem>> items = menuItems(record_.id);
-    if (items && !items->empty() && onCommand_) {
-        onCommand_(items->front().command);
+    auto* menu = new widgets::SkinMenu(owner_);
+    const auto item = [this, menu](std::string_view textKey) {
+        return menu->addAction(QString::fromStdString(texts_.text(textKey)));
+    };
+    QAction* open = item(lang::textKey("MENU_11"));
+    connect(open, &QAction::triggered, this, &TrayIcon::openRequested);
+    connect(item(lang::textKey("MENU_22")), &QAction::triggered, this, &TrayIcon::aboutRequested);
+    connect(item(lang::textKey("MENU_33")), &QAction::triggered, this, &TrayIcon::exitRequested);
+    // What a double click does.
+    menu->setDefaultItem(open);
+    if (menuExtras_) {
+        menuExtras_(*menu);
     }
+    popup_ = menu;
+    connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
+    menu->popup(QCursor::pos());
 }
 
 } // namespace velkan::app

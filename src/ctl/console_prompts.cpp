@@ -11,4 +11,9 @@ bool ConsolePrompts::askYesNo(std::string_view text) {
     return false;
 }
 
+std::optional<bool> ConsolePrompts::askYesNoCancel(std::string_view text) {
+    stream_ << text << " [Cancel]\n";
+    return std::nullopt;
+}
+
 } // namespace velkan::ctl

@@ -1,5 +1,5 @@
 // Message boxes on a terminal: every text goes to the error stream, and a Yes/No question is
-// answered with its default, No, so a script never waits on standard input.
+// answered with its default (No, or Cancel), so a script never waits on standard input.
 #pragma once
 
 #include "lang/prompts.h"
@@ -14,6 +14,7 @@ public:
 
     void message(std::string_view text, bool topMost = false) override;
     bool askYesNo(std::string_view text) override;
+    std::optional<bool> askYesNoCancel(std::string_view text) override;
 
 private:
     std::ostream& stream_;

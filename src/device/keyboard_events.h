@@ -28,17 +28,16 @@ class KeyboardEvents {
 public:
     virtual ~KeyboardEvents() = default;
 
-    // The keyboard is here and its mirrors are read. Returns once the program has handled it
-    // (read the keyboard's configuration back).
+    // The keyboard is here and its mirrors are read. The program reads its configuration back
+    // afterwards, on a thread of its own; the call does not wait for that.
     virtual void keyboardArrived(Arrival arrival) = 0;
-    // The keyboard is gone. Returns once handled.
+    // The keyboard is gone.
     virtual void keyboardRemoved() = 0;
     // The user changed the lighting on the keyboard itself.
     virtual void lightingChangedOnKeyboard() = 0;
     // The keyboard went back to its factory settings.
     virtual void keyboardReset() = 0;
     virtual void trayImageWanted(TrayImage image) = 0;
-    // Returns once the user has been told.
     virtual void problemFound(KeyboardProblem problem) = 0;
 };
 

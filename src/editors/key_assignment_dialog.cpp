@@ -347,7 +347,7 @@ bool KeyAssignmentDialog::beginEditing(const SelectedKey& key, bool openedForMac
     showPage(true);
     setModified(false);
     placeWindow(key.controlId);
-    sendMessage(skin::kLanguageMessage, skin::kLanguageTag, languageIndex_);
+    changeLanguage(languageIndex_);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "lang/language.h"
 
+#include "platform/atomic_file.h"
 #include "platform/ini_file.h"
 
 #include <algorithm>
@@ -177,9 +178,20 @@ std::filesystem::path Language::languageFile(int languageIndex) const {
     return programFolder_ / name.data();
 }
 
+const platform::IniDocument& Language::document(const std::filesystem::path& file) const {
+    std::vector<std::uint8_t> bytes =
+        platform::readWholeFile(file, platform::kMaxIniBytes).value_or(std::vector<std::uint8_t>{});
+    if (!cached_ || cached_->path != file || cached_->bytes != bytes) {
+        platform::IniDocument parsed = platform::IniDocument::parse(bytes);
+        cached_ = ReadFile{file, std::move(bytes), std::move(parsed)};
+    }
+    return cached_->document;
+}
+
 std::string Language::lookupIn(TextSection section, std::string_view key, int languageIndex) const {
+    const std::lock_guard lock(cacheMutex_);
     return platform::getPrivateProfileString(sectionName(section), key, kMissingText,
-                                             languageFile(languageIndex),
+                                             document(languageFile(languageIndex)),
                                              platform::kProfileStringBuffer);
 }
 

@@ -4,13 +4,17 @@
 #pragma once
 
 #include "lang/text_lookup.h"
+#include "platform/ini_file.h"
 #include "platform/settings_store.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velkan::lang {
 
@@ -38,9 +42,21 @@ public:
     std::string lookup(TextSection section, std::string_view key) const override;
 
 private:
+    // A language file as last parsed, kept while the bytes on disk stay the same: a window
+    // that shows a hundred tooltips parses the file once, not a hundred times.
+    struct ReadFile {
+        std::filesystem::path path;
+        std::vector<std::uint8_t> bytes;
+        platform::IniDocument document;
+    };
+    const platform::IniDocument& document(const std::filesystem::path& file) const;
+
     platform::SettingsStore& settings_;
     std::filesystem::path programFolder_;
     std::function<std::uint16_t()> systemLanguage_;
+    // Looked up from the window thread and the keyboard's worker alike.
+    mutable std::mutex cacheMutex_;
+    mutable std::optional<ReadFile> cached_;
 };
 
 } // namespace velkan::lang

@@ -27,6 +27,8 @@ public:
     virtual void message(std::string_view text, bool topMost = false) = 0;
     // A Yes/No question whose default button is No; true for Yes.
     virtual bool askYesNo(std::string_view text) = 0;
+    // A Yes/No/Cancel question whose default button is Cancel; nothing for Cancel.
+    virtual std::optional<bool> askYesNoCancel(std::string_view text) = 0;
     // The chosen file; nullopt when the user cancels. Where no dialog can be shown, nothing
     // is chosen.
     virtual std::optional<std::filesystem::path> chooseFile(const FileDialogRequest&) {

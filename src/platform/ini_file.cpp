@@ -13,9 +13,6 @@ namespace {
 
 constexpr std::array<std::uint8_t, 3> kUtf8Bom = {0xEF, 0xBB, 0xBF};
 constexpr std::array<std::uint8_t, 2> kUtf16Bom = {0xFF, 0xFE};
-// Language and skin files are tens of kilobytes; a file far beyond that is not one of ours, and
-// refusing it keeps a hostile file from costing gigabytes of line records.
-constexpr std::uintmax_t kMaxIniBytes = 4u << 20;
 
 std::string_view asText(std::span<const std::uint8_t> bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
@@ -359,10 +356,15 @@ IniDocument IniDocument::readFile(const std::filesystem::path& file) {
 std::string getPrivateProfileString(std::string_view section, std::string_view key,
                                     std::string_view defaultValue,
                                     const std::filesystem::path& file, std::size_t bufferUnits) {
-    std::optional<std::string> found;
-    if (const auto bytes = readWholeFile(file, kMaxIniBytes)) {
-        found = IniDocument::parse(*bytes).value(section, key);
-    }
+    const auto bytes = readWholeFile(file, kMaxIniBytes);
+    return getPrivateProfileString(section, key, defaultValue,
+                                   bytes ? IniDocument::parse(*bytes) : IniDocument{}, bufferUnits);
+}
+
+std::string getPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue, const IniDocument& document,
+                                    std::size_t bufferUnits) {
+    std::optional<std::string> found = document.value(section, key);
     return cutToUnits(found ? std::move(*found) : validUtf8(defaultValue),
                       bufferUnits == 0 ? 0 : bufferUnits - 1);
 }

@@ -29,6 +29,9 @@ namespace velkan::platform {
 
 // The buffer every caller passes: 260 UTF-16 units with the terminator.
 inline constexpr std::size_t kProfileStringBuffer = 260;
+// Language and skin files are tens of kilobytes; a file far beyond that is not one of ours, and
+// refusing it keeps a hostile file from costing gigabytes of line records.
+inline constexpr std::uintmax_t kMaxIniBytes = 4u << 20;
 
 enum class TextEncoding { utf8, utf16le };
 
@@ -73,6 +76,10 @@ private:
 std::string getPrivateProfileString(std::string_view section, std::string_view key,
                                     std::string_view defaultValue,
                                     const std::filesystem::path& file,
+                                    std::size_t bufferUnits = kProfileStringBuffer);
+// The same from a document already read.
+std::string getPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue, const IniDocument& document,
                                     std::size_t bufferUnits = kProfileStringBuffer);
 
 // Writes the value, creating the file (UTF-16LE with BOM) when missing. False when the file

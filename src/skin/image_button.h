@@ -67,6 +67,7 @@ public:
     void setAlternateMode(bool on, bool second);
     // The look of a toggled or current-page button.
     void setSelectedLook(bool on, bool redraw = true);
+    bool selectedLook() const { return selectedLook_; }
     // A 2-pixel frame in `colour` in place of any picture.
     void setBorderMode(const QColor& colour, bool on);
     void setTextStyle(const ButtonTextStyle& style);

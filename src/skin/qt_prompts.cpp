@@ -68,4 +68,16 @@ bool QtPrompts::askYesNo(std::string_view text) {
     return box.exec() == QMessageBox::Yes;
 }
 
+std::optional<bool> QtPrompts::askYesNoCancel(std::string_view text) {
+    QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(),
+                    fromUtf8(text), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                    parent_);
+    box.setDefaultButton(QMessageBox::Cancel);
+    const int answer = box.exec();
+    if (answer == QMessageBox::Cancel) {
+        return std::nullopt;
+    }
+    return answer == QMessageBox::Yes;
+}
+
 } // namespace velkan::skin

@@ -20,6 +20,7 @@ public:
 
     void message(std::string_view text, bool topMost = false) override;
     bool askYesNo(std::string_view text) override;
+    std::optional<bool> askYesNoCancel(std::string_view text) override;
     std::optional<std::filesystem::path>
     chooseFile(const lang::FileDialogRequest& request) override;
 

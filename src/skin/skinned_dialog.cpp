@@ -118,33 +118,6 @@ bool SkinnedDialog::loadSkin() {
     return true;
 }
 
-qintptr SkinnedDialog::handleMessage(quint32 message, quintptr wParam, qintptr lParam) {
-    if (message == kLanguageMessage && wParam == kLanguageTag) {
-        // A number no int holds is no language; the lookup reads index 0 for it, as it does
-        // for any index it does not know.
-        const bool fits = lParam >= 0 && lParam <= std::numeric_limits<int>::max();
-        reloadTexts(fits ? static_cast<int>(lParam) : 0);
-    }
-    return 0;
-}
-
-qintptr SkinnedDialog::sendMessage(quint32 message, quintptr wParam, qintptr lParam) {
-    if (QThread::currentThread() == thread()) {
-        return handleMessage(message, wParam, lParam);
-    }
-    qintptr result = 0;
-    QMetaObject::invokeMethod(
-        this, [&] { return handleMessage(message, wParam, lParam); }, Qt::BlockingQueuedConnection,
-        &result);
-    return result;
-}
-
-void SkinnedDialog::postMessage(quint32 message, quintptr wParam, qintptr lParam) {
-    QMetaObject::invokeMethod(
-        this, [this, message, wParam, lParam] { handleMessage(message, wParam, lParam); },
-        Qt::QueuedConnection);
-}
-
 void SkinnedDialog::reloadTexts(int) {}
 
 void SkinnedDialog::setVisible(bool visible) {

@@ -13,10 +13,6 @@
 
 namespace velkan::skin {
 
-// Makes a window re-read its texts; lParam is the language index.
-inline constexpr quint32 kLanguageMessage = 20545;
-inline constexpr quintptr kLanguageTag = 0x4C414E47; // "LANG"
-
 // The visible part of an outline picture: every pixel that is not pure white.
 QRegion outlineRegion(const QImage& outline);
 
@@ -41,14 +37,8 @@ public:
     // window's own initialisation failed.
     bool initialise();
 
-    // The one entry point for the program's private messages. A message whose wParam tag is
-    // not the expected one is ignored.
-    virtual qintptr handleMessage(quint32 message, quintptr wParam, qintptr lParam);
-    // Runs handleMessage on the window's thread and returns its result; from another thread
-    // the caller waits until the window's event loop has run it.
-    qintptr sendMessage(quint32 message, quintptr wParam, qintptr lParam);
-    // Queues handleMessage for the window's event loop; dropped if the window goes first.
-    void postMessage(quint32 message, quintptr wParam, qintptr lParam);
+    // The user chose another language: every text of the window is read again in it.
+    void changeLanguage(int languageIndex) { reloadTexts(languageIndex); }
 
     void setVisible(bool visible) override;
     // OK: the pictures are let go before the dialog ends; showing it again reloads them.

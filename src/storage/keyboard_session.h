@@ -4,8 +4,9 @@
 // change or a reset, and the hand-off to the firmware loader. Windows and the command-line
 // tool call these; where a sequence hands over to a window it calls the SessionView.
 //
-// All of it runs on one thread (the user-interface thread); the device link's lock serialises
-// it with the presence monitor's arrival commands.
+// All of it runs on one thread: the program's keyboard worker, or the command-line tool's main
+// thread. The keyboard lock, held for each whole sequence, keeps it apart from the presence
+// monitor's arrival commands and from other programs.
 #pragma once
 
 #include "device/device_link.h"
@@ -19,7 +20,8 @@
 
 namespace velkan::storage {
 
-// What the sequences ask of the main window.
+// What the sequences tell whoever shows the keyboard's contents; called on the sequence's
+// thread.
 class SessionView {
 public:
     virtual ~SessionView() = default;

@@ -118,27 +118,4 @@ std::optional<int> profileOfMenuCommand(int command) {
     return command - kProfileMenuFirstRow;
 }
 
-ProfileSwitch switchKeyProfile(int profile, KeyboardSession& session, device::DeviceLink& link,
-                               const ProfileSwitchHooks& hooks,
-                               const std::function<bool()>& applyFirst) {
-    if (profile < 0 || profile >= model::kProfileCount) {
-        return ProfileSwitch::notSwitched;
-    }
-    if (hooks.openEditors && hooks.openEditors() > 0) {
-        return ProfileSwitch::editorOpen;
-    }
-    // Selecting reloads the model from the working file whether or not the keyboard took the
-    // profile, so without a keyboard the user's changes would go for nothing.
-    if (!link.devicePresent) {
-        return ProfileSwitch::notSwitched;
-    }
-    if (hooks.hasUnappliedChanges && hooks.hasUnappliedChanges() && applyFirst() &&
-        !(hooks.applyChanges && hooks.applyChanges())) {
-        return ProfileSwitch::notSwitched;
-    }
-    session.selectProfile(profile);
-    return model::activeProfile(link) == profile ? ProfileSwitch::switched
-                                                 : ProfileSwitch::notSwitched;
-}
-
 } // namespace velkan::storage

@@ -4,11 +4,9 @@
 // window, and the switch of the keyboard's key profile that the main window asks for.
 #pragma once
 
-#include "device/device_link.h"
 #include "lang/prompts.h"
 #include "lang/text_lookup.h"
 #include "storage/app_profile.h"
-#include "storage/keyboard_session.h"
 
 #include <filesystem>
 #include <functional>
@@ -81,30 +79,5 @@ std::vector<ProfileMenuEntry> profileMenuEntries(const AppProfile& profile,
                                                  const lang::TextLookup& texts);
 // The key profile a menu command asks for; nullopt for commands that are no row.
 std::optional<int> profileOfMenuCommand(int command);
-
-// What a profile switch asks of the main window. Missing callbacks count as no editor open
-// and no unapplied change.
-struct ProfileSwitchHooks {
-    std::function<int()> openEditors;
-    std::function<bool()> hasUnappliedChanges;
-    // The main window's Apply; true when everything reached the keyboard.
-    std::function<bool()> applyChanges;
-};
-
-enum class [[nodiscard]] ProfileSwitch{
-    switched,
-    // Refused while an editor is open, since it would edit the profile being replaced.
-    editorOpen,
-    // No keyboard, no such profile, a failed apply (which keeps the changes), or the keyboard
-    // did not take the profile.
-    notSwitched,
-};
-
-// Makes key profile 0-2 the keyboard's active one and loads it into the model. With unapplied
-// changes `applyFirst` is asked, only once the switch can go ahead: true applies them first (a
-// failed apply keeps them and stops the switch), false lets them go.
-ProfileSwitch switchKeyProfile(int profile, KeyboardSession& session, device::DeviceLink& link,
-                               const ProfileSwitchHooks& hooks,
-                               const std::function<bool()>& applyFirst);
 
 } // namespace velkan::storage

@@ -22,6 +22,8 @@ public:
 
     int positionCount() const { return count_; }
     int position() const { return position_; }
+    // The user holds the thumb.
+    bool dragging() const { return dragging_; }
     // The window's own setting, clamped to the positions; the handler is not told.
     void setPosition(int position);
     void setPositionHandler(PositionHandler handler);

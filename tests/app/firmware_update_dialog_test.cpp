@@ -11,6 +11,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QTimer>
 #include <fstream>
 
 namespace fs = std::filesystem;
@@ -65,10 +66,18 @@ struct Bench {
     test::TableTexts texts;
     std::vector<fs::path> started;
     bool startWorks = true;
+    int answers = 0;
     FirmwareUpdateDialog dialog{
         nullptr,
         {skin / "UpdateDlg.ini", skin,
-         [this] { return protocol::enterBootMode(link) == protocol::CommandResult::success; },
+         // The keyboard's answer comes later, as the keyboard's worker gives it.
+         [this](std::function<void(bool)> answer) {
+             const bool entered = protocol::enterBootMode(link) == protocol::CommandResult::success;
+             QTimer::singleShot(0, &dialog, [this, answer, entered] {
+                 answer(entered);
+                 ++answers;
+             });
+         },
          configuration, prompts, texts, package,
          [this](const fs::path& program) {
              started.push_back(program);
@@ -120,6 +129,8 @@ private slots:
             bench.choose(bench.package / choice.toStdString());
         }
         bench.click(FirmwareUpdateDialog::kUpdateId);
+        // A chosen updater is handed over once the keyboard has answered.
+        QTRY_COMPARE(bench.answers, choice == "flash-tool" ? 1 : 0);
         QCOMPARE(bench.prompts.shown, messages(shown));
         QCOMPARE(bench.keyboard->inBootMode(), handedOver);
         QCOMPARE(bench.keyboard->wireLog().size(), handedOver ? 1U : 0U);

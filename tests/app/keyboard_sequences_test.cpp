@@ -1,17 +1,20 @@
 // The main window's keyboard sequences as the user and the keyboard meet them: each runs whole,
 // one at a time; nothing the user set is lost or written back after the keyboard cleared it;
 // and opening boxes from the tray never pulls the tray menu out from under itself.
+#include "app/window_messages.h"
 #include "main_window_fixture.h"
 #include "platform/atomic_file.h"
 #include "protocol/command_set.h"
 #include "skin/skin_layout.h"
 #include "storage/profile_file.h"
 #include "support/app_test_main.h"
+#include "support/recording_editor.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
 
@@ -28,7 +31,8 @@ constexpr int kArrivalMs = 5000;
 
 void waitForArrival(MainWindowFixture& f) {
     QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible(), kArrivalMs);
-    QTest::qWait(100); // the arrival's lighting read-back ends after the window is shown
+    // The window shows itself at once; the arrival's read-back ends after.
+    QVERIFY(f.settle());
     f.keyboard->clearWireLog();
 }
 
@@ -49,9 +53,15 @@ const model::KeyAssignment kAToB{static_cast<std::uint16_t>(model::AssignmentTyp
                                  0x030};
 
 void remapAToB(MainWindowFixture& f, int profile) {
-    auto& configuration = f.window->keyboard().configuration;
-    const std::lock_guard lock(configuration.modelLock);
-    configuration.edited.image.record(profile, kAKey) = kAToB;
+    f.controller->keys().edited.image.record(profile, kAKey) = kAToB;
+}
+
+// Applies and waits for the outcome; true when it reached the keyboard and the file.
+bool applyAndWait(MainWindowFixture& f) {
+    QSignalSpy finished(f.controller.get(), &app::KeyboardController::applyFinished);
+    f.window->apply();
+    return finished.wait(kArrivalMs) &&
+           finished.takeFirst().at(0).value<app::KeyWriteReport>().applied();
 }
 
 // A copy of the build's program folder whose skin lacks one picture.
@@ -74,10 +84,10 @@ private slots:
     // box's own event loop must not run while the menu's signal is still on the stack.
     void trayOpenWithoutAKeyboardTwice() {
         MainWindowFixture f(false);
-        QTRY_VERIFY_WITH_TIMEOUT(f.window->keyboard().link.firstSearchDone.load(), kArrivalMs);
+        QTRY_VERIFY_WITH_TIMEOUT(f.controller->firstSearchDone(), kArrivalMs);
         f.prompts.whileShown = [] { QTest::qWait(30); };
         for (std::size_t time = 1; time <= 2; ++time) {
-            f.tray->onMouse(app::kRightButtonUp);
+            f.tray->activate(QSystemTrayIcon::Context);
             QPointer<QMenu> menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
             QVERIFY(menu);
             const QRect openItem = menu->actionGeometry(menu->actions().constFirst());
@@ -93,7 +103,7 @@ private slots:
         MainWindowFixture f;
         waitForArrival(f);
         QVERIFY(!f.window->applyEnabled());
-        QVERIFY(!f.window->control(1006)->isEnabled());
+        QVERIFY(!f.named("applyButton")->isEnabled());
     }
 
     // The lighting read-back and the reset reaction asked for during an Apply run after it:
@@ -106,7 +116,7 @@ private slots:
         f.keyboard->setFaults({.latency = std::chrono::milliseconds(5)});
         QTimer::singleShot(12, [&] { f.keyboard->changeLightingOnKeyboard(); });
         QTimer::singleShot(20, [&] { f.keyboard->sendEvent(0x0402); });
-        f.window->Apply();
+        QVERIFY(applyAndWait(f));
         f.keyboard->setFaults({});
         QTRY_VERIFY_WITH_TIMEOUT(f.framesOf(command::kReadParams) >= 6, kArrivalMs);
 
@@ -131,55 +141,51 @@ private slots:
         waitForArrival(f);
         remapAToB(f, 0);
         f.window->setApplyEnabled(true);
-        QVERIFY(f.window->Apply());
+        QVERIFY(applyAndWait(f));
         const auto tablesBefore = f.keyboard->memory(sim::SimRegion::keyTables);
 
         f.keyboard->factoryReset();
         QTRY_VERIFY_WITH_TIMEOUT(f.framesOf(command::kWriteDeviceInfo) > 0, kArrivalMs);
-        QTest::qWait(100);
+        QVERIFY(f.settle());
         const auto factoryTables = f.keyboard->memory(sim::SimRegion::keyTables);
         QVERIFY(factoryTables != tablesBefore);
 
-        auto& configuration = f.window->keyboard().configuration;
         model::KeyModel inFile;
         QVERIFY(velkan::storage::loadProfileFile(velkan::storage::workingFilePath(), inFile));
-        {
-            const std::lock_guard lock(configuration.modelLock);
-            for (const auto* held : {&configuration.edited, &inFile}) {
-                for (int profile = 0; profile < 3; ++profile) {
-                    QCOMPARE(int{held->image.record(profile, kAKey).type}, 0);
-                }
+        for (const auto* held : {&f.controller->keys().edited, &inFile}) {
+            for (int profile = 0; profile < 3; ++profile) {
+                QCOMPARE(int{held->image.record(profile, kAKey).type}, 0);
             }
         }
-        QVERIFY(f.window->Apply());
+        QVERIFY(f.window->applyEnabled());
+        QVERIFY(applyAndWait(f));
         QCOMPARE(f.keyboard->memory(sim::SimRegion::keyTables), factoryTables);
     }
 
     // Another program changed the keyboard and asks the running one to read it back: the
-    // model shows what the keyboard holds. A request with a wrong tag is ignored.
+    // model shows what the keyboard holds.
     void readBackRequestShowsWhatTheKeyboardHolds() {
         MainWindowFixture f;
         waitForArrival(f);
-        auto& stack = f.window->keyboard();
+        const auto factory = f.keyboard->memory(sim::SimRegion::defaultKeyTable);
+        const int tableBytes = f.controller->link().tableBytes;
         model::KeyModel changed;
         velkan::storage::newProfileInMemory(changed);
         changed.image.record(0, kAKey) = kAToB;
-        const auto table =
-            model::encodeKeyTable(0, changed.image, changed.macros, stack.mirrors.defaultKeyTable(),
-                                  stack.link.keyCount, stack.link.tableBytes);
-        QVERIFY(f.keyboard->setMemory(
-            sim::SimRegion::keyTables, 0,
-            std::span(table).first(static_cast<std::size_t>(stack.link.tableBytes.load()))));
+        velkan::protocol::KeyTableImage defaults{};
+        std::copy_n(factory.begin(), std::min(factory.size(), defaults.size()), defaults.begin());
+        const auto table = model::encodeKeyTable(0, changed.image, changed.macros, defaults,
+                                                 f.controller->link().keyCount, tableBytes);
+        QVERIFY(
+            f.keyboard->setMemory(sim::SimRegion::keyTables, 0,
+                                  std::span(table).first(static_cast<std::size_t>(tableBytes))));
 
-        const auto request = velkan::platform::kReadBackRequest;
-        f.window->deliverInstanceMessage({request.message, request.wParam + 1, 0});
-        QTest::qWait(200);
-        QCOMPARE(f.hostFrames(), 0);
-        f.window->deliverInstanceMessage(request);
+        f.window->deliverInstanceRequest(velkan::platform::InstanceRequest::readBack);
         QTRY_VERIFY_WITH_TIMEOUT(f.framesOf(command::kEndConfig) > 0, kArrivalMs);
-        const std::lock_guard lock(stack.configuration.modelLock);
-        QCOMPARE(int{stack.configuration.edited.image.record(0, kAKey).type}, int{kAToB.type});
-        QCOMPARE(stack.configuration.edited.image.record(0, kAKey).value, kAToB.value);
+        QVERIFY(f.settle());
+        const model::KeyAssignment& shown = f.controller->keys().edited.image.record(0, kAKey);
+        QCOMPARE(int{shown.type}, int{kAToB.type});
+        QCOMPARE(shown.value, kAToB.value);
     }
 
     void notAProfileFileGivesOneBox() {
@@ -190,9 +196,57 @@ private slots:
             file, std::vector<std::uint8_t>(velkan::storage::kKeyImageBytes + 64, 7)));
         f.prompts.chosenFile = file;
         f.prompts.shown.clear();
-        f.window->onCommand(app::command::kImport);
+        f.window->onMenuCommand(app::command::kImport);
         QCOMPARE(f.prompts.shown, std::vector<std::string>{f.text("MAIN_PROMPT_INPORT")});
         QCOMPARE(f.hostFrames(), 0);
+    }
+
+    // At start the window is there before the keyboard's contents are: it shows itself at
+    // once with the busy indicator running, key clicks wait for the read-back, and the keys
+    // fill in when it ends.
+    void windowShowsAtOnceAndFillsInAfterTheReadBack() {
+        MainWindowFixture f(true, false, sim::KeyboardModel::keys126, {},
+                            velkan::platform::programFolder(),
+                            {.latency = std::chrono::milliseconds(4)});
+        velkan::test::RecordingEditor editor;
+        f.window->setKeyEditor(&editor);
+        QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible(), kArrivalMs);
+        QVERIFY(f.controller->busy());
+        QVERIFY(f.named("busyIndicator")->isVisible());
+        QVERIFY(f.framesOf(command::kEndConfig) == 0);
+        f.clickKey(1000);
+        QVERIFY(editor.calls.empty());
+        QVERIFY(f.settle(10000));
+        QVERIFY(f.framesOf(command::kEndConfig) > 0);
+        QTRY_VERIFY(!f.named("busyIndicator")->isVisible());
+        f.clickKey(1000);
+        QCOMPARE(editor.calls.size(), std::size_t{1});
+    }
+
+    // A kill request that comes while Apply writes the keyboard ends the program only once
+    // the write is over: the keyboard is never left inside an unfinished configuration.
+    void killDuringAnApplyLetsTheWriteFinish() {
+        MainWindowFixture f;
+        waitForArrival(f);
+        remapAToB(f, 0);
+        const auto tablesBefore = f.keyboard->memory(sim::SimRegion::keyTables);
+        f.window->setApplyEnabled(true);
+        f.keyboard->setFaults({.latency = std::chrono::milliseconds(3)});
+        QTimer::singleShot(0, [&] { f.window->apply(); });
+        QTimer::singleShot(30, [&] {
+            QVERIFY(f.controller->busy());
+            f.window->deliverInstanceRequest(velkan::platform::InstanceRequest::kill);
+        });
+        QTimer::singleShot(10000, [] { QCoreApplication::exit(7); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        const auto commands = commandsSent(f);
+        QCOMPARE(std::count(commands.begin(), commands.end(), command::kBeginConfig),
+                 std::count(commands.begin(), commands.end(), command::kEndConfig));
+        QVERIFY(f.keyboard->memory(sim::SimRegion::keyTables) != tablesBefore);
+        QCOMPARE(f.framesOf(command::kWriteKeyTable, 1), 0);
+        model::KeyModel inFile;
+        QVERIFY(velkan::storage::loadProfileFile(velkan::storage::workingFilePath(), inFile));
+        QCOMPARE(inFile.image.record(0, kAKey).value, kAToB.value);
     }
 
     // A skin without one of the busy frames is refused at start, before the keyboard is

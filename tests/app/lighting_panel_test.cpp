@@ -1,7 +1,9 @@
 // The lighting panel in the main window on a simulated keyboard: what each control writes into
 // the keyboard's lighting pages, the per-key view with its painting, and the preview on the
 // key picture.
+#include "app/key_grid.h"
 #include "app/lighting_panel.h"
+#include "device/input_report_reader.h"
 #include "main_window_fixture.h"
 #include "protocol/command_set.h"
 #include "skin/image_button.h"
@@ -9,6 +11,7 @@
 #include "skin/skinned_dialog.h"
 #include "storage/colour_files.h"
 #include "support/app_test_main.h"
+#include "support/controller_settle.h"
 #include "support/recording_editor.h"
 #include "widgets/skin_combo.h"
 #include "widgets/skin_slider.h"
@@ -37,16 +40,29 @@ constexpr int kArrivalMs = 5000;
 
 using velkan::test::RecordingEditor;
 
-void waitForArrival(MainWindowFixture& f) {
-    QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible(), kArrivalMs);
-    f.keyboard->clearWireLog();
-}
-
 app::LightingPanel& panel(MainWindowFixture& f) {
     return *f.window->lightingPanel();
 }
 
-int param(const MainWindowFixture& f, int page, std::size_t offset) {
+void waitForArrival(MainWindowFixture& f) {
+    QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible(), kArrivalMs);
+    QVERIFY(f.settle());
+    f.keyboard->clearWireLog();
+}
+
+// A click on one of the panel's controls, and its change on the keyboard.
+void press(MainWindowFixture& f, int controlId) {
+    QVERIFY(panel(f).onCommand(controlId));
+    QVERIFY(f.settle());
+}
+
+QWidget* control(MainWindowFixture& f, int controlId) {
+    return panel(f).control(controlId);
+}
+
+// A byte of a lighting page as the keyboard holds it once what was asked of it is done.
+int param(MainWindowFixture& f, int page, std::size_t offset) {
+    (void)f.settle();
     return f.keyboard->memory(sim::SimRegion::params)[static_cast<std::size_t>(page) * 42 + offset];
 }
 
@@ -54,7 +70,9 @@ int param(const MainWindowFixture& f, int page, std::size_t offset) {
 void setModeOnKeyboard(MainWindowFixture& f, std::uint8_t mode) {
     const std::array<std::uint8_t, 1> byte{mode};
     QVERIFY(f.keyboard->setMemory(sim::SimRegion::params, 0, byte));
-    f.window->keyboard().session.onLightingChangedOnKeyboard();
+    f.keyboard->sendEvent(velkan::device::event_code::kLightingChanged);
+    QTRY_VERIFY_WITH_TIMEOUT(f.controller->lighting().panel().mode == mode, kArrivalMs);
+    QVERIFY(f.settle());
     f.keyboard->clearWireLog();
 }
 
@@ -107,22 +125,22 @@ public:
             image.fill(colourOf(picture));
             image.save(QString::fromStdString(folder_.string()) + "/" + picture);
         }
+        keys_ = new app::KeyGrid(window_, texts_);
         panel_ = std::make_unique<app::LightingPanel>(
-            app::LightingPanel::Parts{window_,
-                                      lighting_,
-                                      link_,
-                                      files_,
-                                      texts_,
-                                      [](int) { return nullptr; },
-                                      [this](int controlId) { panel_->onCommand(controlId); },
-                                      [] { return true; },
-                                      {}});
+            app::LightingPanel::Parts{window_, controller_, *keys_, texts_, {}, {}});
+        controller_.start(false);
     }
 
     // The colour the light switch shows in `mode` with the light on or off.
     QColor lightSwitch(std::uint8_t mode, bool on) {
-        lighting_.chooseMode(link_, mode);
-        lighting_.setLightOn(link_, on);
+        controller_.changeLighting(
+            [mode, on](model::Lighting& l, velkan::device::DeviceLink& link) {
+                l.chooseMode(link, mode);
+                l.setLightOn(link, on);
+            });
+        if (!velkan::test::settle(controller_)) {
+            return {};
+        }
         panel_->refresh();
         QWidget* shown = panel_->control(on ? 1150 : 1149);
         if (shown == nullptr || shown->isHidden() ||
@@ -136,11 +154,11 @@ private:
     QTemporaryDir dir_;
     std::filesystem::path folder_{dir_.path().toStdString()};
     velkan::skin::SkinnedDialog window_{102, nullptr, folder_ / "Main.ini", folder_};
-    sim::SimHidBackend backend_;
-    velkan::device::DeviceLink link_{backend_};
-    model::Lighting lighting_;
-    velkan::storage::ColourFiles files_ = velkan::storage::ColourFiles::forProgram();
     velkan::test::TableTexts texts_;
+    // No keyboard: the lighting copy changes, nothing reaches a keyboard.
+    app::KeyboardController controller_{std::make_unique<sim::SimHidBackend>(), texts_,
+                                        velkan::storage::ColourFiles::forProgram()};
+    app::KeyGrid* keys_ = nullptr; // owned by the window
     std::unique_ptr<app::LightingPanel> panel_;
 };
 
@@ -172,7 +190,7 @@ private slots:
     void speedSliderPositionsWriteTheirSpeedBytes() {
         MainWindowFixture f;
         waitForArrival(f);
-        auto* slider = qobject_cast<velkan::widgets::SkinSlider*>(f.window->control(1179));
+        auto* slider = qobject_cast<velkan::widgets::SkinSlider*>(control(f, 1179));
         QVERIFY(slider != nullptr);
         const std::array<int, 6> stored = {5, 4, 2, 3, 1, 0};
         QTest::keyClick(slider, Qt::Key_Home);
@@ -189,7 +207,7 @@ private slots:
     void brightnessSliderReleasedWhereItWasWritesNothing() {
         MainWindowFixture f;
         waitForArrival(f);
-        auto* slider = qobject_cast<velkan::widgets::SkinSlider*>(f.window->control(1178));
+        auto* slider = qobject_cast<velkan::widgets::SkinSlider*>(control(f, 1178));
         QVERIFY(slider != nullptr);
         const QPoint leftEnd(0, slider->height() / 2);
         QTest::mousePress(slider, Qt::LeftButton, {}, leftEnd);
@@ -204,7 +222,7 @@ private slots:
     void colourBoxStopsAt255AndSendsTheColourWhenDone() {
         MainWindowFixture f;
         waitForArrival(f);
-        auto* green = qobject_cast<QLineEdit*>(f.window->control(1209));
+        auto* green = qobject_cast<QLineEdit*>(control(f, 1209));
         QVERIFY(green != nullptr);
         green->selectAll();
         QTest::keyClicks(green, QStringLiteral("300"));
@@ -226,13 +244,14 @@ private slots:
         QFETCH(int, page);
         MainWindowFixture f;
         waitForArrival(f);
-        f.window->onCommand(1135 + page);
-        f.window->onCommand(1214);
+        f.click(page == 0 ? "profileButton1" : "profileButton2");
+        QVERIFY(f.settle());
+        press(f, 1214);
         QCOMPARE(param(f, page, 4), 0x00);
         QCOMPARE(param(f, page, 5), 0x5A);
         QCOMPARE(param(f, page, 6), 0xFF);
         QCOMPARE(param(f, page, 7), 0x00);
-        const auto* red = qobject_cast<QLineEdit*>(f.window->control(1208));
+        const auto* red = qobject_cast<QLineEdit*>(control(f, 1208));
         QCOMPARE(red->text(), QStringLiteral("90"));
     }
 
@@ -253,7 +272,7 @@ private slots:
         QFETCH(std::function<void(QWidget&)>, toTheTop);
         MainWindowFixture f;
         waitForArrival(f);
-        auto* slider = qobject_cast<velkan::widgets::SkinSlider*>(f.window->control(1178));
+        auto* slider = qobject_cast<velkan::widgets::SkinSlider*>(control(f, 1178));
         QVERIFY(slider != nullptr);
         QTest::keyClick(slider, Qt::Key_Left);
         QCOMPARE(param(f, 0, 1), model::kMaxBrightness - 1);
@@ -280,10 +299,11 @@ private slots:
         QFETCH(int, blue);
         MainWindowFixture f;
         waitForArrival(f);
-        f.window->onCommand(1136);
+        f.click("profileButton2");
+        QVERIFY(f.settle());
         panel(f).setColourChooser([](model::ColourRef) { return model::colourRef(12, 34, 56); });
         f.keyboard->clearWireLog();
-        f.window->onCommand(controlId);
+        press(f, controlId);
         QCOMPARE(f.framesOf(command::kBeginConfig), 1);
         QCOMPARE(f.framesOf(command::kWriteParams), 2);
         QCOMPARE(f.framesOf(command::kEndConfig), 1);
@@ -347,14 +367,14 @@ private slots:
         MainWindowFixture f;
         waitForArrival(f);
         const auto ini = f.window->iniPath();
-        f.window->onCommand(1195);
+        press(f, 1195);
         QCOMPARE(param(f, 0, 17), 1);
-        QCOMPARE(f.window->button(1195)->origin(),
+        QCOMPARE(static_cast<velkan::skin::ImageButton*>(control(f, 1195))->origin(),
                  velkan::skin::readSkinOrigin(ini, "DOWN_ARROW_RIGHT1"));
-        QCOMPARE(f.window->button(1194)->origin(),
+        QCOMPARE(static_cast<velkan::skin::ImageButton*>(control(f, 1194))->origin(),
                  velkan::skin::readSkinOrigin(ini, "UP_ARROW_LEFT1"));
         f.keyboard->clearWireLog();
-        f.window->onCommand(1195);
+        press(f, 1195);
         QCOMPARE(f.framesOf(command::kWriteParams), 1);
         QCOMPARE(param(f, 0, 17), 1);
     }
@@ -375,16 +395,19 @@ private slots:
         QFETCH(int, value);
         MainWindowFixture f;
         waitForArrival(f);
-        f.window->onCommand(controlId);
+        press(f, controlId);
         QCOMPARE(f.framesOf(command::kWriteParams), 1);
         QCOMPARE(param(f, 0, static_cast<std::size_t>(offset)), value);
     }
 
+    // In the per-key colour mode, where the key picture shows the user mode's colours rather
+    // than an effect's preview.
     void userModeChoiceSendsItsColoursAndKeepsItsName() {
         MainWindowFixture f;
         waitForArrival(f);
-        f.window->onCommand(1167);
-        auto* modes = qobject_cast<velkan::widgets::SkinCombo*>(f.window->control(1198));
+        setModeOnKeyboard(f, model::kPerKeyColourMode);
+        press(f, 1167);
+        auto* modes = qobject_cast<velkan::widgets::SkinCombo*>(control(f, 1198));
         const auto files = velkan::storage::ColourFiles::forProgram();
         QCOMPARE(modes->count(), 3);
         QCOMPARE(modes->itemText(2).toStdString(), files.readModeName(0, 2));
@@ -395,6 +418,7 @@ private slots:
         f.keyboard->clearWireLog();
 
         emit modes->activated(2);
+        QVERIFY(f.settle());
         QCOMPARE(files.readPresentMode(0), 2);
         QVERIFY(f.framesOf(command::kWriteKeyColours) > 0);
         const auto sent = f.keyboard->memory(sim::SimRegion::keyColours);
@@ -427,18 +451,18 @@ private slots:
         QFETCH(bool, colour);
         MainWindowFixture f;
         waitForArrival(f);
-        auto* chooser = qobject_cast<velkan::widgets::SkinCombo*>(f.window->control(1146));
+        auto* chooser = qobject_cast<velkan::widgets::SkinCombo*>(control(f, 1146));
         const auto item =
-            f.window->keyboard().lighting.supportedModes().itemOf(static_cast<std::uint8_t>(mode));
+            f.controller->lighting().supportedModes().itemOf(static_cast<std::uint8_t>(mode));
         QVERIFY(item.has_value());
         QCOMPARE(chooser->itemText(static_cast<int>(*item)),
                  QString::fromStdString(f.language.modeText(std::to_string(mode))));
         emit chooser->activated(static_cast<int>(*item));
         QCOMPARE(param(f, 0, 0), mode);
-        QCOMPARE(!f.window->control(1179)->isHidden(), speed);
-        QCOMPARE(!f.window->control(1195)->isHidden(), direction);
-        QCOMPARE(!f.window->control(1208)->isHidden(), colour);
-        QCOMPARE(f.window->button(1214)->isEnabled(), colour);
+        QCOMPARE(!control(f, 1179)->isHidden(), speed);
+        QCOMPARE(!control(f, 1195)->isHidden(), direction);
+        QCOMPARE(!control(f, 1208)->isHidden(), colour);
+        QCOMPARE(static_cast<velkan::skin::ImageButton*>(control(f, 1214))->isEnabled(), colour);
     }
 
     void perKeyViewIsRefusedWhileAnEditorIsOpen() {
@@ -446,7 +470,7 @@ private slots:
         MainWindowFixture f;
         waitForArrival(f);
         f.window->setKeyEditor(&editor);
-        f.window->onCommand(1167);
+        press(f, 1167);
         QCOMPARE(f.prompts.shown.back(), f.text("PROFILE_SEELCT_PROMPT2"));
         QVERIFY(!panel(f).perKeyView());
         QVERIFY(!velkan::storage::ColourFiles::forProgram().readPerKeyViewSwitch());
@@ -465,8 +489,8 @@ private slots:
         MainWindowFixture f;
         waitForArrival(f);
         setModeOnKeyboard(f, 19);
-        QCOMPARE(qobject_cast<QComboBox*>(f.window->control(1146))->currentIndex(), -1);
-        f.window->onCommand(1167);
+        QCOMPARE(qobject_cast<QComboBox*>(control(f, 1146))->currentIndex(), -1);
+        press(f, 1167);
         QVERIFY(panel(f).perKeyView());
         QVERIFY(!everyKeyLight(f, model::ColourRef{0})); // the user mode's colours first
         panel(f).previewTick();
@@ -486,17 +510,19 @@ private slots:
         RecordingEditor editor;
         MainWindowFixture f;
         waitForArrival(f);
+        setModeOnKeyboard(f, model::kPerKeyColourMode);
         f.window->setKeyEditor(&editor);
-        f.window->onCommand(1167);
+        press(f, 1167);
         QVERIFY(panel(f).perKeyView());
         const auto files = velkan::storage::ColourFiles::forProgram();
         QVERIFY(files.readPerKeyViewSwitch());
         const model::ColourRef colour = model::colourRef(12, 34, 56);
         panel(f).setColourChooser([&](model::ColourRef) { return colour; });
-        f.window->onCommand(1160);
+        press(f, 1160);
         f.keyboard->clearWireLog();
 
-        f.window->onCommand(controlId);
+        f.clickKey(controlId);
+        QVERIFY(f.settle());
         QCOMPARE(f.framesOf(command::kWriteKeyColours), 1);
         const auto colours = f.keyboard->memory(sim::SimRegion::keyColours);
         const std::size_t at = static_cast<std::size_t>(position) * 3;
@@ -510,11 +536,12 @@ private slots:
 
         // The G keys keep their own way, and leaving the view forgets the painted picture.
         f.keyboard->clearWireLog();
-        f.window->onCommand(1000);
+        f.clickKey(1000);
+        QVERIFY(f.settle());
         QCOMPARE(f.framesOf(command::kWriteKeyColours), 0);
         QCOMPARE(editor.calls.size(), std::size_t{1});
         QCOMPARE(editor.calls.front().controlId, 1000);
-        f.window->onCommand(1167);
+        press(f, 1167);
         QVERIFY(!files.readPerKeyViewSwitch());
         QVERIFY(everyKeyLight(f, std::nullopt));
     }

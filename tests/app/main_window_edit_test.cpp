@@ -1,5 +1,6 @@
 // What the user does in the main window and what reaches the keyboard and the working file:
 // key clicks, colour mode, the colour boxes, profiles, restore defaults, Apply and import.
+#include "app/window_messages.h"
 #include "main_window_fixture.h"
 #include "platform/atomic_file.h"
 #include "protocol/command_set.h"
@@ -26,6 +27,7 @@ using velkan::test::RecordingEditor;
 // The window once the keyboard has arrived and been read back, with a clean wire log.
 void waitForArrival(MainWindowFixture& f) {
     QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible(), kArrivalMs);
+    QVERIFY(f.settle());
     f.keyboard->clearWireLog();
 }
 
@@ -40,15 +42,15 @@ private slots:
         waitForArrival(f);
         RecordingEditor editor;
         f.window->setKeyEditor(&editor);
-        f.window->onCommand(1143);
-        f.window->onCommand(1007);
+        f.clickKey(1143);
+        f.click("macroButton");
         QCOMPARE(editor.calls.size(), std::size_t{2});
         for (const auto& call : editor.calls) {
             QCOMPARE(call.keyIndex, velkan::model::KeyIndex{264});
             QCOMPARE(call.controlId, 1143);
             QVERIFY(call.forMacro);
         }
-        f.window->onCommand(1000);
+        f.clickKey(1000);
         QCOMPARE(editor.calls.back().keyIndex, velkan::model::KeyIndex{256});
         QVERIFY(!editor.calls.back().forMacro);
     }
@@ -59,24 +61,24 @@ private slots:
         RecordingEditor editor;
         f.window->setKeyEditor(&editor);
         QVERIFY(!f.window->applyEnabled());
-        f.window->onCommand(1144);
-        QCOMPARE(f.window->colourMode(), 1);
+        f.click("switchButton");
+        QVERIFY(f.window->keyGrid().colourMode());
         const int escape = velkan::model::KeyPositionList()[0].controlId;
-        f.window->onCommand(escape);
+        f.clickKey(escape);
         QVERIFY(editor.calls.empty());
-        QVERIFY(f.window->keyLightFlag(escape));
-        QVERIFY(!f.window->keyLightFlag(1000)); // the G key of the same position keeps its own
+        QVERIFY(f.window->keyGrid().lightFlag(escape));
+        // The G key of the same position keeps its own.
+        QVERIFY(!f.window->keyGrid().lightFlag(1000));
         QVERIFY(f.window->applyEnabled());
-        f.window->onCommand(escape);
-        QVERIFY(!f.window->keyLightFlag(escape));
+        f.clickKey(escape);
+        QVERIFY(!f.window->keyGrid().lightFlag(escape));
         QCOMPARE(f.hostFrames(), 0);
     }
 
     void colourBoxesStopAt255() {
         MainWindowFixture f;
         waitForArrival(f);
-        auto* red = qobject_cast<QLineEdit*>(f.window->control(1208));
-        QVERIFY(red != nullptr);
+        auto* red = f.named<QLineEdit>("redBox");
         red->clear();
         QTest::keyClicks(red, QStringLiteral("300"));
         QCOMPARE(red->text(), QStringLiteral("255"));
@@ -88,18 +90,82 @@ private slots:
     void currentProfileRefreshesLightingWithoutSwitching() {
         MainWindowFixture f;
         waitForArrival(f);
-        f.window->onCommand(1144); // colour mode stays as it was
-        f.window->onCommand(1135);
+        f.click("switchButton"); // colour mode stays as it was
+        f.click("profileButton1");
+        QVERIFY(f.settle());
         QVERIFY(f.framesOf(command::kReadParams) > 0);
         QCOMPARE(f.framesOf(command::kWriteDeviceInfo), 0);
-        QCOMPARE(f.window->colourMode(), 1);
+        QVERIFY(f.window->keyGrid().colourMode());
 
         f.keyboard->clearWireLog();
-        f.window->onCommand(1137);
+        f.click("profileButton3");
+        QVERIFY(f.settle());
         QVERIFY(f.framesOf(command::kWriteDeviceInfo) > 0);
         QCOMPARE(f.keyboard->memory(velkan::sim::SimRegion::deviceInfo)[10], 2); // active profile
-        QCOMPARE(f.window->colourMode(), 0);
-        QVERIFY(f.window->button(1137)->isEnabled());
+        QVERIFY(!f.window->keyGrid().colourMode());
+        QVERIFY(f.named("profileButton3")->isEnabled());
+    }
+
+    // A profile button with edits not yet applied: the user says whether they go to the
+    // keyboard first. Nothing switches while an editor is open or while the question is on
+    // screen, and a write that fails keeps the edits and the profile.
+    void profileSwitchAsksAboutUnappliedEdits() {
+        const struct {
+            const char* name;
+            bool editorOpen;
+            bool edited;
+            bool answer;
+            bool writeFails;
+            bool asked;
+            bool switched;
+            bool editsOnKeyboard;
+        } cases[] = {
+            {"editor open", true, true, true, false, false, false, false},
+            {"nothing to apply", false, false, true, false, false, true, false},
+            {"yes", false, true, true, false, true, true, true},
+            {"no", false, true, false, false, true, true, false},
+            {"yes, the write fails", false, true, true, true, true, false, false},
+        };
+        const auto aKey = velkan::model::keyIndexFromCode(0x01E);
+        for (const auto& c : cases) {
+            MainWindowFixture f;
+            waitForArrival(f);
+            RecordingEditor editor(c.editorOpen);
+            f.window->setKeyEditor(&editor);
+            const auto tablesBefore = f.keyboard->memory(velkan::sim::SimRegion::keyTables);
+            if (c.edited) {
+                f.controller->keys().edited.image.record(0, aKey) = {1, 0, 0x030};
+                f.window->setApplyEnabled(true);
+            }
+            f.prompts.answer = c.answer;
+            bool switchedWhileAsked = false;
+            f.prompts.whileShown = [&] { switchedWhileAsked = f.keyboard->activeProfile() != 0; };
+            if (c.writeFails) {
+                f.keyboard->setFaults({.failWrites = true});
+            }
+            f.click("profileButton2");
+            QVERIFY2(f.settle(), c.name);
+            f.keyboard->setFaults({});
+            const bool asked = std::find(f.prompts.shown.begin(), f.prompts.shown.end(),
+                                         f.text("PROFILE_SELECT_PROMPT")) != f.prompts.shown.end();
+            QVERIFY2(asked == c.asked, c.name);
+            QVERIFY2(!switchedWhileAsked, c.name);
+            QVERIFY2((f.keyboard->activeProfile() == 1) == c.switched, c.name);
+            QVERIFY2(f.named<velkan::skin::ImageButton>("profileButton2")->selectedLook() ==
+                         c.switched,
+                     c.name);
+            const bool tablesWritten =
+                f.keyboard->memory(velkan::sim::SimRegion::keyTables) != tablesBefore;
+            QVERIFY2(tablesWritten == c.editsOnKeyboard, c.name);
+            // After a switch the model is the working file's again: edits applied first are in
+            // it, edits let go are not; a refusal keeps them, and Apply with them.
+            const bool editsKept = f.controller->keys().edited.image.record(0, aKey).type != 0;
+            QVERIFY2(editsKept == (c.edited && !(c.switched && !c.answer)), c.name);
+            QVERIFY2(f.window->applyEnabled() == (c.edited && !c.switched), c.name);
+            if (c.editorOpen) {
+                QCOMPARE(f.prompts.shown.back(), f.text("PROFILE_SEELCT_PROMPT2"));
+            }
+        }
     }
 
     void declinedRestoreDefaultsChangesNothing() {
@@ -107,8 +173,9 @@ private slots:
         waitForArrival(f);
         f.prompts.answer = false;
         const auto tables = f.keyboard->memory(velkan::sim::SimRegion::keyTables);
-        f.window->onCommand(1138);
+        f.click("defaultsButton");
         QCOMPARE(f.prompts.shown.back(), f.text("MAIN_PROMPT_DEFAULT"));
+        QVERIFY(f.settle());
         QCOMPARE(f.hostFrames(), 0);
         QVERIFY(!f.window->applyEnabled());
         QCOMPARE(f.keyboard->memory(velkan::sim::SimRegion::keyTables), tables);
@@ -120,14 +187,16 @@ private slots:
         const fs::path working = velkan::storage::workingFilePath();
         QVERIFY(fs::exists(working));
         const auto written = fs::last_write_time(working);
-        QVERIFY(!f.window->Apply()); // nothing changed: neither file nor keyboard
+        f.window->apply(); // nothing changed: neither file nor keyboard
+        QVERIFY(f.settle());
         QCOMPARE(f.hostFrames(), 0);
         QCOMPARE(fs::last_write_time(working), written);
 
         // A change with the profile file gone: the keyboard is written, Apply stays enabled.
         f.window->setApplyEnabled(true);
         fs::remove(working);
-        QVERIFY(!f.window->Apply());
+        f.window->apply();
+        QVERIFY(f.settle());
         QVERIFY(f.framesOf(command::kWriteKeyTable, 0) > 0);
         QCOMPARE(f.framesOf(command::kWriteKeyTable, 1), 0);
         QVERIFY(f.window->applyEnabled());
@@ -137,7 +206,7 @@ private slots:
         MainWindowFixture f;
         waitForArrival(f);
         f.window->setApplyEnabled(true);
-        f.window->deliverInstanceMessage({app::kExternalApply, 0, 0});
+        f.window->deliverInstanceRequest(velkan::platform::InstanceRequest::apply);
         QTRY_VERIFY_WITH_TIMEOUT(!f.window->applyEnabled(), kArrivalMs);
         QVERIFY(f.framesOf(command::kWriteKeyTable) > 0);
     }
@@ -145,16 +214,13 @@ private slots:
     void namesLeftOutAreReportedAfterTheWrite() {
         MainWindowFixture f(true, false, velkan::sim::KeyboardModel::keys126, {.macroUnits = 1});
         waitForArrival(f);
-        {
-            auto& configuration = f.window->keyboard().configuration;
-            const std::lock_guard lock(configuration.modelLock);
-            auto& macro = configuration.edited.macros.emplace_back();
-            macro.id = 1;
-            macro.actionCount = 25; // 122 bytes without its name, 132 with it
-            macro.setName("abcde");
-        }
+        auto& macro = f.controller->keys().edited.macros.emplace_back();
+        macro.id = 1;
+        macro.actionCount = 25; // 122 bytes without its name, 132 with it
+        macro.setName("abcde");
         f.window->setApplyEnabled(true);
-        QVERIFY(f.window->Apply());
+        f.window->apply();
+        QVERIFY(f.settle());
         QCOMPARE(f.prompts.shown.back(), f.text("EXTRA_PROFILE_SPACE_TIGHT"));
         QCOMPARE(f.keyboard->memory(velkan::sim::SimRegion::macros)[2], 122);
         QVERIFY(!f.window->applyEnabled());
@@ -165,16 +231,19 @@ private slots:
         waitForArrival(f);
         const fs::path working = velkan::storage::workingFilePath();
         f.window->setApplyEnabled(true);
-        QVERIFY(f.window->Apply());
+        f.window->apply();
+        QVERIFY(f.settle());
+        QVERIFY(!f.window->applyEnabled());
         const auto before = velkan::platform::readWholeFile(working);
         f.window->setApplyEnabled(true);
         velkan::sim::SimFaults faults;
         faults.removeAfterFrames = 3;
         f.keyboard->setFaults(faults);
-        QVERIFY(!f.window->Apply());
+        f.window->apply();
+        QVERIFY(f.settle());
         QVERIFY(f.window->applyEnabled());
-        QVERIFY(
-            velkan::storage::loadProfileFile(working, f.window->keyboard().configuration.applied));
+        velkan::model::KeyModel inFile;
+        QVERIFY(velkan::storage::loadProfileFile(working, inFile));
         QCOMPARE(velkan::platform::readWholeFile(working), before);
     }
 
@@ -185,13 +254,11 @@ private slots:
         const auto aKey = velkan::model::keyIndexFromCode(0x01E);
         const velkan::model::KeyAssignment toB{
             static_cast<std::uint16_t>(velkan::model::AssignmentType::singleKey), 0, 0x030};
-        auto& configuration = f.window->keyboard().configuration;
-        {
-            const std::lock_guard lock(configuration.modelLock);
-            configuration.edited.image.record(0, aKey) = toB;
-        }
+        f.controller->keys().edited.image.record(0, aKey) = toB;
         f.window->setApplyEnabled(true);
-        QVERIFY(f.window->Apply());
+        f.window->apply();
+        QVERIFY(f.settle());
+        QVERIFY(!f.window->applyEnabled());
         const auto tables = f.keyboard->memory(velkan::sim::SimRegion::keyTables);
 
         f.simBackend->unplug(f.keyboard);
@@ -199,13 +266,12 @@ private slots:
         f.keyboard->clearWireLog();
         f.simBackend->plug(f.keyboard);
         QTRY_VERIFY_WITH_TIMEOUT(f.present() && f.framesOf(command::kEndConfig) > 0, kArrivalMs);
-        QTest::qWait(300);
+        QVERIFY(f.settle());
 
         QCOMPARE(f.keyboard->memory(velkan::sim::SimRegion::keyTables), tables);
         velkan::model::KeyModel inFile;
         QVERIFY(velkan::storage::loadProfileFile(velkan::storage::workingFilePath(), inFile));
-        const std::lock_guard lock(configuration.modelLock);
-        for (const auto* model : {&configuration.edited, &inFile}) {
+        for (const auto* model : {&f.controller->keys().edited, &inFile}) {
             const auto& record = model->image.record(0, aKey);
             QCOMPARE(std::tuple(record.type, record.value), std::tuple(toB.type, toB.value));
         }
@@ -217,7 +283,8 @@ private slots:
         const fs::path file = fs::path(qgetenv("HOME").toStdString()) / "import.fwc";
         QVERIFY(velkan::storage::newProfileFile(file));
         f.prompts.chosenFile = file;
-        f.window->onCommand(app::command::kImport);
+        f.window->onMenuCommand(app::command::kImport);
+        QVERIFY(f.settle());
         for (int bank = 0; bank < 3; ++bank) {
             QVERIFY(f.framesOf(command::kWriteKeyTable, bank) > 0);
         }
@@ -227,8 +294,9 @@ private slots:
         f.keyboard->clearWireLog();
         QVERIFY(velkan::platform::writeFileAtomically(file, std::vector<std::uint8_t>(40, 7)));
         f.prompts.shown.clear();
-        f.window->onCommand(app::command::kImport);
+        f.window->onMenuCommand(app::command::kImport);
         QCOMPARE(f.prompts.shown.back(), f.text("MAIN_PROMPT_INPORT"));
+        QVERIFY(f.settle());
         QCOMPARE(f.hostFrames(), 0);
     }
 };

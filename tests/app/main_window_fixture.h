@@ -3,14 +3,21 @@
 #pragma once
 
 #include "app/app_globals.h"
+#include "app/key_grid.h"
+#include "app/keyboard_controller.h"
 #include "app/main_window.h"
 #include "app/tray_icon.h"
 #include "lang/language.h"
 #include "platform/paths.h"
 #include "sim/sim_hid_backend.h"
 #include "sim/simulated_keyboard.h"
+#include "skin/image_button.h"
+#include "storage/colour_files.h"
+#include "support/controller_settle.h"
 #include "support/recording_prompts.h"
+#include "support/recording_tray_area.h"
 
+#include <QAbstractButton>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -18,43 +25,6 @@
 #include <vector>
 
 namespace velkan::test {
-
-// A notification area that is always there and keeps what the tray icon asked of it.
-class RecordingTrayArea final : public app::TrayArea {
-public:
-    struct Log {
-        int adds = 0;
-        int removes = 0;
-        std::vector<int> icons; // every icon modification, by image
-        std::function<void(quint32)> onMouse;
-        std::function<void()> onHostRestarted;
-    };
-    explicit RecordingTrayArea(std::shared_ptr<Log> log) : log_(std::move(log)) {}
-
-    bool available() const override { return true; }
-    bool add(const app::TrayIconRecord&) override {
-        ++log_->adds;
-        return true;
-    }
-    bool modify(app::TrayIconField field, const app::TrayIconRecord& record) override {
-        if (field == app::TrayIconField::icon) {
-            log_->icons.push_back(record.iconId);
-        }
-        return true;
-    }
-    bool remove(const app::TrayIconRecord&) override {
-        ++log_->removes;
-        return true;
-    }
-    void setHandlers(std::function<void(quint32)> onMouse,
-                     std::function<void()> onHostRestarted) override {
-        log_->onMouse = std::move(onMouse);
-        log_->onHostRestarted = std::move(onHostRestarted);
-    }
-
-private:
-    std::shared_ptr<Log> log_;
-};
 
 class MainWindowFixture {
 public:
@@ -64,34 +34,52 @@ public:
         bool plugged = true, bool startHidden = false,
         sim::KeyboardModel model = sim::KeyboardModel::keys126,
         sim::SimKeyboardOptions options = {},
-        const std::filesystem::path& programFolder = platform::programFolder())
+        const std::filesystem::path& programFolder = platform::programFolder(),
+        const sim::SimFaults& faults = {})
         : globals(app::AppPaths::forProgramFolder(programFolder),
                   platform::SettingsStore::currentUser()),
           language(globals.settings, globals.paths.programFolder),
           keyboard(std::make_shared<sim::SimulatedKeyboard>(model, options)) {
         auto backend = std::make_unique<sim::SimHidBackend>();
         simBackend = backend.get();
+        keyboard->setFaults(faults);
         if (plugged) {
             simBackend->plug(keyboard);
         }
+        controller = std::make_unique<app::KeyboardController>(std::move(backend), language,
+                                                               storage::ColourFiles::forProgram());
         window = std::make_unique<app::MainWindow>(app::MainWindow::Services{
-            globals, language, prompts, std::move(backend), app::Simulation{keyboard, simBackend},
+            globals, language, prompts, *controller, app::Simulation{keyboard, simBackend},
             [this](const std::string& target) {
                 opened.push_back(target);
-                return true;
+                return openSucceeds;
             },
-            [log = tray] { return std::make_unique<RecordingTrayArea>(log); }});
-        window->keyboard().startHidden = startHidden;
+            [log = tray] { return std::make_unique<test::RecordingTrayArea>(log); }, startHidden});
         initialised = window->initialise();
     }
 
     std::string text(std::string_view key) const { return language.text(key); }
 
+    // A control of the window by its name; fails the test when there is none.
+    template <typename Widget = QWidget> Widget* named(const char* name) const {
+        auto* found = window->findChild<Widget*>(QString::fromLatin1(name));
+        if (found == nullptr) {
+            qFatal("no control named %s", name);
+        }
+        return found;
+    }
+    void click(const char* name) const { named<QAbstractButton>(name)->click(); }
+    void clickKey(int keyButton) const { window->keyGrid().button(keyButton)->click(); }
+
+    // Waits until every job asked of the keyboard controller so far is over and its outcome
+    // has reached the window.
+    bool settle(int timeoutMs = 5000) const { return test::settle(*controller, timeoutMs); }
+
     // Frames of `command` the program sent since the wire log was last cleared; with a bank,
     // only key-table frames addressed to that bank.
     int framesOf(std::uint8_t command, int bank = -1) const {
         int count = 0;
-        const int tableBytes = window->keyboard().link.tableBytes;
+        const int tableBytes = controller->link().tableBytes;
         for (const auto& frame : keyboard->wireLog()) {
             if (frame.direction != sim::WireDirection::hostToDevice ||
                 frame.collection != sim::SimCollection::command || frame.bytes.size() < 8 ||
@@ -111,15 +99,17 @@ public:
         }
         return count;
     }
-    bool present() const { return window->keyboard().link.lastNotifiedPresent; }
+    bool present() const { return controller->present(); }
 
     app::AppGlobals globals;
     lang::Language language;
     RecordingPrompts prompts;
     std::vector<std::string> opened; // documents and addresses given to the desktop
-    std::shared_ptr<RecordingTrayArea::Log> tray = std::make_shared<RecordingTrayArea::Log>();
+    bool openSucceeds = true;        // whether the desktop has a program for them
+    std::shared_ptr<test::TrayAreaLog> tray = std::make_shared<test::TrayAreaLog>();
     std::shared_ptr<sim::SimulatedKeyboard> keyboard;
     sim::SimHidBackend* simBackend = nullptr;
+    std::unique_ptr<app::KeyboardController> controller;
     std::unique_ptr<app::MainWindow> window;
     bool initialised = false;
 };

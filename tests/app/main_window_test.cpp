@@ -1,6 +1,8 @@
 // The main window's life on the simulated keyboard: when it shows itself, how it is reached
 // and how it ends.
 #include "app/about_dialog.h"
+#include "app/secondary_windows.h"
+#include "app/window_messages.h"
 #include "main_window_fixture.h"
 #include "support/app_test_main.h"
 
@@ -40,14 +42,14 @@ private slots:
         QTest::qWait(300);
         QVERIFY(!f.window->isVisible());
         // It lives in the notification area; the tray's first item opens it.
-        f.window->onCommand(app::command::kOpenWindow);
-        QVERIFY(f.window->isVisible());
+        f.tray->activate(QSystemTrayIcon::DoubleClick);
+        QTRY_VERIFY(f.window->isVisible());
     }
 
     void noKeyboardAtStartThenArrivalStaysHidden() {
         MainWindowFixture f(false);
-        QTRY_VERIFY_WITH_TIMEOUT(f.window->keyboard().link.firstSearchDone.load(), kArrivalMs);
-        f.window->onCommand(app::command::kOpenWindow);
+        QTRY_VERIFY_WITH_TIMEOUT(f.controller->firstSearchDone(), kArrivalMs);
+        f.window->showWindow();
         QVERIFY(!f.window->isVisible());
         QCOMPARE(f.prompts.shown.size(), std::size_t{1});
         QCOMPARE(f.prompts.shown.back(), f.text("MAIN_NO_DEVICE_PROMPT"));
@@ -56,7 +58,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(f.present(), kArrivalMs);
         QTest::qWait(300);
         QVERIFY(!f.window->isVisible());
-        f.window->onCommand(app::command::kOpenWindow);
+        f.window->showWindow();
         QVERIFY(f.window->isVisible());
     }
 
@@ -75,63 +77,114 @@ private slots:
         QSignalSpy finished(f.window.get(), &QDialog::finished);
         f.window->close();
         QVERIFY(!f.window->isVisible());
-        f.window->onCommand(app::command::kOpenWindow);
-        f.window->onCommand(app::command::kCancel);
+        f.window->showWindow();
+        f.click("cancelButton");
         QVERIFY(!f.window->isVisible());
         QCOMPARE(finished.count(), 0);
-        QVERIFY(f.window->keyboard().link.devicePresent.load());
+        QVERIFY(f.present());
     }
 
-    void trayFollowsTheKeyboardAndSkipsTheImageShown() {
+    void trayFollowsTheKeyboardAndSkipsThePictureShown() {
+        using app::TrayPicture;
         MainWindowFixture f;
-        QCOMPARE(f.tray->adds, 1);
-        QTRY_VERIFY_WITH_TIMEOUT(f.window->shownTrayImage() == 141, kArrivalMs);
-        QCOMPARE(f.tray->icons, std::vector<int>{141});
-        // The keyboard asks for its alternate image, then for the usual one back.
+        QCOMPARE(f.tray->count("show"), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(f.tray->pictures() == std::vector{TrayPicture::connected},
+                                 kArrivalMs);
+        // The keyboard asks for its alternate picture, then for the usual one back.
         f.keyboard->sendEvent(0x1811);
-        QTRY_COMPARE_WITH_TIMEOUT(f.window->shownTrayImage(), 142, kArrivalMs);
+        QTRY_VERIFY_WITH_TIMEOUT(f.window->trayIcon()->picture() == TrayPicture::alternate,
+                                 kArrivalMs);
         f.keyboard->sendEvent(0x1811);
         f.keyboard->sendEvent(0x1810);
-        QTRY_COMPARE_WITH_TIMEOUT(f.window->shownTrayImage(), 141, kArrivalMs);
-        QCOMPARE(f.tray->icons, (std::vector<int>{141, 142, 141}));
+        QTRY_VERIFY_WITH_TIMEOUT(f.window->trayIcon()->picture() == TrayPicture::connected,
+                                 kArrivalMs);
+        QVERIFY((f.tray->pictures() == std::vector{TrayPicture::connected, TrayPicture::alternate,
+                                                   TrayPicture::connected}));
         // A double click opens the window; a restarted panel gets the icon back.
         f.window->hide();
-        f.tray->onMouse(app::kLeftDoubleClick);
+        f.tray->activate(QSystemTrayIcon::DoubleClick);
         QTRY_VERIFY(f.window->isVisible());
-        f.tray->onHostRestarted();
-        QCOMPARE(f.tray->adds, 2);
-        QCOMPARE(f.tray->removes, 1);
+        f.tray->hostRestarted();
+        QCOMPARE(f.tray->count("show"), 2);
+        QCOMPARE(f.tray->count("hide"), 1);
         // Unplugged, the window goes and the tray shows that no keyboard is there.
         f.simBackend->unplug(f.keyboard);
-        QTRY_COMPARE_WITH_TIMEOUT(f.window->shownTrayImage(), 128, kArrivalMs);
+        QTRY_VERIFY_WITH_TIMEOUT(f.window->trayIcon()->picture() == TrayPicture::noKeyboard,
+                                 kArrivalMs);
         QTRY_VERIFY(!f.window->isVisible());
     }
 
     void exitClosesTheAboutBoxAndRemovesTheIcon() {
         MainWindowFixture f;
         QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible(), kArrivalMs);
-        f.window->onCommand(app::command::kAbout);
-        f.window->onCommand(app::command::kAbout);
-        QVERIFY(f.window->aboutBox()->isVisible());
-        QTimer::singleShot(0, [&] { f.window->onCommand(app::command::kMenuExit); });
+        f.window->onMenuCommand(app::command::kAbout);
+        f.window->onMenuCommand(app::command::kAbout);
+        QVERIFY(f.window->secondaryWindows().about().isVisible());
+        QTimer::singleShot(0, [&] { f.window->onMenuCommand(app::command::kMenuExit); });
         QTimer::singleShot(3000, [] { QCoreApplication::exit(7); });
         QCOMPARE(QCoreApplication::exec(), 0);
-        QVERIFY(!f.window->aboutBox()->isVisible());
+        QVERIFY(!f.window->secondaryWindows().about().isVisible());
         QVERIFY(!f.window->isVisible());
-        QCOMPARE(f.tray->removes, 1);
+        QCOMPARE(f.tray->count("hide"), 1);
+    }
+
+    // Leaving with edits the keyboard has not got: Cancel keeps the window, No leaves them,
+    // Yes sends them and leaves once they are on the keyboard.
+    void exitWithUnappliedEditsAsksFirst() {
+        const struct {
+            const char* name;
+            std::optional<bool> answer;
+            bool ends;
+            bool written;
+        } cases[] = {
+            {"cancel", std::nullopt, false, false},
+            {"no", false, true, false},
+            {"yes", true, true, true},
+        };
+        for (const auto& c : cases) {
+            MainWindowFixture f;
+            QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible(), kArrivalMs);
+            QVERIFY(f.settle());
+            f.controller->keys().edited.image.record(0, 0x04) = {1, 0, 0x030};
+            f.window->setApplyEnabled(true);
+            f.prompts.threeWayAnswer = c.answer;
+            const auto tables = f.keyboard->memory(velkan::sim::SimRegion::keyTables);
+            QTimer::singleShot(0, [&] { f.click("closeButton"); });
+            QTimer::singleShot(3000, [] { QCoreApplication::exit(7); });
+            QVERIFY2((QCoreApplication::exec() == 0) == c.ends, c.name);
+            QVERIFY2(f.prompts.shown.back() == f.text("MAIN_EXIT_APPLY_PROMPT"), c.name);
+            QVERIFY2(f.window->isVisible() == !c.ends, c.name);
+            const bool written = f.keyboard->memory(velkan::sim::SimRegion::keyTables) != tables;
+            QVERIFY2(written == c.written, c.name);
+        }
+    }
+
+    // Help and links that no program can open say so; the tray's tip says whether the
+    // keyboard is there.
+    void theUserHearsWhatCouldNotBeDoneAndWhatIsConnected() {
+        MainWindowFixture f;
+        QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible(), kArrivalMs);
+        f.openSucceeds = false;
+        f.click("helpButton");
+        QCOMPARE(f.opened.size(), std::size_t{1});
+        QCOMPARE(f.prompts.shown.back(), f.text("MAIN_OPEN_FAILED"));
+        f.openSucceeds = true;
+        f.prompts.shown.clear();
+        f.click("linkButton");
+        QVERIFY(f.prompts.shown.empty());
+
+        const auto lastTip = [&f] { return f.tray->calls.back().tip.toStdString(); };
+        QTRY_VERIFY(lastTip().ends_with(f.text("TRAY_KEYBOARD_CONNECTED")));
+        f.simBackend->unplug(f.keyboard);
+        QTRY_VERIFY_WITH_TIMEOUT(lastTip().ends_with(f.text("TRAY_NO_KEYBOARD")), kArrivalMs);
     }
 
     void killRequestRunsTheExitRoutine() {
         MainWindowFixture f;
         QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible(), kArrivalMs);
-        // A tag other than the kill request's is ignored.
-        f.window->deliverInstanceMessage({app::kKillRequest.message, 0x1234, 0});
-        QTest::qWait(100);
-        QVERIFY(f.window->isVisible());
         bool ended = false;
-        QTimer::singleShot(0, [&] {
-            f.window->deliverInstanceMessage({app::kKillRequest.message, app::kKillRequest.tag, 0});
-        });
+        QTimer::singleShot(
+            0, [&] { f.window->deliverInstanceRequest(velkan::platform::InstanceRequest::kill); });
         QTimer::singleShot(3000, [] { QCoreApplication::exit(7); });
         ended = QCoreApplication::exec() == 0;
         QVERIFY(ended);

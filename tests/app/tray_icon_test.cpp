@@ -1,6 +1,7 @@
 // The tray icon through a recording notification area (the offscreen platform has no system
 // tray), the program's menus, the icons the build draws, and the About box.
 #include "app/about_dialog.h"
+#include "app/main_menu.h"
 #include "app/tray_icon.h"
 #include "app/window_messages.h"
 #include "platform/paths.h"
@@ -8,12 +9,14 @@
 #include "skin/skinned_dialog.h"
 #include "support/app_test_main.h"
 #include "support/recording_prompts.h"
+#include "support/recording_tray_area.h"
 #include "widgets/colour_static.h"
 #include "widgets/skin_menu.h"
 
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -27,56 +30,20 @@ namespace {
 using test::TableTexts;
 using widgets::SkinMenu;
 
-struct AreaCall {
-    std::string what; // "add", "icon", "tip", "remove"
-    int iconId;
-    QString tip;
-    bool operator==(const AreaCall&) const = default;
-};
+using test::TrayAreaCall;
 
-class RecordingTrayArea : public TrayArea {
-public:
-    bool isAvailable = true;
-    std::vector<AreaCall> calls;
-    TrayIconRecord added;
-    std::function<void(quint32)> onMouse;
-    std::function<void()> onHostRestarted;
-
-    bool available() const override { return isAvailable; }
-    bool add(const TrayIconRecord& record) override {
-        added = record;
-        return log("add", record);
-    }
-    bool modify(TrayIconField field, const TrayIconRecord& record) override {
-        return log(field == TrayIconField::icon ? "icon" : "tip", record);
-    }
-    bool remove(const TrayIconRecord& record) override { return log("remove", record); }
-    void setHandlers(std::function<void(quint32)> mouse, std::function<void()> restarted) override {
-        onMouse = std::move(mouse);
-        onHostRestarted = std::move(restarted);
-    }
-
-private:
-    bool log(const char* what, const TrayIconRecord& record) {
-        calls.push_back({what, record.iconId, record.tip});
-        return true;
-    }
-};
-
-// A tray icon on a recording area, with the commands it sends.
+// A tray icon on a recording area, with the requests it sends.
 struct TrayFixture {
-    std::vector<int> commands;
-    RecordingTrayArea* area;
+    std::shared_ptr<test::TrayAreaLog> area = std::make_shared<test::TrayAreaLog>();
+    TableTexts texts;
     QWidget owner;
-    TrayIcon tray;
-
-    explicit TrayFixture(
-        std::unique_ptr<RecordingTrayArea> recording = std::make_unique<RecordingTrayArea>())
-        : area(recording.get()),
-          tray([this](int command) { commands.push_back(command); }, std::move(recording)) {}
+    TrayIcon tray{owner, texts, std::make_unique<test::RecordingTrayArea>(area)};
+    QSignalSpy opened{&tray, &TrayIcon::openRequested};
+    QSignalSpy about{&tray, &TrayIcon::aboutRequested};
+    QSignalSpy exit{&tray, &TrayIcon::exitRequested};
 
     bool create(const QString& tip = QStringLiteral("Keyboard Settings")) {
-        return tray.Create(&owner, kTrayCallbackMessage, tip, kTrayImageNoKeyboard, kTrayIconId);
+        return tray.create(tip, TrayPicture::noKeyboard);
     }
 };
 
@@ -138,15 +105,16 @@ class TrayIconTest : public QObject {
 
 private slots:
     void rightClickShowsTheLocalisedTrayMenu() {
-        TableTexts texts;
-        texts.table = {{"MENU_11", "Open Keyboard Settings"}};
         TrayFixture fixture;
-        fixture.tray.SetMenuCallback([&texts](SkinMenu& menu) { localiseTrayMenu(menu, texts); });
+        fixture.texts.table = {{"MENU_11", "Open Keyboard Settings"}};
+        bool extrasAdded = false;
+        fixture.tray.setMenuExtras([&extrasAdded](QMenu&) { extrasAdded = true; });
         QVERIFY(fixture.create());
 
-        fixture.area->onMouse(kRightButtonUp);
+        fixture.area->activate(QSystemTrayIcon::Context);
         QPointer<SkinMenu> menu = shownMenu();
         QVERIFY(menu);
+        QVERIFY(extrasAdded);
         QCOMPARE(textsOf(*menu), (QStringList{"Open Keyboard Settings", "<MENU_22>", "<MENU_33>"}));
         const QList<QAction*> items = menu->actions();
         QCOMPARE(menu->defaultAction(), items.at(0));
@@ -154,55 +122,44 @@ private slots:
                               items[2]->font().bold()}),
                  (QList<bool>{true, false, false}));
 
-        // The chosen item's command reaches the owner, and the menu goes away.
+        // The chosen item's request reaches the owner, and the menu goes away.
         items.at(1)->trigger();
         menu->close();
-        QCOMPARE(fixture.commands, (std::vector<int>{command::kAbout}));
+        QCOMPARE(fixture.about.count(), 1);
+        QCOMPARE(fixture.opened.count() + fixture.exit.count(), 0);
         QTRY_VERIFY(menu.isNull());
     }
 
-    void notificationsAnswerOnlyTheIconsOwnId() {
-        struct Case {
-            quintptr id;
-            quint32 mouseMessage;
-            qintptr result;
-            std::vector<int> commands;
-            bool clickPending;
-        };
-        const std::vector<Case> cases = {
-            {kTrayIconId, kLeftDoubleClick, 1, {command::kOpenWindow}, false},
-            {kTrayIconId, kLeftButtonDown, 1, {}, true}, // a single click only waits
-            {kTrayIconId, 0x0202, 1, {}, false},
-            {141, kRightButtonUp, 0, {}, false},
-            {141, kLeftDoubleClick, 0, {}, false},
-        };
-        for (const Case& c : cases) {
-            TrayFixture fixture;
-            fixture.tray.SetSingleClickCommand(1009);
-            QVERIFY(fixture.create());
-            QCOMPARE(fixture.tray.OnTrayNotification(c.id, c.mouseMessage), c.result);
-            QCOMPARE(fixture.commands, c.commands);
-            QCOMPARE(shownMenu(), nullptr);
-            QCOMPARE(fixture.tray.clickPending(), c.clickPending);
-        }
-    }
-
-    void activationsBecomeMouseMessages() {
-        struct Case {
+    // A double click opens the window. A D-Bus (StatusNotifierItem) host reports the user's
+    // one activation as a Trigger and never a double click: there the Trigger opens it.
+    void activationsFollowTheHostsDoubleClickRule() {
+        const struct {
+            const char* name;
             QSystemTrayIcon::ActivationReason reason;
             bool reportsDoubleClicks;
-            std::optional<quint32> message;
+            bool created;
+            int opened;
+            bool menu;
+        } cases[] = {
+            {"double click", QSystemTrayIcon::DoubleClick, true, true, 1, false},
+            {"single click", QSystemTrayIcon::Trigger, true, true, 0, false},
+            {"a D-Bus host's click", QSystemTrayIcon::Trigger, false, true, 1, false},
+            {"middle click", QSystemTrayIcon::MiddleClick, true, true, 0, false},
+            {"right click", QSystemTrayIcon::Context, false, true, 0, true},
+            {"before the icon is made", QSystemTrayIcon::DoubleClick, true, false, 0, false},
         };
-        const std::vector<Case> cases = {
-            {QSystemTrayIcon::Context, true, kRightButtonUp},
-            {QSystemTrayIcon::Context, false, kRightButtonUp},
-            {QSystemTrayIcon::DoubleClick, true, kLeftDoubleClick},
-            {QSystemTrayIcon::Trigger, true, kLeftButtonDown},
-            {QSystemTrayIcon::Trigger, false, kLeftDoubleClick}, // a D-Bus tray's one click
-            {QSystemTrayIcon::MiddleClick, true, std::nullopt},
-        };
-        for (const Case& c : cases) {
-            QCOMPARE(mouseMessageFor(c.reason, c.reportsDoubleClicks), c.message);
+        for (const auto& c : cases) {
+            TrayFixture fixture;
+            fixture.area->reportsDoubleClicks = c.reportsDoubleClicks;
+            if (c.created) {
+                QVERIFY(fixture.create());
+            }
+            fixture.area->activate(c.reason);
+            QVERIFY2(fixture.opened.count() == c.opened, c.name);
+            QVERIFY2((shownMenu() != nullptr) == c.menu, c.name);
+            if (SkinMenu* menu = shownMenu()) {
+                menu->close();
+            }
         }
     }
 
@@ -210,72 +167,69 @@ private slots:
         TrayFixture fixture;
         TrayIcon& tray = fixture.tray;
         const QString tip = QStringLiteral("Keyboard Settings");
+        using P = TrayPicture;
         struct Step {
             const char* name;
             std::function<bool()> run;
             bool result;
-            std::vector<AreaCall> calls;
+            std::vector<TrayAreaCall> calls;
         };
         const std::vector<Step> steps = {
-            {"image before Create", [&] { return tray.SetIcon(141); }, false, {}},
-            {"tip before Create", [&] { return tray.SetTooltip("x"); }, false, {}},
-            {"hide before Create", [&] { return tray.HideIcon(); }, false, {}},
-            {"create", [&] { return fixture.create(tip); }, true, {{"add", 128, tip}}},
-            {"image", [&] { return tray.SetIcon(141); }, true, {{"icon", 141, tip}}},
-            {"show while shown", [&] { return tray.ShowIcon(); }, false, {}},
-            {"hide", [&] { return tray.HideIcon(); }, true, {{"remove", 141, tip}}},
-            {"hide while hidden", [&] { return tray.HideIcon(); }, false, {}},
-            {"tip while hidden",
-             [&] { return tray.SetTooltip("new"); },
+            {"picture before create", [&] { return tray.setPicture(P::connected); }, false, {}},
+            {"tip before create", [&] { return tray.setToolTip("x"); }, false, {}},
+            {"hide before create", [&] { return tray.hideIcon(); }, false, {}},
+            {"create", [&] { return fixture.create(tip); }, true, {{"show", P::noKeyboard, tip}}},
+            {"picture",
+             [&] { return tray.setPicture(P::connected); },
              true,
-             {{"tip", 141, "new"}}},
-            {"show", [&] { return tray.ShowIcon(); }, true, {{"add", 141, "new"}}},
-            {"remove", [&] { return tray.Remove(); }, true, {{"remove", 141, "new"}}},
-            {"image after Remove", [&] { return tray.SetIcon(142); }, false, {}},
-            {"show after Remove", [&] { return tray.ShowIcon(); }, false, {}},
+             {{"picture", P::connected, tip}}},
+            {"show while shown", [&] { return tray.showIcon(); }, false, {}},
+            {"hide", [&] { return tray.hideIcon(); }, true, {{"hide", P::connected, tip}}},
+            {"hide while hidden", [&] { return tray.hideIcon(); }, false, {}},
+            // Kept for when the icon comes back.
+            {"tip while hidden", [&] { return tray.setToolTip("new"); }, true, {}},
+            {"show", [&] { return tray.showIcon(); }, true, {{"show", P::connected, "new"}}},
+            {"remove", [&] { return tray.remove(); }, true, {{"hide", P::connected, "new"}}},
+            {"picture after remove", [&] { return tray.setPicture(P::alternate); }, false, {}},
+            {"show after remove", [&] { return tray.showIcon(); }, false, {}},
         };
         for (const Step& step : steps) {
             fixture.area->calls.clear();
             QVERIFY2(step.run() == step.result, step.name);
             QVERIFY2(fixture.area->calls == step.calls, step.name);
         }
-        QCOMPARE(fixture.area->added.id, kTrayIconId);
-        QCOMPARE(fixture.area->added.callbackMessage, quint32{kTrayCallbackMessage});
     }
 
-    void createFailsWithoutATrayOrAnOwner() {
+    void createFailsWithoutATray() {
         TrayFixture noTray;
-        noTray.area->isAvailable = false;
+        noTray.area->available = false;
         QVERIFY(!noTray.create());
-        TrayFixture noOwner;
-        QVERIFY(!noOwner.tray.Create(nullptr, kTrayCallbackMessage, "tip", 128, kTrayIconId));
-        for (TrayFixture* fixture : {&noTray, &noOwner}) {
-            QVERIFY(!fixture->tray.SetIcon(141));
-            QVERIFY(fixture->area->calls.empty());
-        }
+        QVERIFY(!noTray.tray.setPicture(TrayPicture::connected));
+        QVERIFY(noTray.area->calls.empty());
         // The offscreen platform has no system tray: the program runs without an icon.
-        TrayIcon system([](int) {});
-        QVERIFY(!system.Create(&noOwner.owner, kTrayCallbackMessage, "tip", 128, kTrayIconId));
+        TrayIcon system(noTray.owner, noTray.texts);
+        QVERIFY(!system.create("tip", TrayPicture::noKeyboard));
     }
 
     void thePanelsRestartBringsTheIconBack() {
         TrayFixture fixture;
-        fixture.area->onHostRestarted();
+        fixture.area->hostRestarted();
         QVERIFY(fixture.area->calls.empty());
 
         QVERIFY(fixture.create());
-        fixture.tray.SetIcon(kTrayImageAlternate);
-        fixture.tray.SetTooltip("Now in German");
+        fixture.tray.setPicture(TrayPicture::alternate);
+        fixture.tray.setToolTip("Now in German");
         fixture.area->calls.clear();
-        fixture.area->onHostRestarted();
-        QVERIFY((fixture.area->calls == std::vector<AreaCall>{{"remove", 142, "Now in German"},
-                                                              {"add", 142, "Now in German"}}));
+        fixture.area->hostRestarted();
+        QVERIFY((fixture.area->calls ==
+                 std::vector<TrayAreaCall>{{"hide", TrayPicture::alternate, "Now in German"},
+                                           {"show", TrayPicture::alternate, "Now in German"}}));
         QVERIFY(fixture.tray.created() && !fixture.tray.hidden());
 
         // An icon put away on purpose stays away.
-        fixture.tray.HideIcon();
+        fixture.tray.hideIcon();
         fixture.area->calls.clear();
-        fixture.area->onHostRestarted();
+        fixture.area->hostRestarted();
         QVERIFY(fixture.area->calls.empty());
     }
 
@@ -291,27 +245,25 @@ private slots:
         for (const auto& [tip, shown] : cases) {
             TrayFixture fixture;
             QVERIFY(fixture.create(tip));
-            QVERIFY(fixture.tray.SetTooltip(tip));
-            for (const AreaCall& call : fixture.area->calls) {
+            QVERIFY(fixture.tray.setToolTip(tip));
+            for (const TrayAreaCall& call : fixture.area->calls) {
                 QCOMPARE(call.tip, shown);
             }
         }
     }
 
     void theMainMenuOffersItsCommandsInTheCurrentLanguage() {
-        const std::unique_ptr<SkinMenu> menu = loadMenu(kMainMenu);
-        QVERIFY(menu);
-        localiseMainMenu(*menu, TableTexts());
+        const std::unique_ptr<SkinMenu> menu = mainMenuCommands(nullptr, TableTexts());
         QCOMPARE(textsOf(*menu), (QStringList{"<MENU_1>", "<MENU_2>", "-", "<MENU_3>", "<MENU_5>",
                                               "-", "<MENU_4>"}));
         QCOMPARE(menu->commandAction(command::kFirmwareUpdate)->text(), "<MENU_5>");
-        QVERIFY(loadMenu(kTrayMenu + 1) == nullptr);
     }
 
     void theBuildDrawsTrayImagesThatTellTheStatesApart() {
         std::vector<QImage> images;
-        for (const int id : {kTrayImageNoKeyboard, kTrayImageConnected, kTrayImageAlternate}) {
-            images.push_back(skin::loadSkinImage(trayImagePath(id)).value_or(QImage()));
+        for (const TrayPicture picture :
+             {TrayPicture::noKeyboard, TrayPicture::connected, TrayPicture::alternate}) {
+            images.push_back(skin::loadSkinImage(trayImagePath(picture)).value_or(QImage()));
             QVERIFY(!images.back().isNull());
         }
         // Far apart at the sizes panels show them, not a few pixels.
@@ -350,11 +302,9 @@ private slots:
         emit link->linkActivated(link->text());
         QCOMPARE(fixture.opened, (std::vector<std::string>{"https://example.org/?a=1&b=<2>"}));
 
-        // Only the language message with its tag makes the box read its texts again.
+        // A new language: the box reads its texts again.
         fixture.texts.table = {{"LANG_ABOUT_TITLE", "Über"}, {"LANG_ABOUT_OK", "Gut"}};
-        fixture.about.handleMessage(skin::kLanguageMessage, skin::kLanguageTag + 1, 0);
-        QCOMPARE(fixture.about.windowTitle(), "About");
-        fixture.about.handleMessage(skin::kLanguageMessage, skin::kLanguageTag, 0);
+        fixture.about.reloadTexts();
         QCOMPARE(fixture.about.windowTitle(), "Über");
         QCOMPARE(fixture.ok()->text(), "Gut");
         fixture.about.close();

@@ -378,7 +378,7 @@ private slots:
         QCOMPARE(bench.dialog.button(Dlg::kTitleId)->text(), "<KEY_SETTING_TISHI>");
         bench.texts.table["KEY_SETTING_TISHI"] = "Taste";
         bench.texts.table["IDS_KEYBOARD_MOU_MIDDLE"] = "Mitte";
-        bench.dialog.sendMessage(skin::kLanguageMessage, skin::kLanguageTag, 1);
+        bench.dialog.changeLanguage(1);
         QCOMPARE(bench.dialog.button(Dlg::kTitleId)->text(), "Taste");
         QCOMPARE(static_cast<QComboBox*>(bench.dialog.control(Dlg::kMouseListId))->itemText(2),
                  "Mitte");

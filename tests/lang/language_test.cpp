@@ -115,6 +115,14 @@ TEST_F(LanguageTest, LooksUpKeysInTheirSection) {
     EXPECT_EQ(language.lightText("Usb"), "Report Rate");
     EXPECT_EQ(language.modeText("1"), "Wave");
 
+    // A file replaced while the program runs is read again, even at the same size.
+    writeLanguageFile("Lang0409.ini", "[TEXT]\nGREETING=Howdy\n");
+    const auto sameSize = fs::file_size(folder_ / "Lang0409.ini");
+    EXPECT_EQ(language.text("GREETING"), "Howdy");
+    writeLanguageFile("Lang0409.ini", "[TEXT]\nGREETING=Hiyah\n");
+    ASSERT_EQ(fs::file_size(folder_ / "Lang0409.ini"), sameSize);
+    EXPECT_EQ(language.text("GREETING"), "Hiyah");
+
     fs::remove(folder_ / "Lang0409.ini");
     EXPECT_EQ(language.text("GREETING"), kMissingText);
 }

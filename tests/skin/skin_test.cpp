@@ -85,13 +85,6 @@ public:
     ProbeDialog(const fs::path& ini, const fs::path& folder)
         : SkinnedDialog(102, nullptr, ini, folder) {}
     std::vector<int> reloads;
-    QThread* handledOn = nullptr;
-
-    qintptr handleMessage(quint32 message, quintptr wParam, qintptr lParam) override {
-        handledOn = QThread::currentThread();
-        return message == 0x5452 ? lParam * 2
-                                 : SkinnedDialog::handleMessage(message, wParam, lParam);
-    }
 
 protected:
     void reloadTexts(int languageIndex) override { reloads.push_back(languageIndex); }
@@ -237,40 +230,11 @@ private slots:
         QCOMPARE(reported.paths, std::vector{folder.path() / missing.toStdString()});
     }
 
-    void theLanguageMessageReloadsTextsOnlyWithItsTag_data() {
-        QTest::addColumn<quint32>("message");
-        QTest::addColumn<quintptr>("tag");
-        QTest::addColumn<qintptr>("index");
-        QTest::addColumn<std::vector<int>>("reloads");
-        QTest::newRow("tagged") << kLanguageMessage << kLanguageTag << qintptr(2) << std::vector{2};
-        QTest::newRow("wrong tag")
-            << kLanguageMessage << quintptr(0x4C414E48) << qintptr(1) << std::vector<int>{};
-        QTest::newRow("other message")
-            << quint32(0x5350) << kLanguageTag << qintptr(1) << std::vector<int>{};
-        QTest::newRow("index beyond int")
-            << kLanguageMessage << kLanguageTag << qintptr(0x100000001) << std::vector{0};
-    }
-    void theLanguageMessageReloadsTextsOnlyWithItsTag() {
-        QFETCH(quint32, message);
-        QFETCH(quintptr, tag);
-        QFETCH(qintptr, index);
-        QFETCH(std::vector<int>, reloads);
+    void aNewLanguageReloadsTheTexts() {
         ProbeDialog dialog("none.ini", ".");
-        dialog.handleMessage(message, tag, index);
-        QCOMPARE(dialog.reloads, reloads);
-    }
-
-    void messagesFromOtherThreadsRunOnTheWindowsThread() {
-        ProbeDialog dialog("none.ini", ".");
-        std::atomic<qintptr> answer = 0;
-        std::thread sender([&] { answer = dialog.sendMessage(0x5452, 0x50524F46, 21); });
-        QTRY_COMPARE_WITH_TIMEOUT(answer.load(), qintptr(42), 10000);
-        sender.join();
-        QCOMPARE(dialog.handledOn, QThread::currentThread());
-
-        dialog.postMessage(kLanguageMessage, kLanguageTag, 1);
-        QVERIFY(dialog.reloads.empty());
-        QTRY_COMPARE(dialog.reloads, std::vector{1});
+        dialog.changeLanguage(2);
+        dialog.changeLanguage(0);
+        QCOMPARE(dialog.reloads, (std::vector{2, 0}));
     }
 
     void draggingTheBackgroundMovesTheWindow() {

@@ -1,7 +1,4 @@
 #include "platform/settings_store.h"
-#include "protocol/command_report.h"
-#include "protocol/command_set.h"
-#include "protocol/link_fixture.h"
 #include "storage/profile_file.h"
 #include "storage/profile_list.h"
 #include "support/recording_prompts.h"
@@ -16,7 +13,6 @@ namespace velkan::storage {
 namespace {
 
 namespace fs = std::filesystem;
-namespace command = protocol::command;
 
 fs::path testFolder() {
     return fs::path(std::getenv("XDG_DATA_HOME")) /
@@ -97,88 +93,6 @@ TEST(ProfileFilesTest, AddAndLoadOfferProfileFilesInTheDataFolder) {
     const fs::path named = *appDataFolderPath() / "mine.fwc";
     EXPECT_EQ(addNewProfile(named), (ProfileRow{"mine", *appDataFolderPath()}));
     EXPECT_EQ(checkProfileFile(named), ProfileCheck::valid);
-}
-
-class NoView : public SessionView {
-    void showProfile(int) override {}
-    void keyModelChanged() override {}
-    void lightingChanged() override {}
-};
-
-struct ProfileSwitchTest : protocol::test::LinkFixture {
-    fs::path workingFile = testFolder() / "$Profile0";
-    protocol::DeviceMirrors mirrors{link};
-    model::KeyConfiguration configuration;
-    model::Lighting lighting;
-    ColourFiles colourFiles{testFolder(), testFolder() / "none.userd"};
-    velkan::test::TableTexts texts;
-    NoView view;
-    KeyboardSession session{
-        {link, mirrors, configuration, lighting, colourFiles, texts, view, workingFile}};
-    std::vector<int> activeWhenApplied;
-
-    void SetUp() override {
-        fs::create_directories(workingFile.parent_path());
-        ASSERT_TRUE(newProfileFile(workingFile));
-        connect();
-    }
-};
-
-TEST_F(ProfileSwitchTest, WaitsForEditorsAndOffersToApplyFirst) {
-    const struct {
-        const char* name;
-        int profile;
-        int editors;
-        bool present;
-        bool unapplied;
-        bool answer;
-        bool applies; // what the main window's Apply returns
-        bool asked;   // whether the user was asked to apply first
-        ProfileSwitch outcome;
-    } cases[] = {
-        {"editor open", 1, 1, true, true, true, true, false, ProfileSwitch::editorOpen},
-        {"no keyboard", 1, 0, false, true, true, true, false, ProfileSwitch::notSwitched},
-        {"no such profile", 3, 0, true, true, true, true, false, ProfileSwitch::notSwitched},
-        {"yes, apply fails", 1, 0, true, true, true, false, true, ProfileSwitch::notSwitched},
-        {"nothing to apply", 1, 0, true, false, true, true, false, ProfileSwitch::switched},
-        {"yes", 2, 0, true, true, true, true, true, ProfileSwitch::switched},
-        {"no", 1, 0, true, true, false, true, true, ProfileSwitch::switched},
-        // The active profile is still written again.
-        {"active one", 1, 0, true, false, false, true, false, ProfileSwitch::switched},
-    };
-    for (const auto& c : cases) {
-        const int before = keyboard->activeProfile();
-        link.devicePresent = c.present;
-        int asked = 0;
-        activeWhenApplied.clear();
-        configuration.setAssignment(0, 5, {2, 0, 0x1E, 0, 0});
-        keyboard->clearWireLog();
-        const ProfileSwitchHooks hooks{[&] { return c.editors; }, [&] { return c.unapplied; },
-                                       [&] {
-                                           activeWhenApplied.push_back(keyboard->activeProfile());
-                                           return c.applies;
-                                       }};
-        const auto applyFirst = [&] {
-            ++asked;
-            return c.answer;
-        };
-
-        EXPECT_EQ(switchKeyProfile(c.profile, session, link, hooks, applyFirst), c.outcome)
-            << c.name;
-        EXPECT_EQ(asked, c.asked ? 1 : 0) << c.name;
-        const bool switched = c.outcome == ProfileSwitch::switched;
-        // Apply reaches the keyboard before the profile changes.
-        EXPECT_EQ(activeWhenApplied, std::vector<int>(c.asked && c.answer ? 1 : 0, before))
-            << c.name;
-        EXPECT_EQ(keyboard->activeProfile(), switched ? c.profile : before) << c.name;
-        // The switch loads the working file: changes not applied are gone; a refusal keeps them.
-        EXPECT_EQ(configuration.edited.image.record(0, 5).type == 0, switched) << c.name;
-        EXPECT_EQ(sentFrames().size(), switched ? 2u : 0u) << c.name;
-        if (switched) {
-            EXPECT_EQ(sentFrames()[0][protocol::kCommandOffset], command::kReadDeviceInfo);
-            EXPECT_EQ(sentFrames()[1][protocol::kCommandOffset], command::kWriteDeviceInfo);
-        }
-    }
 }
 
 } // namespace

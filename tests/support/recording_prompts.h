@@ -48,6 +48,15 @@ public:
         }
         return answer;
     }
+    // What a Yes/No/Cancel question is answered; nothing is Cancel.
+    std::optional<bool> threeWayAnswer;
+    std::optional<bool> askYesNoCancel(std::string_view text) override {
+        shown.emplace_back(text);
+        if (whileShown) {
+            whileShown();
+        }
+        return threeWayAnswer;
+    }
 
     std::vector<lang::FileDialogRequest> fileRequests;
     std::optional<std::filesystem::path> chosenFile; // what every file dialog returns
