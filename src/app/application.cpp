@@ -13,6 +13,7 @@
 #include "sim/simulated_keyboard.h"
 #include "skin/qt_prompts.h"
 #include "skin/skinned_dialog.h"
+#include "widgets/skin_look.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -114,6 +115,9 @@ int Application::run(int argc, char** argv) {
 
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // Message boxes, file dialogs and the colour chooser take the skin's dark look too.
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setPalette(widgets::skinPalette());
     QApplication::setApplicationName(QStringLiteral("velkan"));
     // The desktop finds the program's menu entry and icon by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.velkan.Velkan"));

@@ -17,16 +17,9 @@
 namespace velkan::app {
 namespace {
 
-// These messages are the same in every language, so they are not language texts.
-constexpr std::string_view kBackupDone = "备份成功!";
-constexpr std::string_view kBackupFailed = "备份失败,请重新备份!";
-constexpr std::string_view kNoUpdater = "请选择正确的更新文件! ";
-constexpr std::string_view kNoBootMode = "无法进入Boot模式! ";
-constexpr std::string_view kCannotStartUpdater = "无法执行更新文件! ";
-
 // Updaters here are programs of any name: the chooser lists every file and gives a typed name
 // no extension of its own.
-constexpr std::string_view kUpdaterFilter = "MyType Files (*)|*||";
+constexpr std::string_view kUpdaterPattern = " (*)|*||";
 
 // A regular file (or a link to one) that someone may execute. Whether this user may is left
 // to the start, which says so when it fails.
@@ -45,7 +38,7 @@ bool isProgramFile(const std::filesystem::path& path) {
 skin::ButtonTextStyle captionStyle() {
     skin::ButtonTextStyle style;
     style.on = true;
-    style.face = QStringLiteral("Arial Unicode MS");
+    style.face = widgets::skinFontFamily();
     style.pointSize = 10;
     style.normal = style.over = style.down = style.selected = QColor(widgets::kSkinText);
     style.disabled = QColor(widgets::kSkinDisabledText);
@@ -59,35 +52,47 @@ FirmwareUpdateDialog::FirmwareUpdateDialog(QWidget* parent, Parts parts)
     createControls();
 }
 
-QWidget* FirmwareUpdateDialog::control(int controlId) const {
-    const auto found = controls_.find(controlId);
-    return found == controls_.end() ? nullptr : found->second;
-}
-
 void FirmwareUpdateDialog::createControls() {
-    backupButton_ = addButton(kBackupId, "备份");
-    // Its picture shows what it does; a caption would cover it.
-    chooseButton_ = addButton(kChooseUpdaterId, "Open");
-    updateButton_ = addButton(kUpdateId, "更新");
-    cancelButton_ = addButton(kCancelUpdateId, "取消更新");
+    backupButton_ = addButton("backupButton", &FirmwareUpdateDialog::backUpKeyboard);
+    chooseButton_ = addButton("chooseUpdaterButton", &FirmwareUpdateDialog::chooseUpdater);
+    updateButton_ = addButton("updateButton", &FirmwareUpdateDialog::handOverToUpdater);
+    cancelButton_ = addButton("cancelUpdateButton", &FirmwareUpdateDialog::cancelUpdate);
     for (skin::ImageButton* captioned : {backupButton_, updateButton_, cancelButton_}) {
         captioned->setTextStyle(captionStyle());
     }
 
     textLine_ = new QLabel(this);
+    textLine_->setObjectName(QStringLiteral("stepsLine"));
+    textLine_->setWordWrap(true);
     widgets::applySkinLook(*textLine_);
-    controls_[kTextLineId] = textLine_;
 
     pathField_ = new widgets::SkinCombo(widgets::ComboKind::Plain, this);
-    controls_[kPathFieldId] = pathField_;
+    pathField_->setObjectName(QStringLiteral("updaterPath"));
+    showTexts();
 }
 
-skin::ImageButton* FirmwareUpdateDialog::addButton(int controlId, const char* caption) {
+skin::ImageButton* FirmwareUpdateDialog::addButton(const char* name,
+                                                   void (FirmwareUpdateDialog::*slot)()) {
     auto* button = new skin::ImageButton(this);
-    button->setText(QString::fromUtf8(caption));
-    connect(button, &QAbstractButton::clicked, this, [this, controlId] { onCommand(controlId); });
-    controls_[controlId] = button;
+    button->setObjectName(QString::fromLatin1(name));
+    connect(button, &QAbstractButton::clicked, this, slot);
     return button;
+}
+
+void FirmwareUpdateDialog::showTexts() {
+    const auto text = [this](std::string_view key) {
+        return QString::fromStdString(parts_.texts.text(key));
+    };
+    backupButton_->setText(text("UPDATE_BACKUP"));
+    updateButton_->setText(text("UPDATE_START"));
+    cancelButton_->setText(text("UPDATE_CANCEL"));
+    // Its picture shows what it does; a caption would cover it.
+    chooseButton_->setToolTipText(text("UPDATE_CHOOSE_PROMPT"));
+    textLine_->setText(text("UPDATE_STEPS"));
+}
+
+void FirmwareUpdateDialog::reloadTexts(int) {
+    showTexts();
 }
 
 bool FirmwareUpdateDialog::onInitDialog() {
@@ -108,25 +113,6 @@ bool FirmwareUpdateDialog::onInitDialog() {
     return true;
 }
 
-void FirmwareUpdateDialog::onCommand(int controlId) {
-    switch (controlId) {
-    case kBackupId:
-        backUpKeyboard();
-        break;
-    case kChooseUpdaterId:
-        chooseUpdater();
-        break;
-    case kUpdateId:
-        handOverToUpdater();
-        break;
-    case kCancelUpdateId:
-        cancelUpdate();
-        break;
-    default:
-        break;
-    }
-}
-
 void FirmwareUpdateDialog::backUpKeyboard() {
     const auto path = parts_.prompts.chooseFile(storage::profileFileRequest(true, "*.fwc", {}));
     if (!path) {
@@ -134,7 +120,8 @@ void FirmwareUpdateDialog::backUpKeyboard() {
     }
     // The editing model, as the user sees it, whether or not the keyboard is there.
     const bool saved = storage::saveProfileFile(*path, parts_.configuration, true);
-    parts_.prompts.message(saved ? kBackupDone : kBackupFailed);
+    parts_.prompts.message(saved ? parts_.texts.text("UPDATE_BACKUP_DONE")
+                                 : parts_.texts.text("UPDATE_BACKUP_FAILED"));
 }
 
 void FirmwareUpdateDialog::chooseUpdater() {
@@ -142,7 +129,7 @@ void FirmwareUpdateDialog::chooseUpdater() {
         .save = false,
         .defaultExtension = {},
         .initialName = {},
-        .filter = std::string(kUpdaterFilter),
+        .filter = parts_.texts.text("UPDATE_FILTER") + std::string(kUpdaterPattern),
         .folder = parts_.packageFolder,
     };
     updaterPath_ = parts_.prompts.chooseFile(request).value_or(std::filesystem::path());
@@ -155,11 +142,11 @@ void FirmwareUpdateDialog::chooseUpdater() {
 
 void FirmwareUpdateDialog::handOverToUpdater() {
     if (!isProgramFile(updaterPath_)) {
-        parts_.prompts.message(kNoUpdater);
+        parts_.prompts.message(parts_.texts.text("UPDATE_NO_UPDATER"));
         return;
     }
     if (!parts_.enterBootMode) {
-        parts_.prompts.message(kNoBootMode);
+        parts_.prompts.message(parts_.texts.text("UPDATE_NO_BOOT_MODE"));
         return;
     }
     parts_.enterBootMode([this](bool entered) { startUpdater(entered); });
@@ -167,7 +154,7 @@ void FirmwareUpdateDialog::handOverToUpdater() {
 
 void FirmwareUpdateDialog::startUpdater(bool bootModeEntered) {
     if (!bootModeEntered) {
-        parts_.prompts.message(kNoBootMode);
+        parts_.prompts.message(parts_.texts.text("UPDATE_NO_BOOT_MODE"));
         return;
     }
     // The keyboard now waits for the updater alone: the path is not offered a second time.
@@ -177,7 +164,7 @@ void FirmwareUpdateDialog::startUpdater(bool bootModeEntered) {
         accept();
         return;
     }
-    parts_.prompts.message(kCannotStartUpdater);
+    parts_.prompts.message(parts_.texts.text("UPDATE_CANNOT_START"));
 }
 
 void FirmwareUpdateDialog::cancelUpdate() {

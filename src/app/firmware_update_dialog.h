@@ -12,7 +12,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <map>
 
 class QLabel;
 
@@ -31,13 +30,6 @@ class FirmwareUpdateDialog : public skin::SkinnedDialog {
 
 public:
     static constexpr int kTemplateId = 149;
-
-    static constexpr int kBackupId = 1182;
-    static constexpr int kChooseUpdaterId = 1181;
-    static constexpr int kUpdateId = 1147;
-    static constexpr int kCancelUpdateId = 1180;
-    static constexpr int kTextLineId = 1179;
-    static constexpr int kPathFieldId = 1178;
 
     // True when the program is running.
     using ProgramStarter = std::function<bool(const std::filesystem::path&)>;
@@ -62,17 +54,17 @@ public:
     // from one opening to the next.
     FirmwareUpdateDialog(QWidget* parent, Parts parts);
 
-    QWidget* control(int controlId) const;
     // Empty until the user has chosen one, and again after a hand-off or a cancelled choice.
     const std::filesystem::path& updaterPath() const { return updaterPath_; }
 
 protected:
     bool onInitDialog() override;
+    void reloadTexts(int languageIndex) override;
 
 private:
     void createControls();
-    skin::ImageButton* addButton(int controlId, const char* caption);
-    void onCommand(int controlId);
+    skin::ImageButton* addButton(const char* name, void (FirmwareUpdateDialog::*slot)());
+    void showTexts();
     void backUpKeyboard();
     void chooseUpdater();
     void handOverToUpdater();
@@ -83,7 +75,6 @@ private:
     Parts parts_;
     std::filesystem::path updaterPath_;
     // Owned by the window.
-    std::map<int, QWidget*> controls_;
     skin::ImageButton* backupButton_ = nullptr;
     skin::ImageButton* chooseButton_ = nullptr;
     skin::ImageButton* updateButton_ = nullptr;

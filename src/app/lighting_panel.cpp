@@ -188,12 +188,22 @@ LightToggle::Face faceOf(int controlId) {
     }
 }
 
+// Image buttons show their own tooltip; every other control Qt's.
+void setToolTipOf(QWidget& control, const QString& tip) {
+    if (auto* button = qobject_cast<skin::ImageButton*>(&control)) {
+        button->setToolTipText(tip);
+    } else {
+        control.setToolTip(tip);
+    }
+}
+
 } // namespace
 
 LightingPanel::LightingPanel(Parts parts)
     : parts_(std::move(parts)),
       chooseColour_([this](ColourRef current) -> std::optional<ColourRef> {
-          const QColor chosen = QColorDialog::getColor(toQColor(current), &parts_.window);
+          const QColor chosen = QColorDialog::getColor(toQColor(current), &parts_.window, {},
+                                                       QColorDialog::DontUseNativeDialog);
           if (!chosen.isValid()) {
               return std::nullopt;
           }
@@ -485,6 +495,40 @@ void LightingPanel::reloadTexts() {
     perKeyToggle_->setText(QString::fromStdString(parts_.texts.lightText("Deng")));
     for (std::size_t item = 0; item < listedModes_.size(); ++item) {
         modeChooser_->setItemText(static_cast<int>(item), modeName(listedModes_[item]));
+    }
+    showToolTips();
+}
+
+// What each control does, for the controls whose picture alone does not say it.
+void LightingPanel::showToolTips() {
+    const std::pair<int, std::string_view> tips[] = {
+        {kLightOn, lang::textKey("LIGHT_SWITCH_PROMPT")},
+        {kLightOff, lang::textKey("LIGHT_SWITCH_PROMPT")},
+        {kCyclingToggle, lang::textKey("LIGHT_CYCLING_PROMPT")},
+        {kMode7Toggle, lang::textKey("LIGHT_CYCLING_PROMPT")},
+        {kTwoWayFirst, lang::textKey("LIGHT_VARIANT_PROMPT")},
+        {kTwoWaySecond, lang::textKey("LIGHT_VARIANT_PROMPT")},
+        {kFirstArrow, lang::textKey("LIGHT_DIRECTION_PROMPT")},
+        {kFirstArrow + 1, lang::textKey("LIGHT_DIRECTION_PROMPT")},
+        {kFirstArrow + 2, lang::textKey("LIGHT_TURN_PROMPT")},
+        {kFirstArrow + 3, lang::textKey("LIGHT_TURN_PROMPT")},
+        {kColourButton, lang::textKey("LIGHT_COLOUR_PROMPT")},
+        {kReactiveColourButton, lang::textKey("LIGHT_COLOUR_PROMPT")},
+        {kPageZeroColourButton, lang::textKey("LIGHT_COLOUR_PROMPT")},
+        {kSecondColour, lang::textKey("LIGHT_COLOUR_PROMPT")},
+        {kThirdColour, lang::textKey("LIGHT_COLOUR_PROMPT")},
+        {kPerKeyToggle, lang::textKey("LIGHT_PER_KEY_PROMPT")},
+    };
+    for (const auto& [id, key] : tips) {
+        setToolTipOf(*control(id), QString::fromStdString(parts_.texts.text(key)));
+    }
+    const QString report = QString::fromStdString(parts_.texts.text("LIGHT_REPORT_PROMPT"));
+    for (const int id : kReportButtons) {
+        setToolTipOf(*control(id), report);
+    }
+    const QString preset = QString::fromStdString(parts_.texts.text("LIGHT_PRESET_PROMPT"));
+    for (int id = kFirstPreset; id < kFirstPreset + kPresetCount; ++id) {
+        setToolTipOf(*control(id), preset);
     }
 }
 

@@ -117,6 +117,7 @@ private:
                                    const char* track, const char* thumb, unsigned fields);
     void manage(QWidget* widget, int controlId, unsigned fields);
     void nameControls();
+    void showToolTips();
     skin::ImageButton* addButton(int controlId, const std::string& skinKey);
     void sliderMoved(int sliderId);
     void change(KeyboardController::LightingChange change);

@@ -280,6 +280,11 @@ void MainWindow::createTrayIcon() {
                 then(switched);
             });
         },
+        [this](const std::filesystem::path& file) {
+            if (keyboardFree()) {
+                profiles_->importFile(file);
+            }
+        },
         [this] {
             setApplyEnabled(true);
             refreshKeyGrid();

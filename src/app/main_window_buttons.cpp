@@ -3,6 +3,7 @@
 #include "skin/image_button.h"
 #include "skin/skin_layout.h"
 #include "skin/skinned_dialog.h"
+#include "widgets/skin_look.h"
 
 #include <QString>
 
@@ -84,7 +85,7 @@ skin::ButtonTextStyle captionStyle(int pointSize) {
     skin::ButtonTextStyle style;
     style.on = true;
     style.pointSize = pointSize;
-    style.face = QStringLiteral("Arial Unicode MS");
+    style.face = widgets::skinFontFamily();
     style.normal = style.over = style.down = style.selected = QColor(236, 240, 246);
     style.disabled = QColor(120, 126, 136);
     return style;

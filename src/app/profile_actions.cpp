@@ -74,15 +74,18 @@ void ProfileActions::restoreDefaults() {
 
 void ProfileActions::importProfile() {
     const auto path = parts_.prompts.chooseFile(storage::profileFileRequest(false, "*.fwc", {}));
-    if (!path) {
-        return;
+    if (path) {
+        importFile(*path);
     }
+}
+
+void ProfileActions::importFile(const std::filesystem::path& file) {
     // One box for a file that is not a profile: the import's own.
-    if (storage::checkProfileFile(*path) != storage::ProfileCheck::valid) {
+    if (storage::checkProfileFile(file) != storage::ProfileCheck::valid) {
         parts_.prompts.message(parts_.texts.text("MAIN_PROMPT_INPORT"));
         return;
     }
-    parts_.keyboard.importProfile(*path);
+    parts_.keyboard.importProfile(file);
 }
 
 void ProfileActions::exportProfile() {

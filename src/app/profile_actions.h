@@ -37,7 +37,10 @@ public:
     // Makes `profile` the keyboard's active one; `then` hears, later, whether it is.
     void select(int profile, std::function<void(bool switched)> then);
     void restoreDefaults();
+    // Asks for a profile file, then imports it.
     void importProfile();
+    // Writes the profile file into the keyboard; a file that is not a profile is refused.
+    void importFile(const std::filesystem::path& file);
     void exportProfile();
 
 signals:

@@ -13,6 +13,7 @@ namespace velkan::app {
 namespace {
 
 constexpr int kMarkerColumn = 0;
+constexpr int kNameColumn = 1;
 
 struct ButtonPlace {
     int controlId;
@@ -33,7 +34,7 @@ skin::ButtonTextStyle captionStyle() {
     skin::ButtonTextStyle style;
     style.on = true;
     style.pointSize = 9;
-    style.face = QStringLiteral("Arial Unicode MS");
+    style.face = widgets::skinFontFamily();
     style.normal = style.over = style.down = style.selected = QColor(widgets::kSkinText);
     // The pictures have no disabled face; the caption alone shows that Apply is off.
     style.disabled = QColor(widgets::kSkinDisabledText);
@@ -101,9 +102,7 @@ void ProfileManagerDialog::createControls() {
 
     list_ = new widgets::SkinList(this);
     skin::placeControl(*list_, iniPath(), skin::kButtonSection, "PROGRAM_LIST");
-    list_->setColumns({{QStringLiteral("激活"), 60},
-                       {QStringLiteral("名称"), 120},
-                       {QStringLiteral("路径"), 230}});
+    list_->setColumns({{QString(), 60}, {QString(), 120}, {QString(), 230}});
     // Choosing a row is a change: Apply makes it the keyboard's active profile.
     connect(list_, &widgets::SkinList::itemSelectionChanged, this, [this] { setDirty(true); });
     controls_[kListId] = list_;
@@ -117,6 +116,12 @@ void ProfileManagerDialog::showTexts() {
     button(kCancelId)->setText(text("PROFILE_CANCLE"));
     button(kApplyId)->setText(text("PROFILE_APPLY"));
     button(kAddId)->setToolTipText(text("PROFILE_NEW"));
+    list_->setColumns({{text("PROFILE_COLUMN_ACTIVE"), 60},
+                       {text("PROFILE_COLUMN_NAME"), 120},
+                       {text("PROFILE_COLUMN_FOLDER"), 230}});
+    for (std::size_t row = 0; row < rows_.size(); ++row) {
+        list_->setCellText(static_cast<int>(row), kNameColumn, rowName(row));
+    }
     button(kLoadId)->setToolTipText(text("PROFILE_LOAD_PROMPT"));
     list_->setToolTip(text("PROFILE_TIP"));
 }
@@ -160,8 +165,10 @@ void ProfileManagerDialog::onCommand(int controlId) {
 void ProfileManagerDialog::fillList() {
     list_->clear();
     rows_.clear();
+    rowProfiles_.clear();
+    int profile = 0;
     for (const storage::ProfileRow& row : storage::rowsOfWorkingFile(parts_.workingFile)) {
-        appendRow(row);
+        appendRow(row, profile++);
     }
     const int active = parts_.activeProfile ? parts_.activeProfile() : -1;
     markActiveRow(active);
@@ -169,17 +176,31 @@ void ProfileManagerDialog::fillList() {
     setDirty(false);
 }
 
-void ProfileManagerDialog::appendRow(const storage::ProfileRow& row) {
+void ProfileManagerDialog::appendRow(const storage::ProfileRow& row, std::optional<int> profile) {
     rows_.push_back(row);
-    list_->insertRow(-1, {QString(), QString::fromStdString(row.name),
-                          QString::fromStdString(row.folder.string())});
+    rowProfiles_.push_back(profile);
+    list_->insertRow(
+        -1, {QString(), rowName(rows_.size() - 1), QString::fromStdString(row.folder.string())});
     setDirty(true);
 }
 
-void ProfileManagerDialog::markActiveRow(int activeRow) {
-    for (int row = 0; row < list_->rowCount(); ++row) {
-        list_->setCellText(row, kMarkerColumn,
-                           row == activeRow ? QStringLiteral("\u2713") : QString());
+// The keyboard's profiles by their names; the files the user added by theirs.
+QString ProfileManagerDialog::rowName(std::size_t row) const {
+    constexpr std::string_view kProfileNames[] = {
+        lang::textKey("PROFILE_1"), lang::textKey("PROFILE_2"), lang::textKey("PROFILE_3")};
+    const std::optional<int> profile = rowProfiles_[row];
+    if (profile && *profile >= 0 && *profile < static_cast<int>(std::size(kProfileNames))) {
+        return QString::fromStdString(
+            parts_.texts.text(kProfileNames[static_cast<std::size_t>(*profile)]));
+    }
+    return QString::fromStdString(rows_[row].name);
+}
+
+void ProfileManagerDialog::markActiveRow(int activeProfile) {
+    for (std::size_t row = 0; row < rowProfiles_.size(); ++row) {
+        list_->setCellText(static_cast<int>(row), kMarkerColumn,
+                           rowProfiles_[row] == activeProfile ? QStringLiteral("\u2713")
+                                                              : QString());
     }
 }
 
@@ -189,6 +210,7 @@ void ProfileManagerDialog::deleteSelectedRow() {
         return;
     }
     rows_.erase(rows_.begin() + row);
+    rowProfiles_.erase(rowProfiles_.begin() + row);
     list_->removeRow(row);
     // Another row must not become the one Apply activates without the user choosing it.
     list_->selectRow(-1);
@@ -200,15 +222,22 @@ void ProfileManagerDialog::deleteSelectedRow() {
 void ProfileManagerDialog::apply() {
     const bool stored = storage::storeProfileList(parts_.appProfile, rows_);
     const int selected = list_->selectedRow();
-    if (selected < 0 || selected >= model::kProfileCount || !parts_.selectProfile) {
+    const bool rowChosen = selected >= 0 && static_cast<std::size_t>(selected) < rows_.size();
+    const std::optional<int> profile =
+        rowChosen ? rowProfiles_[static_cast<std::size_t>(selected)] : std::nullopt;
+    if (rowChosen && !profile && parts_.importProfile) {
+        // A file the user added: it goes into the keyboard as an import does.
+        parts_.importProfile(rows_[static_cast<std::size_t>(selected)].storedPath());
+    }
+    if (!profile || !parts_.selectProfile) {
         if (stored) {
             setDirty(false);
         }
         return;
     }
-    parts_.selectProfile(selected, [this, selected, stored](bool switched) {
+    parts_.selectProfile(*profile, [this, active = *profile, stored](bool switched) {
         if (switched) {
-            markActiveRow(selected);
+            markActiveRow(active);
         }
         if (switched && stored) {
             setDirty(false);

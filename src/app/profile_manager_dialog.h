@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace velkan::skin {
@@ -47,6 +48,8 @@ public:
         std::function<int()> activeProfile;
         // The main window's profile switch; `then` hears, later, whether the keyboard took it.
         std::function<void(int profile, std::function<void(bool switched)> then)> selectProfile;
+        // The main window's import of a profile file into the keyboard, with its check.
+        std::function<void(const std::filesystem::path& file)> importProfile;
     };
 
     ProfileManagerDialog(QWidget* parent, std::filesystem::path iniPath,
@@ -67,8 +70,10 @@ private:
     void showTexts();
     void onCommand(int controlId);
     void fillList();
-    void appendRow(const storage::ProfileRow& row);
-    void markActiveRow(int activeRow);
+    // `profile`: the keyboard profile the row stands for; none for a file the user added.
+    void appendRow(const storage::ProfileRow& row, std::optional<int> profile = std::nullopt);
+    QString rowName(std::size_t row) const;
+    void markActiveRow(int activeProfile);
     void deleteSelectedRow();
     void apply();
     void setDirty(bool dirty);
@@ -77,6 +82,7 @@ private:
     std::map<int, QWidget*> controls_;
     widgets::SkinList* list_ = nullptr;
     std::vector<storage::ProfileRow> rows_;
+    std::vector<std::optional<int>> rowProfiles_; // beside rows_
     bool dirty_ = false;
 };
 

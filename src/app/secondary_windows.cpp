@@ -20,9 +20,10 @@ SecondaryWindows::SecondaryWindows(Parts parts) {
                                            parts.openHelp);
     profileManager_ = std::make_unique<ProfileManagerDialog>(
         &parts.owner, paths.profileSkin, paths.skinFolder,
-        ProfileManagerDialog::Parts{
-            parts.prompts, parts.texts, parts.globals.appProfile, storage::workingFilePath(),
-            [&keyboard] { return keyboard.activeProfile(); }, parts.selectProfile});
+        ProfileManagerDialog::Parts{parts.prompts, parts.texts, parts.globals.appProfile,
+                                    storage::workingFilePath(),
+                                    [&keyboard] { return keyboard.activeProfile(); },
+                                    parts.selectProfile, parts.importProfile});
     firmwareUpdate_ = std::make_unique<FirmwareUpdateDialog>(
         &parts.owner, FirmwareUpdateDialog::Parts{
                           paths.updateSkin, paths.skinFolder,

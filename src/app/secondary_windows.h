@@ -9,6 +9,7 @@
 #include "lang/text_lookup.h"
 
 #include <QRect>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -39,6 +40,8 @@ public:
         std::function<void()> openHelp;
         // The main window's profile switch.
         std::function<void(int profile, std::function<void(bool switched)> then)> selectProfile;
+        // The main window's import of a profile file.
+        std::function<void(const std::filesystem::path& file)> importProfile;
         // A key assignment was stored in the model.
         std::function<void()> keyEdited;
         std::function<QRect(int keyButton)> keyButtonRect;

@@ -135,7 +135,7 @@ skin::ButtonTextStyle captionStyle(int pointSize) {
     skin::ButtonTextStyle style;
     style.on = true;
     style.pointSize = pointSize;
-    style.face = QStringLiteral("Arial Unicode MS");
+    style.face = widgets::skinFontFamily();
     style.normal = style.selected = QColor(255, 255, 255);
     style.over = QColor(255, 130, 0);
     style.down = QColor(255, 155, 4);
@@ -144,7 +144,7 @@ skin::ButtonTextStyle captionStyle(int pointSize) {
 }
 
 QFont dialogFont(double pointSize) {
-    QFont font(QStringLiteral("Arial Unicode MS"));
+    QFont font(widgets::skinFontFamily());
     font.setPointSizeF(pointSize);
     font.setWeight(QFont::Normal);
     return font;
@@ -482,6 +482,7 @@ void KeyAssignmentDialog::reloadTexts(int languageIndex) {
     const auto text = [&texts](std::string_view key) { return fromUtf8(texts.text(key)); };
     button(kTitleId)->setText(macroOnly_ ? text("MACRO_EDIT_TISHI") : text("KEY_SETTING_TISHI"));
     button(kOnScreenKeyboardId)->setToolTipText(text("COMPOSITE_PROMPT_OSK"));
+    button(kClearId)->setToolTipText(text("KEY_CLEAR_PROMPT"));
     button(kKeyPageId)->setText(text("SINGLE_KEY"));
     button(kMacroPageId)->setText(text("MACRO_SETTING"));
     button(kMediaPageId)->setText(text("MULTI_MEDIA"));
@@ -551,7 +552,6 @@ void KeyAssignmentDialog::onCommand(int controlId) {
 }
 
 void KeyAssignmentDialog::readRecord() {
-    const std::lock_guard lock(parts_.configuration.modelLock);
     const model::KeyAssignment& record =
         parts_.configuration.edited.image.record(profile_, keyIndex_);
     page_ = static_cast<AssignmentType>(record.type);
@@ -738,7 +738,6 @@ void KeyAssignmentDialog::apply() {
     macroPage_->commit();
     if (isPageOfDialog(page_)) {
         const model::KeyAssignment built = builtRecord();
-        const std::lock_guard lock(parts_.configuration.modelLock);
         model::KeyModel& edited = parts_.configuration.edited;
         // The marker and reserved fields belong to the colour mode and stay as they are.
         model::KeyAssignment& record = edited.image.record(profile_, keyIndex_);

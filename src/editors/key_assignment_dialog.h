@@ -85,6 +85,7 @@ public:
     struct Parts {
         std::filesystem::path iniPath; // "Skins/Composite.ini"
         std::filesystem::path iniFolder;
+        // The window thread's own copy of the key model: no other thread touches it.
         model::KeyConfiguration& configuration;
         // The key profile the main window shows (0-2).
         std::function<int()> currentProfile;

@@ -83,14 +83,14 @@ std::uint64_t steadyMilliseconds() {
 }
 
 QFont listFont(int pointSize) {
-    return QFont(QStringLiteral("Arial Unicode MS"), pointSize, QFont::Normal);
+    return QFont(widgets::skinFontFamily(), pointSize, QFont::Normal);
 }
 
 skin::ButtonTextStyle captionStyle() {
     skin::ButtonTextStyle style;
     style.on = true;
     style.pointSize = 7;
-    style.face = QStringLiteral("Arial Unicode MS");
+    style.face = widgets::skinFontFamily();
     style.normal = style.selected = QColor(255, 255, 255);
     style.over = QColor(255, 130, 0);
     style.down = QColor(255, 155, 4);
@@ -351,10 +351,7 @@ void MacroPage::loadWorkingCopies(std::uint16_t selectedId) {
     }
     freeWorkingCopies();
     readRecordDelayOption();
-    {
-        std::lock_guard lock(parts_.configuration.modelLock);
-        macros_ = parts_.configuration.edited.macros;
-    }
+    macros_ = parts_.configuration.edited.macros;
     for (model::MacroRecord& macro : macros_) {
         macro.isNew = 0;
     }
@@ -397,9 +394,7 @@ void MacroPage::commit() {
         store.back().isNew = 0;
     }
 
-    model::KeyConfiguration& configuration = parts_.configuration;
-    std::lock_guard lock(configuration.modelLock);
-    model::KeyModel& edited = configuration.edited;
+    model::KeyModel& edited = parts_.configuration.edited;
     for (std::size_t i = 0; i < edited.image.records.size(); ++i) {
         model::KeyAssignment& record = edited.image.records[i];
         if (record.type != static_cast<std::uint16_t>(model::AssignmentType::playMacro)) {
@@ -628,7 +623,6 @@ void MacroPage::deleteMacro() {
 }
 
 bool MacroPage::keysUseMacro(std::uint16_t id) const {
-    std::lock_guard lock(parts_.configuration.modelLock);
     const auto& records = parts_.configuration.edited.image.records;
     return std::any_of(records.begin(), records.end(), [id](const model::KeyAssignment& record) {
         return record.type == static_cast<std::uint16_t>(model::AssignmentType::playMacro) &&

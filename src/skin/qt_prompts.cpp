@@ -45,6 +45,9 @@ std::optional<std::filesystem::path> QtPrompts::chooseFile(const lang::FileDialo
     }
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
     dialog.setOption(QFileDialog::ReadOnly, false);
+    // Qt's own dialog, which takes the program's dark palette; a desktop's native one would
+    // come up in the light stock look.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }

@@ -35,11 +35,13 @@ QPalette skinPalette() {
     return palette;
 }
 
+QString skinFontFamily() {
+    return QStringLiteral("DejaVu Sans");
+}
+
 QFont skinFont() {
     QFont font;
-    // The first face the skin's pictures were drawn for, then faces found on most systems.
-    font.setFamilies({QStringLiteral("Arial Unicode MS"), QStringLiteral("DejaVu Sans"),
-                      QStringLiteral("Noto Sans")});
+    font.setFamilies({skinFontFamily(), QStringLiteral("Noto Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(9);
     return font;

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QPalette>
+#include <QString>
 
 class QWidget;
 
@@ -23,6 +24,9 @@ inline constexpr QRgb kSkinSelection = 0xff7a3c00;
 inline constexpr QRgb kSkinSelectedText = 0xffffffff;
 
 QPalette skinPalette();
+// The face of every caption: one that every Linux desktop has, so text fits the same
+// everywhere; fontconfig stands in a like one where it is missing.
+QString skinFontFamily();
 QFont skinFont();
 
 // Gives `widget` and every widget below it now the skin's style, palette and font. Popups and

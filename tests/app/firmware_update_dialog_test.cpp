@@ -11,6 +11,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QLabel>
 #include <QTimer>
 #include <fstream>
 
@@ -43,14 +44,15 @@ struct Bench {
         keyboard->setFaults({.failWrites = state == refusingWrites});
         keyboard->clearWireLog();
     }
-    void click(int id) { static_cast<QAbstractButton*>(dialog.control(id))->click(); }
+    void click(const char* name) {
+        dialog.findChild<QAbstractButton*>(QString::fromLatin1(name))->click();
+    }
     void choose(std::optional<fs::path> file) {
         prompts.chosenFile = std::move(file);
-        click(FirmwareUpdateDialog::kChooseUpdaterId);
+        click("chooseUpdaterButton");
     }
     QString shownPath() const {
-        return static_cast<QComboBox*>(dialog.control(FirmwareUpdateDialog::kPathFieldId))
-            ->currentText();
+        return dialog.findChild<QComboBox*>(QStringLiteral("updaterPath"))->currentText();
     }
 
     const fs::path home = qEnvironmentVariable("HOME").toStdString();
@@ -101,8 +103,8 @@ private slots:
         QTest::addColumn<bool>("startWorks");
         QTest::addColumn<bool>("handedOver");
         QTest::addColumn<QString>("shown");
-        const QString noUpdater = "请选择正确的更新文件! ";
-        const QString noBootMode = "无法进入Boot模式! ";
+        const QString noUpdater = "<UPDATE_NO_UPDATER>";
+        const QString noBootMode = "<UPDATE_NO_BOOT_MODE>";
         QTest::newRow("nothing chosen") << "" << present << true << false << noUpdater;
         QTest::newRow("file gone") << "gone" << present << true << false << noUpdater;
         QTest::newRow("not executable") << "notes.txt" << present << true << false << noUpdater;
@@ -113,7 +115,7 @@ private slots:
             << "flash-tool" << refusingWrites << true << false << noBootMode;
         QTest::newRow("updater starts") << "flash-tool" << present << true << true << "";
         QTest::newRow("updater fails")
-            << "flash-tool" << present << false << true << "无法执行更新文件! ";
+            << "flash-tool" << present << false << true << "<UPDATE_CANNOT_START>";
     }
     // The keyboard hears the boot-mode request alone or nothing at all, and only a keyboard
     // that took it gets its updater started, once.
@@ -128,7 +130,7 @@ private slots:
         if (!choice.isEmpty()) {
             bench.choose(bench.package / choice.toStdString());
         }
-        bench.click(FirmwareUpdateDialog::kUpdateId);
+        bench.click("updateButton");
         // A chosen updater is handed over once the keyboard has answered.
         QTRY_COMPARE(bench.answers, choice == "flash-tool" ? 1 : 0);
         QCOMPARE(bench.prompts.shown, messages(shown));
@@ -143,12 +145,12 @@ private slots:
         QTest::addColumn<Keyboard>("keyboard");
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("shown");
-        const QString failed = "备份失败,请重新备份!";
+        const QString failed = "<UPDATE_BACKUP_FAILED>";
         QTest::newRow("keyboard present") << present << "backup.fwc"
-                                          << "备份成功!";
+                                          << "<UPDATE_BACKUP_DONE>";
         // The backup is of the editing model: it needs no keyboard.
         QTest::newRow("keyboard absent") << unplugged << "backup.fwc"
-                                         << "备份成功!";
+                                         << "<UPDATE_BACKUP_DONE>";
         QTest::newRow("no folder to write in")
             << present << "Package/flash-tool/backup.fwc" << failed;
         QTest::newRow("save dialog cancelled") << present << "unsaved.fwc"
@@ -164,12 +166,32 @@ private slots:
         fs::remove(path, ignored);
         // Only a cancelled dialog ends without a message.
         bench.prompts.chosenFile = shown.isEmpty() ? std::nullopt : std::optional<fs::path>(path);
-        bench.click(FirmwareUpdateDialog::kBackupId);
+        bench.click("backupButton");
         QCOMPARE(bench.prompts.fileRequests.front().defaultExtension, std::string("fwc"));
         QCOMPARE(bench.prompts.shown, messages(shown));
-        QCOMPARE(storage::checkProfileFile(path), shown == "备份成功!"
+        QCOMPARE(storage::checkProfileFile(path), shown == "<UPDATE_BACKUP_DONE>"
                                                       ? storage::ProfileCheck::valid
                                                       : storage::ProfileCheck::invalid);
+    }
+
+    // Every text is the language's: the buttons, the line that explains the two steps, and
+    // the updater chooser's filter; a new language shows at once.
+    void textsComeFromTheLanguage() {
+        Bench bench;
+        const auto text = [&bench](const char* name) {
+            const QWidget* widget = bench.dialog.findChild<QWidget*>(QString::fromLatin1(name));
+            const auto* label = qobject_cast<const QLabel*>(widget);
+            return label ? label->text() : qobject_cast<const QAbstractButton*>(widget)->text();
+        };
+        QCOMPARE(text("backupButton"), "<UPDATE_BACKUP>");
+        QCOMPARE(text("updateButton"), "<UPDATE_START>");
+        QCOMPARE(text("cancelUpdateButton"), "<UPDATE_CANCEL>");
+        QCOMPARE(text("stepsLine"), "<UPDATE_STEPS>");
+        bench.choose(std::nullopt);
+        QVERIFY(bench.prompts.fileRequests.front().filter.starts_with("<UPDATE_FILTER>"));
+        bench.texts.table["UPDATE_BACKUP"] = "Sichern";
+        bench.dialog.changeLanguage(1);
+        QCOMPARE(text("backupButton"), "Sichern");
     }
 
     void chosenUpdaterIsKeptUntilDropped() {
@@ -183,7 +205,7 @@ private slots:
         QVERIFY(bench.shownPath().isEmpty());
 
         bench.choose(bench.updater);
-        bench.click(FirmwareUpdateDialog::kCancelUpdateId);
+        bench.click("cancelUpdateButton");
         QVERIFY(!bench.dialog.isVisible());
         QVERIFY(bench.dialog.updaterPath().empty());
         QVERIFY(bench.started.empty() && bench.keyboard->wireLog().empty());

@@ -492,7 +492,8 @@ private slots:
         QCOMPARE(qobject_cast<QComboBox*>(control(f, 1146))->currentIndex(), -1);
         press(f, 1167);
         QVERIFY(panel(f).perKeyView());
-        QVERIFY(!everyKeyLight(f, model::ColourRef{0})); // the user mode's colours first
+        // The window's preview steps run meanwhile, so the user mode's colours, shown first,
+        // may already be gone; the next step shows the picture dark in any case.
         panel(f).previewTick();
         QVERIFY(everyKeyLight(f, model::ColourRef{0}));
     }

@@ -58,6 +58,7 @@ struct Rig {
     storage::AppProfile appProfile{store};
 
     std::vector<int> switchesAsked;
+    std::vector<fs::path> imported;
     ProfileManagerDialog dialog{
         nullptr,
         platform::programFolder() / "Skins" / "Profile.ini",
@@ -68,7 +69,8 @@ struct Rig {
              session.selectProfile(profile);
              const bool switched = model::activeProfile(link) == profile;
              QTimer::singleShot(0, &dialog, [then, switched] { then(switched); });
-         }}};
+         },
+         [this](const fs::path& file) { imported.push_back(file); }}};
 
     static inline int storesMade = 0;
 
@@ -120,7 +122,8 @@ private slots:
             QCOMPARE(list.rowCount(), 3);
             for (int row = 0; row < 3; ++row) {
                 QCOMPARE(list.cellText(row, 0).isEmpty(), row != 1);
-                QCOMPARE(list.cellText(row, 1), QStringLiteral("$Profile0"));
+                // The keyboard's profiles by their names.
+                QCOMPARE(list.cellText(row, 1), QStringLiteral("<PROFILE_%1>").arg(row + 1));
                 QCOMPARE(list.cellText(row, 2),
                          QString::fromStdString(rig.workingFile.parent_path().string()));
             }
@@ -198,6 +201,24 @@ private slots:
         QCOMPARE(rig.switchesAsked, std::vector<int>{2});
     }
 
+    // Applying the row of a file the user added puts that file into the keyboard; the
+    // keyboard's active profile stays.
+    void applyImportsTheChosenFileRow() {
+        Rig rig;
+        QVERIFY(rig.connect());
+        const fs::path file = rig.workingFile.parent_path() / "Racing.fwc";
+        rig.prompts.chosenFile = file;
+        rig.run([&] {
+            rig.press(1010);
+            rig.list().selectRow(3);
+            rig.press(1012);
+            QVERIFY(!rig.applyEnabled());
+        });
+        QCOMPARE(rig.imported, std::vector<fs::path>{file});
+        QVERIFY(rig.switchesAsked.empty());
+        QCOMPARE(int{rig.keyboard->activeProfile()}, 1);
+    }
+
     void addCreatesAProfileFileAndARow() {
         Rig rig;
         QVERIFY(rig.connect());
@@ -239,8 +260,10 @@ private slots:
         });
         QTEST(result, "result");
         QTEST(rig.stored("PROFILE00").has_value(), "stored");
-        QCOMPARE(int{rig.keyboard->activeProfile()}, rig.stored("PROFILE00") ? 2 : 1);
-        QCOMPARE(rig.switchesAsked.size(), std::size_t{rig.stored("PROFILE00") ? 1u : 0u});
+        // The third row is now the added file: OK imports it, and the profile stays.
+        QCOMPARE(int{rig.keyboard->activeProfile()}, 1);
+        QVERIFY(rig.switchesAsked.empty());
+        QCOMPARE(rig.imported.size(), std::size_t{rig.stored("PROFILE00") ? 1u : 0u});
     }
 };
 
