@@ -216,7 +216,7 @@ private slots:
         QVERIFY(f.framesOf(command::kEndConfig) == 0);
         f.clickKey(1000);
         QVERIFY(editor.calls.empty());
-        QVERIFY(f.settle(10000));
+        QVERIFY(f.settle());
         QVERIFY(f.framesOf(command::kEndConfig) > 0);
         QTRY_VERIFY(!f.named("busyIndicator")->isVisible());
         f.clickKey(1000);

@@ -73,7 +73,7 @@ public:
 
     // Waits until every job asked of the keyboard controller so far is over and its outcome
     // has reached the window.
-    bool settle(int timeoutMs = 5000) const { return test::settle(*controller, timeoutMs); }
+    bool settle(int timeoutMs = 30000) const { return test::settle(*controller, timeoutMs); }
 
     // Frames of `command` the program sent since the wire log was last cleared; with a bank,
     // only key-table frames addressed to that bank.

@@ -9,8 +9,10 @@
 namespace velkan::test {
 
 // Runs the window thread's events until every job asked of `controller` so far is over and
-// its outcome has reached the window thread. False when that took longer than `timeoutMs`.
-inline bool settle(app::KeyboardController& controller, int timeoutMs = 5000) {
+// its outcome has reached the window thread. False when that took longer than `timeoutMs`,
+// which is generous: a sanitizer build on a loaded machine runs a job many times slower, and
+// a wait that gives up early lets the test read the window before the outcome is shown.
+inline bool settle(app::KeyboardController& controller, int timeoutMs = 30000) {
     bool done = false;
     QObject guard;
     QObject::connect(&controller, &app::KeyboardController::lightingReplaced, &guard,
