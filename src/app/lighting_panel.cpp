@@ -591,14 +591,7 @@ void LightingPanel::showFields() {
 
 void LightingPanel::showState() {
     const model::LightingPanelState& state = lighting().panel();
-    // A slider the user is dragging keeps the thumb where the hand is; the keyboard follows.
-    for (const auto& [id, position] :
-         {std::pair{kBrightnessSlider, state.brightness}, {kSpeedSlider, state.speedPosition}}) {
-        auto* slider = qobject_cast<widgets::SkinSlider*>(controls_[id]);
-        if (!slider->dragging()) {
-            slider->setPosition(position);
-        }
-    }
+    showSliders();
     controls_[kLightOn]->setVisible(!state.lightOn);
     controls_[kLightOff]->setVisible(state.lightOn);
     showLightSwitchPictures(lightSwitchPicturesOf(state.mode));
@@ -645,6 +638,22 @@ void LightingPanel::showState() {
     }
 }
 
+void LightingPanel::showSliders() {
+    // A slider the user is moving keeps the thumb where the hand or the keys put it: a hand-back
+    // of an earlier step would pull it back and lose the steps the keyboard has yet to hear.
+    if (sliderStepsInFlight_ > 0) {
+        return;
+    }
+    const model::LightingPanelState& state = lighting().panel();
+    for (const auto& [id, position] :
+         {std::pair{kBrightnessSlider, state.brightness}, {kSpeedSlider, state.speedPosition}}) {
+        auto* slider = qobject_cast<widgets::SkinSlider*>(controls_[id]);
+        if (!slider->dragging()) {
+            slider->setPosition(position);
+        }
+    }
+}
+
 void LightingPanel::showLightSwitchPictures(std::size_t pair) {
     // New pictures forget the hover, so the buttons are only touched when the pair changes.
     if (pair == shownLightSwitchPictures_) {
@@ -683,7 +692,6 @@ void LightingPanel::change(KeyboardController::LightingChange change) {
 bool LightingPanel::onCommand(int controlId) {
     using device::DeviceLink;
     using model::Lighting;
-    const model::LightingPanelState& state = lighting().panel();
     if (controlId >= kFirstPreset && controlId < kFirstPreset + kPresetCount) {
         const Rgb& preset = kPresets[static_cast<std::size_t>(controlId - kFirstPreset)];
         const ColourRef colour = model::colourRef(preset.red, preset.green, preset.blue);
@@ -712,11 +720,13 @@ bool LightingPanel::onCommand(int controlId) {
         change([on](Lighting& l, DeviceLink& link) { l.setLightOn(link, on); });
         return true;
     }
-    case kCyclingToggle: {
-        const bool on = !state.colourCycling;
-        change([on](Lighting& l, DeviceLink& link) { l.setColourCycling(link, on); });
+    // A switch flips the worker's copy as it stands when its turn comes: the window's may not
+    // have the click before yet, and a second click must flip it back.
+    case kCyclingToggle:
+        change([](Lighting& l, DeviceLink& link) {
+            l.setColourCycling(link, !l.panel().colourCycling);
+        });
         return true;
-    }
     case kMode7Toggle:
         change([](Lighting& l, DeviceLink& link) { l.toggleMode7Cycling(link); });
         return true;
@@ -726,16 +736,16 @@ bool LightingPanel::onCommand(int controlId) {
         change([second](Lighting& l, DeviceLink& link) { l.setTwoWaySwitch(link, second); });
         return true;
     }
-    case kSecondColourToggle: {
-        const bool on = !state.secondColourOn;
-        change([on](Lighting& l, DeviceLink& link) { l.setSecondColourOn(link, on); });
+    case kSecondColourToggle:
+        change([](Lighting& l, DeviceLink& link) {
+            l.setSecondColourOn(link, !l.panel().secondColourOn);
+        });
         return true;
-    }
-    case kThirdColourToggle: {
-        const bool on = !state.thirdColourOn;
-        change([on](Lighting& l, DeviceLink& link) { l.setThirdColourOn(link, on); });
+    case kThirdColourToggle:
+        change([](Lighting& l, DeviceLink& link) {
+            l.setThirdColourOn(link, !l.panel().thirdColourOn);
+        });
         return true;
-    }
     case kColourButton:
     case kReactiveColourButton:
     case kPageZeroColourButton:
@@ -764,15 +774,17 @@ void LightingPanel::sliderMoved(int sliderId) {
         return;
     }
     const int position = slider->position();
-    if (sliderId == kBrightnessSlider) {
-        change([position](model::Lighting& l, device::DeviceLink& link) {
-            (void)l.setBrightness(link, position);
-        });
-    } else if (sliderId == kSpeedSlider) {
-        change([position](model::Lighting& l, device::DeviceLink& link) {
-            (void)l.setSpeedPosition(link, position);
-        });
-    }
+    const bool brightness = sliderId == kBrightnessSlider;
+    ++sliderStepsInFlight_;
+    parts_.keyboard.changeLighting(
+        [position, brightness](model::Lighting& l, device::DeviceLink& link) {
+            (void)(brightness ? l.setBrightness(link, position)
+                              : l.setSpeedPosition(link, position));
+        },
+        {this, [this](bool) {
+             --sliderStepsInFlight_;
+             showSliders();
+         }});
 }
 
 void LightingPanel::chooseModeItem(int item) {
@@ -791,11 +803,12 @@ void LightingPanel::commitColourBoxes() {
         rgb[i] = static_cast<std::uint8_t>(std::clamp(colourBoxes_[i]->text().toInt(), 0, 255));
     }
     const ColourRef colour = model::colourRef(rgb[0], rgb[1], rgb[2]);
-    if (colour != lighting().panel().colour) {
-        change([colour](model::Lighting& l, device::DeviceLink& link) {
+    // Compared with the worker's copy: the window's may not have a change in flight yet.
+    change([colour](model::Lighting& l, device::DeviceLink& link) {
+        if (colour != l.panel().colour) {
             l.chooseColour(link, colour);
-        });
-    }
+        }
+    });
 }
 
 void LightingPanel::pickColour(int controlId) {
@@ -855,7 +868,13 @@ void LightingPanel::togglePerKeyView() {
         enterPerKeyView();
         return;
     }
+    // A second click while the keyboard re-selects would re-select it twice.
+    if (reselecting_) {
+        return;
+    }
+    reselecting_ = true;
     parts_.reselectProfile([this](bool reselected) {
+        reselecting_ = false;
         if (reselected) {
             enterPerKeyView();
         }

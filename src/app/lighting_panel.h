@@ -139,6 +139,7 @@ private:
 
     void showFields();
     void showState();
+    void showSliders();
     void showTools();
     void showLightSwitchPictures(std::size_t pair);
     void showKeyColours();
@@ -161,6 +162,10 @@ private:
     // Light on and light off pictures of each mode's pair, and the pair the switch shows.
     std::array<std::array<QPixmap, 2>, 3> lightSwitchPictures_{};
     std::optional<std::size_t> shownLightSwitchPictures_;
+    // Slider steps sent to the keyboard whose lighting has not come back yet.
+    int sliderStepsInFlight_ = 0;
+    // The per-key view waits for the keyboard's profile to be re-selected.
+    bool reselecting_ = false;
     QPixmap arrowSheet_;
     // Released and pressed picture origins of the two direction arrows.
     std::array<std::array<QPoint, 2>, 2> arrowOrigins_{};

@@ -267,8 +267,7 @@ void MainWindow::createTrayIcon() {
     tray_->create(trayTip(), TrayPicture::noKeyboard);
 
     secondary_ = std::make_unique<SecondaryWindows>(SecondaryWindows::Parts{
-        *this, globals_, language_, prompts_, keyboard_, linkTarget_,
-        [this](const std::string& address) { openLink(address); },
+        *this, globals_, language_, prompts_, keyboard_,
         [this](const std::string& document) { return openLink(document); }, [this] { openHelp(); },
         [this](int profile, std::function<void(bool)> then) {
             profiles_->select(profile, [this, then = std::move(then)](bool switched) {

@@ -112,6 +112,46 @@ TEST(ShippedLanguageFileTest, HoldsEveryKeyTheProgramLooksUp) {
     EXPECT_EQ(missing, "") << "missing or empty in " << VELKAN_LANGUAGE_FILE;
 }
 
+// Chinese, Japanese and Korean characters: none of them belongs in the English interface.
+bool isCjk(char32_t c) {
+    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF);
+}
+
+// The first CJK character of UTF-8 text, as "line N", or "" when there is none.
+std::string firstCjkLine(const std::string& text) {
+    int line = 1;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length && i + k < text.size(); ++k) {
+            c = c << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        }
+        if (isCjk(c)) {
+            return "line " + std::to_string(line);
+        }
+        line += c == '\n' ? 1 : 0;
+        i += length;
+    }
+    return "";
+}
+
+TEST(ShippedLanguageFileTest, ProgramAndEnglishTextsHoldNoCjkCharacters) {
+    EXPECT_EQ(firstCjkLine("OK \xe6\x9b\xb4\xe6\x96\xb0"), "line 1"); // the scan finds one
+    for (const auto& entry : fs::recursive_directory_iterator(VELKAN_SOURCE_DIR)) {
+        if (entry.is_regular_file()) {
+            std::ostringstream text;
+            text << std::ifstream(entry.path(), std::ios::binary).rdbuf();
+            EXPECT_EQ(firstCjkLine(text.str()), "") << entry.path();
+        }
+    }
+    const auto bytes = shippedFile();
+    for (std::size_t pos = 2; pos + 2 <= bytes.size(); pos += 2) {
+        EXPECT_FALSE(isCjk(platform::loadLe16(bytes, pos))) << "at " << pos;
+    }
+}
+
 TEST(ShippedLanguageFileTest, IsUtf16WithByteOrderMarkAndCrlf) {
     const auto bytes = shippedFile();
     ASSERT_TRUE(bytes.size() > 2 && bytes.size() % 2 == 0);
