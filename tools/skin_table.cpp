@@ -311,9 +311,10 @@ void addLightingPanel(SkinWindow& window) {
     // Colour card: the value boxes, the presets and the colour options of each effect; the
     // options of different effects share places, since only one effect's are shown.
     c.push_back(label("CONTROL_RGBStatic", {376, 437, 36, 20}));
-    c.push_back(plainControl("COLOR_R", {416, 434, 56, 26}, Look::field));
-    c.push_back(plainControl("COLOR_G", {478, 434, 56, 26}, Look::field));
-    c.push_back(plainControl("COLOR_B", {540, 434, 56, 26}, Look::field));
+    // The boxes draw their own frames: the effects without a colour hide them.
+    c.push_back(plainControl("COLOR_R", {416, 434, 56, 26}));
+    c.push_back(plainControl("COLOR_G", {478, 434, 56, 26}));
+    c.push_back(plainControl("COLOR_B", {540, 434, 56, 26}));
     constexpr std::uint32_t kPresets[] = {0xEB631E, 0xFF0000, 0x007EFF, 0x5AFF00,
                                           0xEAFF00, 0xFFC000, 0xFF00B4, 0xAE00FF};
     for (int i = 0; i < 8; ++i) {

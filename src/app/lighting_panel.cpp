@@ -405,9 +405,23 @@ void LightingPanel::createColourControls() {
         manage(box, kColourBoxIds[i], field::kColour);
     }
 
+    QRect colourRows = controls_[kColourBoxIds.back()]->geometry();
     for (int i = 0; i < kPresetCount; ++i) {
-        addButton(kFirstPreset + i, "CONTROL_Color" + std::to_string(i + 1));
+        const int id = kFirstPreset + i;
+        manage(addButton(id, "CONTROL_Color" + std::to_string(i + 1)), id, field::kColour);
+        colourRows |= controls_[id]->geometry();
     }
+    // Where the boxes and presets stand, the modes that use neither say why they are absent.
+    colourNote_ = new QLabel(&parts_.window);
+    widgets::applySkinLook(*colourNote_);
+    colourNote_->setObjectName(QStringLiteral("colourNote"));
+    colourNote_->setWordWrap(true);
+    colourNote_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QPalette dim = colourNote_->palette();
+    dim.setColor(QPalette::WindowText, QColor(widgets::kSkinDimText));
+    colourNote_->setPalette(dim);
+    const int left = controls_[kFirstPreset]->geometry().left();
+    colourNote_->setGeometry(colourRows.adjusted(left - colourRows.left(), 0, 0, 0));
 
     addLabel("CONTROL_HXysStatic", field::kCycling);
     addSwatch(kColourButton, "CONTROL_HXysButton", field::kCycling);
@@ -493,6 +507,7 @@ void LightingPanel::reloadTexts() {
                                       : QStringLiteral("RGB"));
     }
     perKeyToggle_->setText(QString::fromStdString(parts_.texts.lightText("Deng")));
+    showColourNote();
     for (std::size_t item = 0; item < listedModes_.size(); ++item) {
         modeChooser_->setItemText(static_cast<int>(item), modeName(listedModes_[item]));
     }
@@ -583,10 +598,15 @@ void LightingPanel::showFields() {
     for (const Shown& shown : shown_) {
         shown.widget->setVisible((shown.fields & fields) != 0);
     }
-    const bool colour = (fields & field::kColour) != 0;
-    for (int preset = kFirstPreset; preset < kFirstPreset + kPresetCount; ++preset) {
-        control(preset)->setEnabled(colour);
-    }
+    const bool noColours = (fields & (field::kColour | field::kColourGroups)) == 0;
+    colourNote_->setVisible(noColours && !perKeyView_);
+    showColourNote();
+}
+
+void LightingPanel::showColourNote() {
+    const bool perKeyMode = lighting().panel().mode == model::kPerKeyColourMode;
+    colourNote_->setText(QString::fromStdString(parts_.texts.text(
+        perKeyMode ? "LIGHT_COLOURS_PER_KEY_PROMPT" : "LIGHT_COLOURS_OWN_PROMPT")));
 }
 
 void LightingPanel::showState() {

@@ -140,6 +140,7 @@ private:
     void showFields();
     void showState();
     void showSliders();
+    void showColourNote();
     void showTools();
     void showLightSwitchPictures(std::size_t pair);
     void showKeyColours();
@@ -158,6 +159,7 @@ private:
     std::vector<std::uint8_t> listedModes_; // what the mode chooser lists, in its order
     widgets::SkinCombo* userModeChooser_ = nullptr;
     std::array<QLineEdit*, 3> colourBoxes_{};
+    QLabel* colourNote_ = nullptr;
     LightToggle* perKeyToggle_ = nullptr;
     // Light on and light off pictures of each mode's pair, and the pair the switch shows.
     std::array<std::array<QPixmap, 2>, 3> lightSwitchPictures_{};

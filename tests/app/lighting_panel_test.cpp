@@ -471,17 +471,21 @@ private slots:
         QTest::addColumn<bool>("speed");
         QTest::addColumn<bool>("direction");
         QTest::addColumn<bool>("colour");
-        QTest::newRow("wave") << 1 << true << true << true;
-        QTest::newRow("spectrum cycle") << 4 << true << true << false;
-        QTest::newRow("breathing") << 5 << true << false << true;
-        QTest::newRow("steady") << 18 << false << false << true;
-        QTest::newRow("custom colours") << 20 << false << false << false;
+        // Where the colour boxes would stand, the modes without them say why.
+        QTest::addColumn<QString>("note");
+        QTest::newRow("wave") << 1 << true << true << true << "";
+        QTest::newRow("spectrum cycle") << 4 << true << true << false << "LIGHT_COLOURS_OWN_PROMPT";
+        QTest::newRow("breathing") << 5 << true << false << true << "";
+        QTest::newRow("steady") << 18 << false << false << true << "";
+        QTest::newRow("custom colours")
+            << 20 << false << false << false << "LIGHT_COLOURS_PER_KEY_PROMPT";
     }
     void eachModeShowsItsOwnFields() {
         QFETCH(int, mode);
         QFETCH(bool, speed);
         QFETCH(bool, direction);
         QFETCH(bool, colour);
+        QFETCH(QString, note);
         MainWindowFixture f;
         waitForArrival(f);
         auto* chooser = f.named<velkan::widgets::SkinCombo>("modeChooser");
@@ -495,7 +499,12 @@ private slots:
         QCOMPARE(!f.named("speedSlider")->isHidden(), speed);
         QCOMPARE(!f.named("rightArrow")->isHidden(), direction);
         QCOMPARE(!f.named("redBox")->isHidden(), colour);
-        QCOMPARE(f.named("preset4")->isEnabled(), colour);
+        QCOMPARE(!f.named("preset4")->isHidden(), colour);
+        auto* shownNote = f.named<QLabel>("colourNote");
+        QCOMPARE(!shownNote->isHidden(), !note.isEmpty());
+        if (!note.isEmpty()) {
+            QCOMPARE(shownNote->text().toStdString(), f.text(note.toStdString()));
+        }
     }
 
     void perKeyViewIsRefusedWhileAnEditorIsOpen() {

@@ -9,6 +9,7 @@
 #include "platform/atomic_file.h"
 #include "platform/ini_file.h"
 #include "platform/little_endian.h"
+#include "platform/unicode.h"
 
 #include <filesystem>
 #include <fstream>
@@ -122,17 +123,12 @@ bool isCjk(char32_t c) {
 std::string firstCjkLine(const std::string& text) {
     int line = 1;
     for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length && i + k < text.size(); ++k) {
-            c = c << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        }
+        const char32_t c =
+            platform::nextUtf8CodePoint(text, i).value_or(platform::kReplacementCharacter);
         if (isCjk(c)) {
             return "line " + std::to_string(line);
         }
         line += c == '\n' ? 1 : 0;
-        i += length;
     }
     return "";
 }
