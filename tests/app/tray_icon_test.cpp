@@ -3,7 +3,6 @@
 #include "app/about_dialog.h"
 #include "app/main_menu.h"
 #include "app/tray_icon.h"
-#include "app/window_messages.h"
 #include "platform/paths.h"
 #include "skin/skin_layout.h"
 #include "skin/skinned_dialog.h"
@@ -249,10 +248,19 @@ private slots:
     }
 
     void theMainMenuOffersItsCommandsInTheCurrentLanguage() {
-        const std::unique_ptr<SkinMenu> menu = mainMenuCommands(nullptr, TableTexts());
+        std::vector<MenuCommand> chosen;
+        const std::unique_ptr<SkinMenu> menu =
+            mainMenuCommands(nullptr, TableTexts(),
+                             {[&chosen](MenuCommand command) { chosen.push_back(command); }, {}});
         QCOMPARE(textsOf(*menu), (QStringList{"<MENU_1>", "<MENU_2>", "-", "<MENU_3>", "<MENU_5>",
                                               "-", "<MENU_4>"}));
-        QCOMPARE(menu->commandAction(command::kFirmwareUpdate)->text(), "<MENU_5>");
+        // Each item reports its own command.
+        for (QAction* action : menu->actions()) {
+            action->trigger();
+        }
+        QCOMPARE(chosen, (std::vector<MenuCommand>{
+                             MenuCommand::importProfile, MenuCommand::exportProfile,
+                             MenuCommand::about, MenuCommand::firmwareUpdate, MenuCommand::exit}));
     }
 
     void theBuildDrawsTrayImagesThatTellTheStatesApart() {

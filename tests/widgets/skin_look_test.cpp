@@ -44,7 +44,7 @@ QColor shownColour(Part part) {
         return list->grab().toImage().pixelColor(list->width() - 4, list->height() * 3 / 4);
     }
     SkinMenu menu;
-    menu.addCommand(1, QStringLiteral("Open"));
+    menu.addAction(QStringLiteral("Open"));
     menu.resize(menu.sizeHint().width() + 60, menu.sizeHint().height());
     return menu.grab().toImage().pixelColor(menu.width() - 10, 8);
 }
