@@ -69,6 +69,19 @@ void scheduleScreenshot(MainWindow& window, const std::filesystem::path& file, i
     poll->start(100);
 }
 
+// The simulated keyboard, plugged in, when the command line asks for it; else the hardware.
+std::unique_ptr<platform::HidBackend> hidBackend(const CommandLine& line,
+                                                 std::optional<Simulation>& simulation) {
+    if (!line.simulate) {
+        return std::make_unique<platform::LinuxHidBackend>();
+    }
+    auto simulated = std::make_unique<sim::SimHidBackend>();
+    simulation =
+        Simulation{std::make_shared<sim::SimulatedKeyboard>(*line.simulate), simulated.get()};
+    simulated->plug(simulation->keyboard);
+    return simulated;
+}
+
 } // namespace
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
@@ -130,17 +143,8 @@ int Application::run(int argc, char** argv) {
     // the product's name as the main window's title shows it.
     QApplication::setApplicationDisplayName(QString::fromStdString(language.text("MAIN_CAPTION")));
     skin::QtPrompts prompts;
-    std::unique_ptr<platform::HidBackend> backend;
     std::optional<Simulation> simulation;
-    if (line.simulate) {
-        auto simulated = std::make_unique<sim::SimHidBackend>();
-        simulation =
-            Simulation{std::make_shared<sim::SimulatedKeyboard>(*line.simulate), simulated.get()};
-        simulated->plug(simulation->keyboard);
-        backend = std::move(simulated);
-    } else {
-        backend = std::make_unique<platform::LinuxHidBackend>();
-    }
+    std::unique_ptr<platform::HidBackend> backend = hidBackend(line, simulation);
 
     int exitCode = 0;
     KeyboardController keyboard(std::move(backend), language, storage::ColourFiles::forProgram());

@@ -76,6 +76,14 @@ int param(MainWindowFixture& f, int page, std::size_t offset) {
     return f.keyboard->memory(sim::SimRegion::params)[static_cast<std::size_t>(page) * 42 + offset];
 }
 
+// The colour at `offset` of the first lighting page as the keyboard holds it.
+model::ColourRef colourAt(MainWindowFixture& f, std::size_t offset) {
+    const auto byte = [&f, offset](std::size_t i) {
+        return static_cast<std::uint8_t>(param(f, 0, offset + i));
+    };
+    return model::colourRef(byte(0), byte(1), byte(2));
+}
+
 // The mode of the current page as if the keyboard had changed it itself.
 void setModeOnKeyboard(MainWindowFixture& f, std::uint8_t mode) {
     const std::array<std::uint8_t, 1> byte{mode};
@@ -337,6 +345,42 @@ private slots:
         QCOMPARE(param(f, 1, 7), blue);
     }
 
+    void effectColourButtonsWriteTheirOwnColour_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("offset");
+        QTest::newRow("steady colour") << "steadyColourButton" << 5;
+        QTest::newRow("second colour") << "secondColourButton" << 25;
+        QTest::newRow("third colour") << "thirdColourButton" << 30;
+    }
+    // The dialog starts from the colour the button stands for, and the chosen one takes its
+    // place in the first page.
+    void effectColourButtonsWriteTheirOwnColour() {
+        QFETCH(QString, control);
+        QFETCH(int, offset);
+        MainWindowFixture f;
+        waitForArrival(f);
+        // Each colour of the page a different one, so the colour offered says whose it is.
+        const std::pair<std::size_t, std::array<std::uint8_t, 3>> colours[] = {
+            {5, {1, 2, 3}}, {25, {4, 5, 6}}, {30, {7, 8, 9}}};
+        for (const auto& [at, rgb] : colours) {
+            QVERIFY(f.keyboard->setMemory(sim::SimRegion::params, at, rgb));
+        }
+        f.keyboard->sendEvent(velkan::device::event_code::kLightingChanged);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            f.controller->lighting().panel().thirdColour == model::colourRef(7, 8, 9), kOutcomeMs);
+        QVERIFY(f.settle());
+        const auto at = static_cast<std::size_t>(offset);
+        const model::ColourRef shown = colourAt(f, at);
+        std::optional<model::ColourRef> offered;
+        panel(f).setColourChooser([&offered](model::ColourRef current) {
+            offered = current;
+            return model::colourRef(12, 34, 56);
+        });
+        press(f, control.toLatin1().constData());
+        QVERIFY(offered == shown);
+        QCOMPARE(colourAt(f, at), model::colourRef(12, 34, 56));
+    }
+
     void captions_data() {
         QTest::addColumn<QString>("key");
         QTest::addColumn<int>("mode");
@@ -413,6 +457,9 @@ private slots:
         QTest::newRow("colour cycling") << "cyclingToggle" << 1 << 4 << 0; // the page had it on
         QTest::newRow("two-way switch") << "twoWaySecondToggle" << 1 << 19 << 1;
         QTest::newRow("second colour") << "secondColourToggle" << 1 << 28 << 1;
+        QTest::newRow("anticlockwise turn") << "anticlockwiseToggle" << 1 << 17 << 2;
+        QTest::newRow("clockwise turn") << "clockwiseToggle" << 1 << 17 << 3;
+        QTest::newRow("third report") << "reportButton3" << 1 << 15 << 2;
         // The second click comes before the keyboard has answered the first: each one counts.
         QTest::newRow("colour cycling twice") << "cyclingToggle" << 2 << 4 << 1;
         QTest::newRow("second colour twice") << "secondColourToggle" << 2 << 28 << 0;
@@ -557,13 +604,21 @@ private slots:
     void paintedKeySendsItsColourAndIsSaved_data() {
         QTest::addColumn<int>("keyButton");
         QTest::addColumn<int>("position");
-        QTest::newRow("A") << model::KeyPositionList()[0].controlId
-                           << int{model::ColourPositionList()[0]};
-        QTest::newRow("Fn") << app::KeyGrid::kFnKey << model::kLogoColourPosition;
+        // The tool the key is painted with, and the button that gives it its colour.
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QString>("toolColour");
+        QTest::newRow("A, first tool") << model::KeyPositionList()[0].controlId
+                                       << int{model::ColourPositionList()[0]} << "firstToolToggle"
+                                       << "toolColourButton";
+        QTest::newRow("Fn, second tool")
+            << app::KeyGrid::kFnKey << model::kLogoColourPosition << "secondToolToggle"
+            << "toolSecondColourButton";
     }
     void paintedKeySendsItsColourAndIsSaved() {
         QFETCH(int, keyButton);
         QFETCH(int, position);
+        QFETCH(QString, tool);
+        QFETCH(QString, toolColour);
         RecordingEditor editor;
         MainWindowFixture f;
         waitForArrival(f);
@@ -575,7 +630,8 @@ private slots:
         QVERIFY(files.readPerKeyViewSwitch());
         const model::ColourRef colour = model::colourRef(12, 34, 56);
         panel(f).setColourChooser([&](model::ColourRef) { return colour; });
-        press(f, "toolColourButton");
+        press(f, tool.toLatin1().constData());
+        press(f, toolColour.toLatin1().constData());
         f.keyboard->clearWireLog();
 
         f.clickKey(keyButton);
