@@ -4,11 +4,11 @@
 // model on Apply or OK; the keyboard hears of it only when the main window applies.
 #pragma once
 
+#include "editors/key_button_texts.h"
 #include "editors/key_editor.h"
 #include "lang/prompts.h"
 #include "lang/text_lookup.h"
 #include "model/key_assignment.h"
-#include "platform/key_event_translation.h"
 #include "skin/skinned_dialog.h"
 #include "storage/app_profile.h"
 
@@ -19,31 +19,21 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 class QKeyEvent;
 class QLabel;
-class QLineEdit;
-class QRadioButton;
 
 namespace velkan::skin {
 class ImageButton;
 }
 
-namespace velkan::widgets {
-class SkinCombo;
-}
-
 namespace velkan::editors {
 
+class ChoiceListPage;
 class MacroPage;
-
-// The name a key button goes by: the key's own name, or "G<n>" for the extra keys.
-std::string keyButtonName(model::KeyIndex index, const lang::TextLookup& texts);
-// The tooltip of a key button: its name, and for a key that does something else what that is.
-std::string keyButtonToolTip(model::KeyIndex index, const model::KeyAssignment& record,
-                             const model::MacroList& macros, const lang::TextLookup& texts);
+class PageChooser;
+class SingleKeyPage;
 
 // Where a dialog of `dialog` size opens beside the key button `button` on a screen of `screen`
 // size: right of and below the button, else right and above, left and below, left and above;
@@ -58,36 +48,18 @@ public:
     // The last G key, and with it the main window's macro button, opens the macro page alone.
     static constexpr int kMacroOnlyKeyId = 1143;
 
-    // The dialog's own controls; each is named after its member, so tests find it by name.
-    // The macro page's controls are the page's.
+    // The frame's controls, each named after its member, so tests find it by name. The page
+    // chooser's and the pages' controls are theirs.
     struct Controls {
         using Button = skin::ImageButton*;
-        Button pagePicture = nullptr;
         Button title = nullptr;
         Button onScreenKeyboardButton = nullptr;
-        Button keyPageButton = nullptr;
-        Button macroPageButton = nullptr;
-        Button mediaPageButton = nullptr;
-        Button functionPageButton = nullptr;
         Button clearButton = nullptr;
         Button okButton = nullptr;
         Button cancelButton = nullptr;
         // The skin gives Apply no place; it follows the modified flag for whoever presses it.
         Button applyButton = nullptr;
-
-        QLabel* editedKeyLabel = nullptr;
-        QLabel* singlePrompt = nullptr;
-        QLabel* mediaPrompt = nullptr;
-        QLabel* functionPrompt = nullptr;
         QLabel* macroNameLabel = nullptr;
-        QLabel* keyboardLabel = nullptr;
-        QLabel* mouseLabel = nullptr;
-        QLineEdit* capturedKey = nullptr;
-        QRadioButton* keyboardRadio = nullptr;
-        QRadioButton* mouseRadio = nullptr;
-        widgets::SkinCombo* mouseList = nullptr;
-        widgets::SkinCombo* mediaList = nullptr;
-        widgets::SkinCombo* functionList = nullptr;
     };
 
     struct Parts {
@@ -138,21 +110,15 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
-    void createControls();
     void createButtons();
-    void createKeyPage();
-    widgets::SkinCombo* addList(const char* name);
+    void connectButtons();
+    void createPages();
     void placeButtons();
-    void fitPrompts();
 
     void readRecord();
     void showPage(bool withStoredValue);
-    void showStoredKey();
-    void showCapturedKey();
-    void setPagePicture();
     void setPageVisibility();
     void choosePage(model::AssignmentType page);
-    void chooseKeyboard(bool keyboard);
     void clearKey();
     void placeWindow(int controlId);
     void setModified(bool modified);
@@ -164,19 +130,23 @@ private:
     // What happens to one key event that reached the dialog or a control on it; true when
     // it goes no further.
     bool filterKey(QObject* target, const QKeyEvent& event);
-    bool captureKey(const std::optional<platform::NativeKeyEvent>& native);
-    void takeKey(model::KeyCode code);
 
     Parts parts_;
-    std::unique_ptr<MacroPage> macroPage_;
     Controls c_;
+
+    // The page chooser and the pages: the macro page from the start, the others from the
+    // dialog's initialisation on.
+    std::unique_ptr<PageChooser> pageChooser_;
+    std::unique_ptr<SingleKeyPage> singleKeyPage_;
+    std::unique_ptr<ChoiceListPage> mediaPage_;
+    std::unique_ptr<ChoiceListPage> functionPage_;
+    std::unique_ptr<MacroPage> macroPage_;
 
     // The record being edited and what it held when the dialog opened.
     int profile_ = 0;
     model::KeyIndex keyIndex_ = 0;
     bool macroOnly_ = false;
     model::AssignmentType page_ = model::AssignmentType::defaultAction;
-    model::KeyCode capturedCode_ = 0;
     std::int32_t storedValue_ = 0;
 
     bool open_ = false;

@@ -319,6 +319,31 @@ private slots:
         }
     }
 
+    void choosingAnEntryIsAnEdit_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<int>("stored"); // after choosing the second entry
+        QTest::newRow("mouse") << 2 << 0x173 << "mouseList" << 0x172;
+        QTest::newRow("media") << 7 << 3 << "mediaList" << 1;
+        QTest::newRow("function") << 8 << 3 << "functionList" << 1;
+    }
+    // A list shows the stored entry without an edit; the user's choice is one.
+    void choosingAnEntryIsAnEdit() {
+        QFETCH(int, type);
+        QFETCH(int, value);
+        QFETCH(QString, list);
+        QFETCH(int, stored);
+        Bench bench;
+        bench.record(kIndexB) = {static_cast<std::uint16_t>(type), 0, value, 0, 0};
+        QVERIFY(bench.open(kButtonB));
+        QVERIFY(!bench.applyEnabled());
+        bench.choose(qPrintable(list), 1);
+        QVERIFY(bench.applyEnabled());
+        bench.click("okButton");
+        QCOMPARE(bench.record(kIndexB).value, stored);
+    }
+
     // Apply writes at once; what follows it is lost with Cancel.
     void cancelKeepsTheRecord() {
         Bench bench;

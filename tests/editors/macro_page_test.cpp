@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QStyleOptionViewItem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -414,6 +415,70 @@ private slots:
         QCOMPARE(rows.size(), 4000U);
         // The new last row inherits the wait of the row it follows.
         QCOMPARE(rows.back(), (Row{0x1E, 0, 10}));
+    }
+
+    void actionButtonsActOnTheSelectedRow_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("confirmed");
+        QTest::addColumn<QString>("order"); // the rows left, by the letters of their keys
+        QTest::newRow("top") << "topButton" << false << "CABDE";
+        QTest::newRow("up") << "upButton" << false << "ACBDE";
+        QTest::newRow("down") << "downButton" << false << "ABDCE";
+        QTest::newRow("bottom") << "bottomButton" << false << "ABDEC";
+        QTest::newRow("delete") << "deleteActionButton" << false << "ABDE";
+        QTest::newRow("clear, declined") << "clearActionsButton" << false << "ABCDE";
+        QTest::newRow("clear") << "clearActionsButton" << true << "";
+    }
+    // With the third row selected.
+    void actionButtonsActOnTheSelectedRow() {
+        QFETCH(QString, button);
+        QFETCH(bool, confirmed);
+        QFETCH(QString, order);
+        const std::map<QChar, model::KeyCode> codes = {
+            {'A', 0x1E}, {'B', 0x30}, {'C', 0x2E}, {'D', 0x20}, {'E', 0x12}};
+        std::vector<MacroAction> actions;
+        for (const auto& entry : codes) {
+            actions.push_back({10, entry.second, 0});
+        }
+        Rig rig({macro(1, "A", actions)});
+        rig.actions().selectRow(2);
+        rig.prompts.answer = confirmed;
+        rig.click(qPrintable(button));
+        std::vector<Row> rows;
+        for (const QChar letter : order) {
+            rows.push_back({codes.at(letter), 0, 10});
+        }
+        QCOMPARE(rig.modifications, order == "ABCDE" ? 0 : 1);
+        QCOMPARE(rig.committedRows(), rows);
+    }
+
+    // Without a macro there is nothing to record or to act on.
+    void actionButtonsNeedAMacro() {
+        Rig rig;
+        const auto enabled = [&rig](bool on) {
+            for (const char* name : {"recordButton", "deleteActionButton", "clearActionsButton",
+                                     "topButton", "upButton", "downButton", "bottomButton"}) {
+                if (rig.control<QAbstractButton>(name).isEnabled() != on) {
+                    return false;
+                }
+            }
+            return true;
+        };
+        QVERIFY(enabled(false));
+        rig.click("addMacroButton");
+        QVERIFY(enabled(true));
+    }
+
+    // Editing a delay ends a recording; choosing a key or a kind does not.
+    void editingADelayStopsRecording() {
+        Rig rig({macro(1, "A", {{50, 0x1E, 0}})});
+        rig.click("recordButton");
+        QVERIFY(rig.actions().editCell(0, MacroPage::kKindColumn));
+        QVERIFY(rig.page.recording());
+        rig.actions().cancelEdit();
+        QVERIFY(rig.actions().editCell(0, MacroPage::kDelayColumn));
+        QVERIFY(!rig.page.recording());
+        QVERIFY(rig.list().isEnabled());
     }
 
     void cancelLeavesTheModelsMacrosAsTheyWere() {
