@@ -4,7 +4,7 @@
 #include "app/keyboard_controller.h"
 #include "app/main_window.h"
 #include "lang/language.h"
-#include "platform/hid_backend_linux.h"
+#include "platform/hid_backend.h"
 #include "platform/instance_request.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -126,7 +126,7 @@ int Application::run(int argc, char** argv) {
 
     std::error_code ignored;
     if (std::filesystem::is_regular_file(globals.paths.companion, ignored)) {
-        platform::startDetached(globals.paths.companion, {});
+        platform::startDetached(globals.paths.companion, {}, true);
     }
 
     lang::Language language(globals.settings, globals.paths.programFolder);
@@ -140,7 +140,7 @@ int Application::run(int argc, char** argv) {
         simulated->plug(simulation->keyboard);
         backend = std::move(simulated);
     } else {
-        backend = std::make_unique<platform::LinuxHidBackend>();
+        backend = platform::makeSystemHidBackend();
     }
 
     int exitCode = 0;

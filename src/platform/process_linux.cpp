@@ -208,7 +208,8 @@ std::vector<int> findProcessesByExecutableName(std::string_view fileName, bool e
         excludeSelf);
 }
 
-bool startDetached(const fs::path& program, const std::vector<std::string>& arguments) {
+bool startDetached(const fs::path& program, const std::vector<std::string>& arguments,
+                   bool /*hidden*/) {
     // execve() takes C strings: an embedded NUL would silently cut an argument short.
     const auto hasNul = [](const std::string& text) {
         return text.find('\0') != std::string::npos;
