@@ -11,9 +11,12 @@ namespace velkan::platform {
 std::filesystem::path programFolder();
 
 // The per-user application-data folder: $XDG_DATA_HOME, else ~/.local/share (Windows: the
-// roaming application-data folder). With a subfolder name, that folder inside it. Created when
-// missing; nullopt when it cannot be.
+// roaming application-data folder). With a subfolder name (UTF-8), that folder inside it.
+// Created when missing; nullopt when it cannot be.
 std::optional<std::filesystem::path> userDataFolder(std::string_view subfolder = {});
+
+// That folder as the system names it, not created; nullopt when the system cannot tell it.
+std::optional<std::filesystem::path> userDataRoot();
 
 // The per-user configuration folder: $XDG_CONFIG_HOME, else ~/.config (not created). Windows
 // keeps settings in the registry; there it is the roaming application-data folder.

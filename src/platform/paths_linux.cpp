@@ -61,25 +61,11 @@ std::filesystem::path programFolder() {
     return std::filesystem::current_path(error);
 }
 
-std::optional<std::filesystem::path> userDataFolder(std::string_view subfolder) {
-    const std::filesystem::path sub(subfolder);
-    // Appending an absolute path would replace the base instead of extending it.
-    if (sub.has_root_path()) {
-        return std::nullopt;
+std::optional<std::filesystem::path> userDataRoot() {
+    if (auto folder = absoluteFromEnvironment("XDG_DATA_HOME")) {
+        return folder;
     }
-    auto folder = absoluteFromEnvironment("XDG_DATA_HOME");
-    if (!folder) {
-        folder = homeFolder() / ".local" / "share";
-    }
-    if (!sub.empty()) {
-        *folder /= sub;
-    }
-    std::error_code error;
-    std::filesystem::create_directories(*folder, error);
-    if (error || !std::filesystem::is_directory(*folder, error)) {
-        return std::nullopt;
-    }
-    return folder;
+    return homeFolder() / ".local" / "share";
 }
 
 std::filesystem::path userConfigFolder() {

@@ -6,9 +6,7 @@
 
 namespace velkan::platform {
 
-namespace {
-
-std::optional<std::filesystem::path> roamingAppData() {
+std::optional<std::filesystem::path> userDataRoot() {
     PWSTR folder = nullptr;
     const HRESULT result =
         ::SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_CREATE, nullptr, &folder);
@@ -20,8 +18,6 @@ std::optional<std::filesystem::path> roamingAppData() {
     return path;
 }
 
-} // namespace
-
 std::filesystem::path programFolder() {
     const std::filesystem::path executable = runningExecutable();
     if (executable.has_parent_path()) {
@@ -31,29 +27,8 @@ std::filesystem::path programFolder() {
     return std::filesystem::current_path(error);
 }
 
-std::optional<std::filesystem::path> userDataFolder(std::string_view subfolder) {
-    const std::filesystem::path sub(widen(subfolder));
-    // Appending a rooted path would replace the base instead of extending it.
-    if (sub.has_root_path()) {
-        return std::nullopt;
-    }
-    auto folder = roamingAppData();
-    if (!folder) {
-        return std::nullopt;
-    }
-    if (!sub.empty()) {
-        *folder /= sub;
-    }
-    std::error_code error;
-    std::filesystem::create_directories(*folder, error);
-    if (error || !std::filesystem::is_directory(*folder, error)) {
-        return std::nullopt;
-    }
-    return folder;
-}
-
 std::filesystem::path userConfigFolder() {
-    return roamingAppData().value_or(std::filesystem::path());
+    return userDataRoot().value_or(std::filesystem::path());
 }
 
 } // namespace velkan::platform

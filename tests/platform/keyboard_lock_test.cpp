@@ -95,6 +95,17 @@ void tellReady(int fd) {
 
 #endif
 
+// Where no lock can be had there is nobody to share with: every taker goes ahead without
+// holding anything.
+void expectUsableWithoutALock(std::string_view path) {
+    KeyboardLock first(path);
+    KeyboardLock second(path);
+    EXPECT_TRUE(first.acquire(0ms));
+    EXPECT_TRUE(second.acquire(KeyboardLock::kWaitForever));
+    EXPECT_FALSE(first.held());
+    EXPECT_FALSE(second.held());
+}
+
 TEST(KeyboardLockTest, OneHolderPerKeyboardAmongObjectsOfOneProcess) {
     const std::string longPath = "/sys/devices/" + std::string(300, 'x') + "/hidraw/hidraw0";
     // Paths that differ only where a file name could not show it are different keyboards.
@@ -204,12 +215,7 @@ TEST(KeyboardLockTest, WithoutALockObjectTheKeyboardStaysUsable) {
     const std::string name = "Local\\" + keyboardLockName(kUnlockable);
     const HANDLE squatter = ::CreateEventA(nullptr, TRUE, FALSE, name.c_str());
     ASSERT_NE(squatter, nullptr);
-    KeyboardLock first(kUnlockable);
-    KeyboardLock second(kUnlockable);
-    EXPECT_TRUE(first.acquire(0ms));
-    EXPECT_TRUE(second.acquire(KeyboardLock::kWaitForever));
-    EXPECT_FALSE(first.held());
-    EXPECT_FALSE(second.held());
+    expectUsableWithoutALock(kUnlockable);
     ::CloseHandle(squatter);
 }
 #else
@@ -264,13 +270,7 @@ TEST(KeyboardLockTest, WithoutALockFileTheKeyboardStaysUsable) {
     ASSERT_EQ(created.size(), 1u);
     fs::remove(created.front());
     fs::create_directory(created.front());
-
-    KeyboardLock first(kUnlockable);
-    KeyboardLock second(kUnlockable);
-    EXPECT_TRUE(first.acquire(0ms));
-    EXPECT_TRUE(second.acquire(KeyboardLock::kWaitForever));
-    EXPECT_FALSE(first.held());
-    EXPECT_FALSE(second.held());
+    expectUsableWithoutALock(kUnlockable);
     fs::remove(created.front());
 }
 
