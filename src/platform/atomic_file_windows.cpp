@@ -15,6 +15,7 @@ namespace {
 // Keeps the temporary name inside the file-name limit however long the target's name is.
 constexpr std::size_t kMaxStemUnits = 200;
 constexpr int kNameAttempts = 100;
+constexpr std::size_t kReadChunkBytes = 64u << 10;
 
 // _commit flushes the file's data and metadata to disk, as fsync does.
 std::atomic<FileSyncStep> syncStep{::_commit};
@@ -73,31 +74,25 @@ std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::pa
     if (size > maxBytes) {
         return std::nullopt;
     }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    std::size_t filled = 0;
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(static_cast<std::size_t>(size));
     // The file may change size while it is read: read until end of file, but never past the
-    // limit (one byte more proves that it has grown beyond it).
-    while (true) {
-        if (filled == bytes.size()) {
-            if (bytes.size() > maxBytes) {
-                return std::nullopt;
-            }
-            bytes.resize(bytes.size() + std::min<std::uintmax_t>(maxBytes - bytes.size() + 1,
-                                                                 std::uintmax_t{64} << 10));
-        }
+    // limit.
+    std::vector<std::uint8_t> chunk(kReadChunkBytes);
+    for (;;) {
         DWORD got = 0;
-        const DWORD want =
-            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - filled, 1u << 30));
-        if (!::ReadFile(handle.get(), bytes.data() + filled, want, &got, nullptr)) {
+        if (!::ReadFile(handle.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got,
+                        nullptr)) {
             return std::nullopt;
         }
         if (got == 0) {
-            break;
+            return bytes;
         }
-        filled += got;
+        if (got > maxBytes - bytes.size()) {
+            return std::nullopt;
+        }
+        bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
     }
-    bytes.resize(filled);
-    return bytes;
 }
 
 bool writeFileAtomically(const std::filesystem::path& file, std::span<const std::uint8_t> bytes) {
