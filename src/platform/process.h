@@ -14,6 +14,10 @@ namespace velkan::platform {
 // This program's executable file name, without its folder ("velkan", "velkan.exe").
 std::string executableFileName();
 
+// The file name of the program `name` as this system spells it: "name", or "name.exe" on
+// Windows.
+std::string executableFile(std::string_view name);
+
 // The ids of the running processes of the current user whose executable's file name equals
 // `fileName`, compared case-insensitively; lowest first, empty when there is none. With
 // `excludeSelf` the calling process is never among them.

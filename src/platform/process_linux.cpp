@@ -197,6 +197,10 @@ std::string executableFileName() {
     return programFileName("/proc/self/exe");
 }
 
+std::string executableFile(std::string_view name) {
+    return std::string(name);
+}
+
 std::vector<int> findProcessesByExecutableName(std::string_view fileName, bool excludeSelf) {
     if (fileName.empty()) {
         return {};

@@ -87,6 +87,10 @@ std::string executableFileName() {
     return narrow(runningExecutable().filename().wstring());
 }
 
+std::string executableFile(std::string_view name) {
+    return std::string(name) + ".exe";
+}
+
 std::vector<int> findProcessesByExecutableName(std::string_view fileName, bool excludeSelf) {
     const auto user = currentUserSid();
     const UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));

@@ -26,7 +26,7 @@ std::string upperCase(std::string text) {
 
 TEST(ProcessSearchTest, FindsProcessesByFileNameInAnyCase) {
     const std::string self = executableFileName();
-    ASSERT_EQ(self, "platform_tests.exe");
+    ASSERT_EQ(self, executableFile("platform_tests"));
     const std::vector<int> justThis = {test::currentProcessId()};
     EXPECT_EQ(findProcessesByExecutableName(self, false), justThis);
     EXPECT_EQ(findProcessesByExecutableName(upperCase(self), false), justThis);

@@ -1,5 +1,6 @@
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 #include "platform/settings_store.h"
 #include "support/test_environment.h"
 
@@ -251,11 +252,7 @@ TEST(PathsTest, FoldersFollowTheBaseDirectoryVariables) {
 #endif
 
 TEST(PathsTest, TheProgramFolderHoldsTheRunningProgram) {
-#ifdef _WIN32
-    EXPECT_TRUE(fs::exists(programFolder() / "platform_tests.exe"));
-#else
-    EXPECT_TRUE(fs::exists(programFolder() / "platform_tests"));
-#endif
+    EXPECT_TRUE(fs::exists(programFolder() / executableFile("platform_tests")));
 }
 
 } // namespace
