@@ -1,5 +1,6 @@
 #include "lang/language.h"
 #include "platform/atomic_file.h"
+#include "platform/desktop_language.h"
 #include "platform/ini_file.h"
 #include "platform/settings_store.h"
 #include "support/test_environment.h"
@@ -175,7 +176,8 @@ TEST(SystemLanguageTest, MapsTheLocaleToALanguageIdentifier) {
         {"C", 1033},
         {"POSIX", 1033},
         {"xx_YY", 1033},
-        {nullptr, 1033}};
+        // Nothing set: the desktop's language where the system keeps one.
+        {nullptr, platform::desktopLanguageId().value_or(1033)}};
     for (const auto& [lang, expected] : cases) {
         EXPECT_EQ(languageWith({nullptr, nullptr, lang}), expected) << (lang ? lang : "unset");
     }
