@@ -8,7 +8,7 @@
 //
 // Runs offscreen with its own HOME and XDG folders.
 #include "app/key_grid.h"
-#include "app/window_messages.h"
+#include "app/main_menu.h"
 #include "main_window_on_simulator.h"
 #include "sim/simulated_keyboard.h"
 #include "storage/profile_file.h"
@@ -81,7 +81,7 @@ void BM_WindowStallDuringSequence(benchmark::State& state) {
                 }
                 break;
             case Sequence::import:
-                window.onMenuCommand(app::command::kImport);
+                window.runMenuCommand(app::MenuCommand::importProfile);
                 break;
             case Sequence::profileSwitch:
                 click(round % 2 == 1 ? "profileButton2" : "profileButton1");

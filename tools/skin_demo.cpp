@@ -5,6 +5,7 @@
 #include "skin/image_button.h"
 #include "skin/skin_layout.h"
 #include "skin/skinned_dialog.h"
+#include "widgets/skin_look.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -50,7 +51,7 @@ QImage background() {
     gradient.setColorAt(1, QColor(14, 18, 28));
     painter.fillRect(image.rect(), gradient);
     painter.setPen(QColor(220, 228, 240));
-    painter.setFont(QFont(QString(), 16, QFont::Bold));
+    painter.setFont(QFont(velkan::widgets::skinFontFamily(), 16, QFont::Bold));
     painter.drawText(QRect(0, 20, kWindowSize.width(), 40), Qt::AlignCenter, "Skinned window");
     return image;
 }

@@ -1,5 +1,7 @@
 #include "skin_painter.h"
 
+#include "widgets/skin_look.h"
+
 #include <QColor>
 #include <QFont>
 #include <QFontMetricsF>
@@ -24,7 +26,6 @@ const QColor kDim(82, 87, 95);
 const QColor kEdge(46, 50, 56);
 const QColor kRecess(12, 13, 15);
 
-const char* const kFontFamily = "DejaVu Sans";
 constexpr int kThumbWidth = 14;
 
 QRectF toQt(const SkinRect& r) {
@@ -32,7 +33,7 @@ QRectF toQt(const SkinRect& r) {
 }
 
 QFont font(double pixels, QFont::Weight weight = QFont::Normal, bool italic = false) {
-    QFont result(kFontFamily);
+    QFont result(widgets::skinFontFamily());
     result.setPixelSize(std::max(1, static_cast<int>(pixels + 0.5)));
     result.setWeight(weight);
     result.setItalic(italic);

@@ -311,9 +311,10 @@ void addLightingPanel(SkinWindow& window) {
     // Colour card: the value boxes, the presets and the colour options of each effect; the
     // options of different effects share places, since only one effect's are shown.
     c.push_back(label("CONTROL_RGBStatic", {376, 437, 36, 20}));
-    c.push_back(plainControl("COLOR_R", {416, 434, 56, 26}, Look::field));
-    c.push_back(plainControl("COLOR_G", {478, 434, 56, 26}, Look::field));
-    c.push_back(plainControl("COLOR_B", {540, 434, 56, 26}, Look::field));
+    // The boxes draw their own frames: the effects without a colour hide them.
+    c.push_back(plainControl("COLOR_R", {416, 434, 56, 26}));
+    c.push_back(plainControl("COLOR_G", {478, 434, 56, 26}));
+    c.push_back(plainControl("COLOR_B", {540, 434, 56, 26}));
     constexpr std::uint32_t kPresets[] = {0xEB631E, 0xFF0000, 0x007EFF, 0x5AFF00,
                                           0xEAFF00, 0xFFC000, 0xFF00B4, 0xAE00FF};
     for (int i = 0; i < 8; ++i) {
@@ -468,10 +469,10 @@ SkinWindow compositeWindow() {
     c.push_back(imageButton("CONTROL_MEDIA", {240, 50, 106, 30}, Look::tab));
     c.push_back(imageButton("CONTROL_FUNCTION", {352, 50, 112, 30}, Look::tab));
     c.push_back(imageButton("CONTROL_MASK", {16, 94, 448, 40}, Look::banner));
-    // The page prompts lie on the page picture.
+    // The page prompts lie on the page picture, with room for a second line.
     for (const char* prompt : {"TISHI_SINGLE_STATIC", "MEDIA_SETTING_TISHI",
                                "FUNCTION_KEY_SETTING_TISHI", "MARCO_NAME_SETTING"}) {
-        c.push_back(label(prompt, {64, 104, 392, 20}));
+        c.push_back(label(prompt, {64, 96, 392, 36}));
     }
     // The pages share one background, so their controls get no recess of their own.
     // Single key page.
@@ -563,9 +564,10 @@ SkinWindow updateWindow() {
     window.panels = {{{0, 0, 440, 40}, PanelStyle::titleBar},
                      {{0, 152, 440, 58}, PanelStyle::footer}};
     auto& c = window.controls;
-    c.push_back(label("CONTROL_UPStatic", {24, 54, 392, 20}));
-    c.push_back(plainControl("CONTROL_UPCombox", {24, 82, 350, 26}, Look::field));
-    c.push_back(imageButton("CONTROL_OPENButton", {380, 82, 36, 26}, Look::button, Glyph::folder));
+    // Two lines of text: what to do, in which order.
+    c.push_back(label("CONTROL_UPStatic", {24, 48, 392, 40}));
+    c.push_back(plainControl("CONTROL_UPCombox", {24, 98, 350, 26}, Look::field));
+    c.push_back(imageButton("CONTROL_OPENButton", {380, 98, 36, 26}, Look::button, Glyph::folder));
     c.push_back(imageButton("CONTROL_BACKUPButton", {24, 166, 120, 30}, Look::button));
     c.push_back(imageButton("CONTROL_UPButton", {172, 166, 118, 30}, Look::accentButton));
     c.push_back(imageButton("CONTROL_CUPButton", {296, 166, 120, 30}, Look::button));

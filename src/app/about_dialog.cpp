@@ -3,8 +3,6 @@
 #include "lang/text_lookup.h"
 #include "platform/paths.h"
 #include "skin/skin_layout.h"
-#include "skin/skinned_dialog.h"
-#include "widgets/colour_static.h"
 #include "widgets/skin_look.h"
 
 #include <QHBoxLayout>
@@ -12,7 +10,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <optional>
+#include <string_view>
+#include <utility>
 
 namespace velkan::app {
 
@@ -20,14 +21,17 @@ namespace {
 
 constexpr int kPictureSide = 64;
 constexpr int kTextWidth = 340;
+constexpr int kHeadingPointSize = 14;
+// What a window frame's title bar takes besides its title: the program's icon and the buttons.
+constexpr int kTitleBarRoom = 160;
 
-// Only marks beside the lines here: nothing is chosen by clicking them.
-widgets::ColourStatic* addTextLine(QWidget* parent, QRgb mark) {
-    auto* line = new widgets::ColourStatic(parent);
-    line->setColour(QColor(mark));
-    line->setFocusPolicy(Qt::NoFocus);
-    line->setCursor(Qt::ArrowCursor);
-    line->setMinimumWidth(kTextWidth);
+QLabel* addLine(QWidget* parent, const char* name, QRgb colour) {
+    auto* line = new QLabel(parent);
+    line->setObjectName(QString::fromLatin1(name));
+    line->setWordWrap(true);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::WindowText, QColor(colour));
+    line->setPalette(palette);
     return line;
 }
 
@@ -43,49 +47,51 @@ QLabel* programPicture(QWidget* parent) {
     return picture;
 }
 
+QString fromUtf8(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
 } // namespace
 
-AboutDialog::AboutDialog(const lang::TextLookup& texts, std::string linkTarget,
-                         std::function<void(const std::string& address)> openAddress,
-                         std::function<void()> openHelp, QWidget* parent)
-    : QDialog(parent), texts_(texts), linkTarget_(std::move(linkTarget)),
-      openAddress_(std::move(openAddress)), openHelp_(std::move(openHelp)),
-      introduction_(addTextLine(this, widgets::kSkinAccent)),
-      copyright_(addTextLine(this, widgets::kSkinDimText)), link_(new QLabel(this)),
-      ok_(new QPushButton(this)) {
-    link_->setTextFormat(Qt::RichText);
-    link_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    connect(link_, &QLabel::linkActivated, this, [this] {
-        if (openAddress_) {
-            openAddress_(linkTarget_);
+AboutDialog::AboutDialog(const lang::TextLookup& texts, std::function<void()> openHelp,
+                         QWidget* parent)
+    : QDialog(parent), texts_(texts), openHelp_(std::move(openHelp)),
+      heading_(addLine(this, "heading", widgets::kSkinText)),
+      version_(addLine(this, "version", widgets::kSkinDimText)),
+      introduction_(addLine(this, "introduction", widgets::kSkinText)),
+      copyright_(addLine(this, "copyright", widgets::kSkinDimText)),
+      helpLink_(addLine(this, "helpLink", widgets::kSkinAccent)), okButton_(new QPushButton(this)) {
+    okButton_->setObjectName(QStringLiteral("okButton"));
+    helpLink_->setTextFormat(Qt::RichText);
+    helpLink_->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    connect(helpLink_, &QLabel::linkActivated, this, [this] {
+        if (openHelp_) {
+            openHelp_();
         }
     });
-    ok_->setDefault(true);
-    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+    okButton_->setDefault(true);
+    connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* lines = new QVBoxLayout;
-    lines->addWidget(introduction_);
-    lines->addWidget(copyright_);
-    lines->addWidget(link_);
+    for (QLabel* line : {heading_, version_, introduction_, copyright_, helpLink_}) {
+        lines->addWidget(line);
+    }
     auto* top = new QHBoxLayout;
     top->addWidget(programPicture(this));
     top->addLayout(lines, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(ok_);
+    buttons->addWidget(okButton_);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    controls_ = {
-        {kOkButton, ok_}, {kLink, link_}, {kCopyright, copyright_}, {kIntroduction, introduction_}};
     widgets::applySkinLook(*this);
-    // Rich text colours links from the application's palette, not the label's. The address
-    // comes from the skin file, so it is shown as text, never as markup.
-    const QString address = QString::fromStdString(linkTarget_).toHtmlEscaped();
-    link_->setText(QStringLiteral("<a href=\"%1\" style=\"color:%2\">%1</a>")
-                       .arg(address, QColor(widgets::kSkinAccent).name()));
+    QFont headingFont = heading_->font();
+    headingFont.setPointSize(kHeadingPointSize);
+    headingFont.setBold(true);
+    heading_->setFont(headingFont);
 }
 
 bool AboutDialog::request() {
@@ -101,11 +107,6 @@ bool AboutDialog::request() {
     return true;
 }
 
-QWidget* AboutDialog::control(int controlId) const {
-    const auto found = controls_.find(controlId);
-    return found != controls_.end() ? found->second : nullptr;
-}
-
 void AboutDialog::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1) {
         if (openHelp_) {
@@ -117,10 +118,21 @@ void AboutDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void AboutDialog::reloadTexts() {
-    setWindowTitle(QString::fromStdString(texts_.text("LANG_ABOUT_TITLE")));
-    introduction_->setCaption(QString::fromStdString(texts_.text("GUANYU_JIESHAO")));
-    copyright_->setCaption(QString::fromStdString(texts_.text("GUANYU_BANQUAN")));
-    ok_->setText(QString::fromStdString(texts_.text("LANG_ABOUT_OK")));
+    const auto text = [this](std::string_view key) { return fromUtf8(texts_.text(key)); };
+    setWindowTitle(text("LANG_ABOUT_TITLE"));
+    heading_->setText(text("MAIN_CAPTION"));
+    version_->setText(text("MAIN_VERSION_TEXT") + QStringLiteral(" " VELKAN_VERSION));
+    introduction_->setText(text("GUANYU_JIESHAO"));
+    copyright_->setText(text("GUANYU_BANQUAN"));
+    // Rich text colours links from the application's palette, not the label's; the text is
+    // the language file's, so it is shown as text, never as markup.
+    helpLink_->setText(
+        QStringLiteral("<a href=\"help\" style=\"color:%1\">%2</a>")
+            .arg(QColor(widgets::kSkinAccent).name(), text("ABOUT_HELP_LINK").toHtmlEscaped()));
+    okButton_->setText(text("LANG_ABOUT_OK"));
+    // Wide enough for a frame to show the whole title.
+    const int titleWidth = fontMetrics().horizontalAdvance(windowTitle()) + kTitleBarRoom;
+    introduction_->setMinimumWidth(std::max(kTextWidth, titleWidth - kPictureSide));
 }
 
 } // namespace velkan::app

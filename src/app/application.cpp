@@ -69,6 +69,19 @@ void scheduleScreenshot(MainWindow& window, const std::filesystem::path& file, i
     poll->start(100);
 }
 
+// The simulated keyboard, plugged in, when the command line asks for it; else the hardware.
+std::unique_ptr<platform::HidBackend> hidBackend(const CommandLine& line,
+                                                 std::optional<Simulation>& simulation) {
+    if (!line.simulate) {
+        return platform::makeSystemHidBackend();
+    }
+    auto simulated = std::make_unique<sim::SimHidBackend>();
+    simulation =
+        Simulation{std::make_shared<sim::SimulatedKeyboard>(*line.simulate), simulated.get()};
+    simulated->plug(simulation->keyboard);
+    return simulated;
+}
+
 } // namespace
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
@@ -115,14 +128,10 @@ int Application::run(int argc, char** argv) {
 
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    // Message boxes, file dialogs and the colour chooser take the skin's dark look too.
-    QApplication::setStyle(QStringLiteral("Fusion"));
-    QApplication::setPalette(widgets::skinPalette());
+    widgets::applyDarkDialogLook(application);
     QApplication::setApplicationName(QStringLiteral("velkan"));
     // The desktop finds the program's menu entry and icon by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.velkan.Velkan"));
-    QApplication::setApplicationDisplayName(QString::fromUtf8(
-        storage::kAppTitle.data(), static_cast<qsizetype>(storage::kAppTitle.size())));
 
     std::error_code ignored;
     if (std::filesystem::is_regular_file(globals.paths.companion, ignored)) {
@@ -130,18 +139,12 @@ int Application::run(int argc, char** argv) {
     }
 
     lang::Language language(globals.settings, globals.paths.programFolder);
+    // The desktop adds this name to every window title that is not the name itself, so it is
+    // the product's name as the main window's title shows it.
+    QApplication::setApplicationDisplayName(QString::fromStdString(language.text("MAIN_CAPTION")));
     skin::QtPrompts prompts;
-    std::unique_ptr<platform::HidBackend> backend;
     std::optional<Simulation> simulation;
-    if (line.simulate) {
-        auto simulated = std::make_unique<sim::SimHidBackend>();
-        simulation =
-            Simulation{std::make_shared<sim::SimulatedKeyboard>(*line.simulate), simulated.get()};
-        simulated->plug(simulation->keyboard);
-        backend = std::move(simulated);
-    } else {
-        backend = platform::makeSystemHidBackend();
-    }
+    std::unique_ptr<platform::HidBackend> backend = hidBackend(line, simulation);
 
     int exitCode = 0;
     KeyboardController keyboard(std::move(backend), language, storage::ColourFiles::forProgram());

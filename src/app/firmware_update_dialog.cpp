@@ -149,16 +149,28 @@ void FirmwareUpdateDialog::handOverToUpdater() {
         parts_.prompts.message(parts_.texts.text("UPDATE_NO_BOOT_MODE"));
         return;
     }
-    parts_.enterBootMode([this](bool entered) { startUpdater(entered); });
+    // Until the keyboard answers, a second request or a changed choice would start a second
+    // updater or none: the buttons wait with it.
+    setWaitingForKeyboard(true);
+    parts_.enterBootMode(
+        [this, updater = updaterPath_](bool entered) { startUpdater(updater, entered); });
 }
 
-void FirmwareUpdateDialog::startUpdater(bool bootModeEntered) {
+void FirmwareUpdateDialog::setWaitingForKeyboard(bool waiting) {
+    for (skin::ImageButton* button : {backupButton_, chooseButton_, updateButton_, cancelButton_}) {
+        button->setEnabled(!waiting);
+    }
+}
+
+void FirmwareUpdateDialog::startUpdater(const std::filesystem::path& updater,
+                                        bool bootModeEntered) {
+    setWaitingForKeyboard(false);
     if (!bootModeEntered) {
         parts_.prompts.message(parts_.texts.text("UPDATE_NO_BOOT_MODE"));
         return;
     }
     // The keyboard now waits for the updater alone: the path is not offered a second time.
-    const std::filesystem::path updater = std::exchange(updaterPath_, {});
+    updaterPath_.clear();
     showUpdaterPath();
     if (parts_.startProgram && parts_.startProgram(updater)) {
         accept();

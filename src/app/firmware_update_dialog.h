@@ -68,7 +68,8 @@ private:
     void backUpKeyboard();
     void chooseUpdater();
     void handOverToUpdater();
-    void startUpdater(bool bootModeEntered);
+    void setWaitingForKeyboard(bool waiting);
+    void startUpdater(const std::filesystem::path& updater, bool bootModeEntered);
     void cancelUpdate();
     void showUpdaterPath();
 

@@ -37,21 +37,17 @@ void JobQueue::post(std::function<void()> job) {
             return;
         }
         jobs_.push_back(std::move(job));
+        if (!busy_) {
+            busy_ = true;
+            busyChanged_(true);
+        }
     }
     wake_.notify_one();
 }
 
 void JobQueue::run() {
-    bool busy = false;
     std::unique_lock lock(mutex_);
     while (true) {
-        if (jobs_.empty() && busy) {
-            busy = false;
-            lock.unlock();
-            busyChanged_(false);
-            lock.lock();
-            continue; // a job may have come meanwhile
-        }
         wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
         if (stopping_) {
             return;
@@ -59,12 +55,12 @@ void JobQueue::run() {
         std::function<void()> job = std::move(jobs_.front());
         jobs_.pop_front();
         lock.unlock();
-        if (!busy) {
-            busy = true;
-            busyChanged_(true);
-        }
         job();
         lock.lock();
+        if (jobs_.empty() && busy_) {
+            busy_ = false;
+            busyChanged_(false);
+        }
     }
 }
 

@@ -13,8 +13,9 @@ namespace velkan::app {
 
 class JobQueue {
 public:
-    // Told on the worker when it takes up work after being idle (true) and when the last
-    // queued job is done (false).
+    // Told when a job is posted to an idle queue (true, on the posting thread, before post
+    // returns) and when the last queued job is done (false, on the worker). Both are told under
+    // the queue's lock, so they arrive in order; the callback must not post.
     using BusyChanged = std::function<void(bool busy)>;
 
     explicit JobQueue(BusyChanged busyChanged);
@@ -37,6 +38,7 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<std::function<void()>> jobs_;
+    bool busy_ = false;
     bool stopping_ = false;
     std::thread worker_;
 };

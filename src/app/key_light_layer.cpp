@@ -37,9 +37,8 @@ void drawLight(QPainter& painter, const QRect& area, model::ColourRef colour) {
 
 } // namespace
 
-KeyLightLayer::KeyLightLayer(QWidget& window, QPixmap faces, const Lights& lights,
-                             const KeyGrid& keys)
-    : QWidget(&window), faces_(std::move(faces)), lights_(lights) {
+KeyLightLayer::KeyLightLayer(QWidget& window, QPixmap faces, const KeyGrid& keys)
+    : QWidget(&window), faces_(std::move(faces)) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_OpaquePaintEvent);
     const auto& ids = model::previewButtonControlIds();
@@ -53,6 +52,14 @@ KeyLightLayer::KeyLightLayer(QWidget& window, QPixmap faces, const Lights& light
     setGeometry(covered.boundingRect());
     setMask(covered.translated(-pos()));
     hide();
+}
+
+void KeyLightLayer::setLight(std::size_t button, std::optional<model::ColourRef> light) {
+    if (lights_[button] == light) {
+        return;
+    }
+    lights_[button] = light;
+    update(places_[button].translated(-pos()));
 }
 
 void KeyLightLayer::paintEvent(QPaintEvent* event) {

@@ -19,18 +19,19 @@ class KeyGrid;
 
 class KeyLightLayer final : public QWidget {
 public:
-    using Lights = std::array<std::optional<model::ColourRef>, model::kPreviewButtonCount>;
+    // `faces` is the window's picture of the keys without lights.
+    KeyLightLayer(QWidget& window, QPixmap faces, const KeyGrid& keys);
 
-    KeyLightLayer(QWidget& window, QPixmap faces, const Lights& lights, const KeyGrid& keys);
-
-    void lightChanged(std::size_t button) { update(places_[button].translated(-pos())); }
+    // The light preview button `button` shows; nothing when it shows its own picture only.
+    std::optional<model::ColourRef> light(std::size_t button) const { return lights_[button]; }
+    void setLight(std::size_t button, std::optional<model::ColourRef> light);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     QPixmap faces_;
-    const Lights& lights_;
+    std::array<std::optional<model::ColourRef>, model::kPreviewButtonCount> lights_{};
     std::array<QRect, model::kPreviewButtonCount> places_{};
 };
 

@@ -184,11 +184,16 @@ void KeyboardController::restoreDefaults() {
     });
 }
 
-void KeyboardController::changeLighting(LightingChange change) {
-    post([this, change = std::move(change)] {
+void KeyboardController::changeLighting(LightingChange change, Then<bool> handedBack) {
+    post([this, change = std::move(change), handedBack = std::move(handedBack)] {
         change(lighting_, link_);
         handBackLighting();
+        answer(handedBack, true);
     });
+}
+
+void KeyboardController::changeLighting(LightingChange change) {
+    changeLighting(std::move(change), {});
 }
 
 void KeyboardController::enterBootMode(Then<bool> then) {
@@ -233,9 +238,10 @@ void KeyboardController::lightingChanged() {
 // ---- KeyboardEvents, on the device threads ----
 
 void KeyboardController::keyboardArrived(device::Arrival arrival) {
-    // The window hears of it first, so it can show itself while the read-back runs.
-    toWindow([this, arrival] { emit arrived(arrival); });
+    // The read-back is queued before the window hears of the keyboard, so every job the
+    // window asks for on arrival runs after it, on the keyboard's real contents.
     readBack();
+    toWindow([this, arrival] { emit arrived(arrival); });
 }
 
 void KeyboardController::keyboardRemoved() {

@@ -109,6 +109,9 @@ public:
     // Every profile of the window's model back to the factory state, then applied. Ends with
     // defaultsRestored.
     void restoreDefaults();
+    // `handedBack`, when given, is called on the window thread once the lighting this change
+    // made has been handed back (after lightingReplaced).
+    void changeLighting(LightingChange change, Then<bool> handedBack);
     void changeLighting(LightingChange change);
     // Asks the keyboard to wait for its firmware loader; `then` hears whether it took it.
     void enterBootMode(Then<bool> then);

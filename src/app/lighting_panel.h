@@ -8,47 +8,31 @@
 // direction only for effects that travel, colour fields only where a chosen colour applies.
 #pragma once
 
+#include "app/colour_card.h"
+#include "app/direction_card.h"
+#include "app/effect_card.h"
 #include "app/keyboard_controller.h"
+#include "app/lighting_controls.h"
+#include "app/per_key_view.h"
 #include "lang/text_lookup.h"
 #include "model/lighting.h"
-#include "model/lighting_preview.h"
-#include "storage/colour_files.h"
 
 #include <QObject>
-#include <QPixmap>
-#include <QPoint>
-#include <QString>
-#include <array>
 #include <functional>
-#include <map>
 #include <optional>
-#include <string>
-#include <vector>
-
-class QLabel;
-class QLineEdit;
 
 namespace velkan::skin {
 class SkinnedDialog;
-class ImageButton;
 } // namespace velkan::skin
-
-namespace velkan::widgets {
-class ColourStatic;
-class SkinCombo;
-class SkinSlider;
-} // namespace velkan::widgets
 
 namespace velkan::app {
 
 class KeyGrid;
-class KeyLightLayer;
 class LightToggle;
 
 class LightingPanel : public QObject {
 public:
-    // Asks the user for a colour, starting from `current`; nothing when the user cancels.
-    using ColourChooser = std::function<std::optional<model::ColourRef>(model::ColourRef current)>;
+    using ColourChooser = LightingControls::ColourChooser;
 
     struct Parts {
         // The main window: parent of the controls; its skin file places them.
@@ -77,101 +61,35 @@ public:
     // The captions and the names of the modes in the current language.
     void reloadTexts();
 
-    // A click on one of the panel's controls; false for a control id that is not the panel's.
-    bool onCommand(int controlId);
-
-    bool perKeyView() const { return perKeyView_; }
+    bool perKeyView() const { return perKeyView_.on(); }
     // Leaves the per-key view when it is on, as its toggle would.
-    void leavePerKeyView();
+    void leavePerKeyView() { perKeyView_.leave(); }
     // A click on a key button while the per-key view is on: the key takes the tool's colour.
     // False, with nothing done, outside the view and for buttons that are not painted (the
     // extra keys and keys without a light).
-    bool paintKey(int controlId);
+    bool paintKey(int keyButton) { return perKeyView_.paintKey(keyButton); }
     // One step of the preview on the key buttons; nothing while the per-key view is off.
-    void previewTick();
+    void previewTick() { perKeyView_.previewTick(); }
 
-    // The panel's control with that id, or nullptr.
-    QWidget* control(int controlId) const;
     // The light a key button shows; nothing when it shows its own picture only.
-    std::optional<model::ColourRef> keyLight(int controlId) const;
+    std::optional<model::ColourRef> keyLight(int keyButton) const {
+        return perKeyView_.keyLight(keyButton);
+    }
     // Replaces the colour dialog, for tests.
-    void setColourChooser(ColourChooser chooser) { chooseColour_ = std::move(chooser); }
+    void setColourChooser(ColourChooser chooser) { controls_.setColourChooser(std::move(chooser)); }
 
 private:
-    struct Shown {
-        QWidget* widget;
-        unsigned fields; // shown when the mode's fields include any of these
-    };
-
-    void createEffectControls();
-    void createColourControls();
-    void createPatternControls();
-    void createUserControls();
-    QLabel* addCaption(const char* lightKey, unsigned fields);
-    void addLabel(const char* skinKey, unsigned fields);
-    // A caption right of the control at `skinKey`, for controls the skin gives no caption place.
-    void addCaptionBeside(const char* skinKey, const char* lightKey, unsigned fields);
-    widgets::ColourStatic* addSwatch(int controlId, const char* skinKey, unsigned fields);
-    LightToggle* addToggle(int controlId, const char* skinKey, unsigned fields);
-    widgets::SkinSlider* addSlider(int controlId, int positions, const char* skinKey,
-                                   const char* track, const char* thumb, unsigned fields);
-    void manage(QWidget* widget, int controlId, unsigned fields);
-    void nameControls();
-    void showToolTips();
-    skin::ImageButton* addButton(int controlId, const std::string& skinKey);
-    void sliderMoved(int sliderId);
-    void change(KeyboardController::LightingChange change);
-    const model::Lighting& lighting() const { return parts_.keyboard.lighting(); }
-    const storage::ColourFiles& files() const { return parts_.keyboard.colourFiles(); }
-
-    QString modeName(std::uint8_t mode) const;
-    void chooseModeItem(int item);
-    void commitColourBoxes();
-    void pickColour(int controlId);
-    void togglePerKeyView();
-    void enterPerKeyView();
-    void showPerKeyView(bool on);
-    void sendUserMode();
-    void chooseUserMode(int item);
-    void renameUserMode(int item, const QString& name);
-    void loadUserModeNames();
-    void saveTools();
-
     void showFields();
-    void showState();
-    void showTools();
-    void showLightSwitchPictures(std::size_t pair);
-    void showKeyColours();
-    void clearKeyLights();
-    void setKeyLight(std::size_t button, std::optional<model::ColourRef> light);
 
-    Parts parts_;
-    ColourChooser chooseColour_;
-    model::LightingPreview preview_;
-    model::PreviewFrame frame_{};
-
-    std::map<int, QWidget*> controls_;
-    std::vector<Shown> shown_;
-    std::vector<std::pair<QLabel*, const char*>> captions_;
-    widgets::SkinCombo* modeChooser_ = nullptr;
-    std::vector<std::uint8_t> listedModes_; // what the mode chooser lists, in its order
-    widgets::SkinCombo* userModeChooser_ = nullptr;
-    std::array<QLineEdit*, 3> colourBoxes_{};
-    LightToggle* perKeyToggle_ = nullptr;
-    // Light on and light off pictures of each mode's pair, and the pair the switch shows.
-    std::array<std::array<QPixmap, 2>, 3> lightSwitchPictures_{};
-    std::optional<std::size_t> shownLightSwitchPictures_;
-    QPixmap arrowSheet_;
-    // Released and pressed picture origins of the two direction arrows.
-    std::array<std::array<QPoint, 2>, 2> arrowOrigins_{};
-
-    std::array<std::optional<model::ColourRef>, model::kPreviewButtonCount> keyLights_{};
-    KeyLightLayer* lightLayer_ = nullptr; // shows keyLights_ over the key buttons
-
-    bool perKeyView_ = false;
-    int userPage_ = -1; // the page whose user modes the per-key controls show
-    int presentUserMode_ = 0;
-    storage::ModeTools tools_;
+    // The cards are made in this order, which is the order the keyboard focus goes through
+    // their controls.
+    LightingControls controls_;
+    EffectCard effects_;
+    // The per-key view's switch stands with the effect controls.
+    LightToggle& perKeyToggle_;
+    ColourCard colours_;
+    DirectionCard directions_;
+    PerKeyView perKeyView_;
 };
 
 } // namespace velkan::app

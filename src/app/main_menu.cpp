@@ -1,6 +1,5 @@
 #include "app/main_menu.h"
 
-#include "app/window_messages.h"
 #include "device/input_report_reader.h"
 #include "platform/autostart.h"
 #include "sim/sim_hid_backend.h"
@@ -13,45 +12,52 @@ namespace velkan::app {
 namespace {
 
 struct MenuItem {
-    int command; // 0: a separator
+    std::optional<MenuCommand> command; // none: a separator
     std::string_view textKey;
 };
 
-constexpr MenuItem kSeparator{0, {}};
+constexpr MenuItem kSeparator{std::nullopt, {}};
 constexpr MenuItem kMainMenuItems[] = {
-    {command::kImport, lang::textKey("MENU_1")},
-    {command::kExport, lang::textKey("MENU_2")},
+    {MenuCommand::importProfile, lang::textKey("MENU_1")},
+    {MenuCommand::exportProfile, lang::textKey("MENU_2")},
     kSeparator,
-    {command::kAbout, lang::textKey("MENU_3")},
-    {command::kFirmwareUpdate, lang::textKey("MENU_5")},
+    {MenuCommand::about, lang::textKey("MENU_3")},
+    {MenuCommand::firmwareUpdate, lang::textKey("MENU_5")},
     kSeparator,
-    {command::kMenuExit, lang::textKey("MENU_4")},
+    {MenuCommand::exit, lang::textKey("MENU_4")},
 };
 
 } // namespace
 
-std::unique_ptr<widgets::SkinMenu> mainMenuCommands(QWidget* parent,
-                                                    const lang::TextLookup& texts) {
+std::unique_ptr<widgets::SkinMenu> mainMenuCommands(QWidget* parent, const lang::TextLookup& texts,
+                                                    const MenuChoice& choice) {
     auto menu = std::make_unique<widgets::SkinMenu>(parent);
     for (const MenuItem& item : kMainMenuItems) {
-        if (item.command == 0) {
+        if (!item.command) {
             menu->addSeparator();
-        } else {
-            menu->addCommand(item.command, QString::fromStdString(texts.text(item.textKey)));
+            continue;
         }
+        QAction* action = menu->addAction(QString::fromStdString(texts.text(item.textKey)));
+        QObject::connect(action, &QAction::triggered,
+                         [command = *item.command, report = choice.command] { report(command); });
     }
     return menu;
 }
 
 std::unique_ptr<widgets::SkinMenu> buildMainMenu(QWidget* parent, const lang::TextLookup& texts,
                                                  storage::AppProfile& appProfile,
-                                                 const std::optional<Simulation>& simulation) {
-    std::unique_ptr<widgets::SkinMenu> menu = mainMenuCommands(parent, texts);
+                                                 const std::optional<Simulation>& simulation,
+                                                 const MenuChoice& choice) {
+    std::unique_ptr<widgets::SkinMenu> menu = mainMenuCommands(parent, texts, choice);
     // The profile list: switching the keyboard's profile from the menu.
     menu->addSeparator();
     for (const storage::ProfileMenuEntry& entry : storage::profileMenuEntries(appProfile, texts)) {
-        menu->addCommand(entry.command, QString::fromStdString(entry.text))
-            ->setEnabled(entry.enabled);
+        QAction* action = menu->addAction(QString::fromStdString(entry.text));
+        action->setEnabled(entry.enabled);
+        if (entry.row) {
+            QObject::connect(action, &QAction::triggered,
+                             [row = *entry.row, report = choice.profile] { report(row); });
+        }
     }
     // Starting with the desktop session: the program then lives in the tray from log-in on.
     menu->addSeparator();

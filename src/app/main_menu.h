@@ -6,6 +6,7 @@
 #include "lang/text_lookup.h"
 #include "storage/app_profile.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -30,13 +31,23 @@ struct Simulation {
     sim::SimHidBackend* backend = nullptr; // owned by the keyboard controller
 };
 
-// The commands of the menu's table (import, export, About, firmware update, exit) in the
-// current language; they come as the menu's commandTriggered.
-std::unique_ptr<widgets::SkinMenu> mainMenuCommands(QWidget* parent, const lang::TextLookup& texts);
+enum class MenuCommand { importProfile, exportProfile, about, firmwareUpdate, exit };
+
+// What the menu reports: one of its commands, or a row of the profile list.
+struct MenuChoice {
+    std::function<void(MenuCommand)> command;
+    std::function<void(int profile)> profile;
+};
+
+// The file and program commands (import, export, About, firmware update, exit) in the current
+// language.
+std::unique_ptr<widgets::SkinMenu> mainMenuCommands(QWidget* parent, const lang::TextLookup& texts,
+                                                    const MenuChoice& choice);
 // The whole menu: its commands, the profile list, autostart and the simulation's submenu.
 std::unique_ptr<widgets::SkinMenu> buildMainMenu(QWidget* parent, const lang::TextLookup& texts,
                                                  storage::AppProfile& appProfile,
-                                                 const std::optional<Simulation>& simulation);
+                                                 const std::optional<Simulation>& simulation,
+                                                 const MenuChoice& choice);
 // "Simulated keyboard": plug, unplug and the keyboard's own events, acted on at once.
 void addSimulationMenu(QMenu& menu, const Simulation& simulation);
 

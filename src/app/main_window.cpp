@@ -9,7 +9,6 @@
 #include "app/profile_actions.h"
 #include "app/profile_manager_dialog.h"
 #include "app/secondary_windows.h"
-#include "app/window_messages.h"
 #include "editors/key_assignment_dialog.h"
 #include "skin/image_button.h"
 #include "skin/skin_layout.h"
@@ -267,8 +266,7 @@ void MainWindow::createTrayIcon() {
     tray_->create(trayTip(), TrayPicture::noKeyboard);
 
     secondary_ = std::make_unique<SecondaryWindows>(SecondaryWindows::Parts{
-        *this, globals_, language_, prompts_, keyboard_, linkTarget_,
-        [this](const std::string& address) { openLink(address); },
+        *this, globals_, language_, prompts_, keyboard_,
         [this](const std::string& document) { return openLink(document); }, [this] { openHelp(); },
         [this](int profile, std::function<void(bool)> then) {
             profiles_->select(profile, [this, then = std::move(then)](bool switched) {
@@ -295,35 +293,27 @@ void MainWindow::createTrayIcon() {
 
 // ---- requests from outside the window ----
 
-void MainWindow::onMenuCommand(int command) {
+void MainWindow::runMenuCommand(MenuCommand command) {
     if (exiting_) {
         return;
     }
-    if (const auto profile = storage::profileOfMenuCommand(command)) {
-        if (keyboardFree()) {
-            chooseProfile(*profile);
-        }
-        return;
-    }
     switch (command) {
-    case command::kAbout:
+    case MenuCommand::about:
         secondary_->about().request();
         break;
-    case command::kImport:
+    case MenuCommand::importProfile:
         if (keyboardFree()) {
             profiles_->importProfile();
         }
         break;
-    case command::kExport:
+    case MenuCommand::exportProfile:
         profiles_->exportProfile();
         break;
-    case command::kFirmwareUpdate:
+    case MenuCommand::firmwareUpdate:
         secondary_->firmwareUpdate().exec();
         break;
-    case command::kMenuExit:
+    case MenuCommand::exit:
         requestExit();
-        break;
-    default:
         break;
     }
 }
@@ -542,14 +532,23 @@ bool MainWindow::tellKeyWrite(model::KeyWriteOutcome outcome) {
 // ---- menus, links, texts and events ----
 
 void MainWindow::showMainMenu() {
+    // The choice runs once the menu is gone: it may open a window of its own.
+    std::function<void()> chosen;
+    const MenuChoice choice{[this, &chosen](MenuCommand command) {
+                                chosen = [this, command] { runMenuCommand(command); };
+                            },
+                            [this, &chosen](int profile) {
+                                chosen = [this, profile] {
+                                    if (!exiting_ && keyboardFree()) {
+                                        chooseProfile(profile);
+                                    }
+                                };
+                            }};
     const std::unique_ptr<widgets::SkinMenu> menu =
-        buildMainMenu(this, language_, globals_.appProfile, simulation_);
-    int chosen = 0;
-    connect(menu.get(), &widgets::SkinMenu::commandTriggered, this,
-            [&chosen](int id) { chosen = id; });
+        buildMainMenu(this, language_, globals_.appProfile, simulation_, choice);
     menu->exec(QCursor::pos());
-    if (chosen != 0) {
-        onMenuCommand(chosen);
+    if (chosen) {
+        chosen();
     }
 }
 

@@ -63,8 +63,8 @@ public:
     // thread; handled on the window's.
     void deliverInstanceRequest(platform::InstanceRequest request);
 
-    // A command of the main menu or its profile list.
-    void onMenuCommand(int command);
+    // A command of the main menu.
+    void runMenuCommand(MenuCommand command);
 
     // The exit routine: hides the window, closes the secondary windows, lets the lock and
     // the tray icon go and ends the program's event loop.

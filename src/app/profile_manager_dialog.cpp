@@ -16,18 +16,11 @@ constexpr int kMarkerColumn = 0;
 constexpr int kNameColumn = 1;
 
 struct ButtonPlace {
-    int controlId;
+    skin::ImageButton* ProfileManagerDialog::*member;
+    const char* name;
     const char* skinKey;
     bool captioned;
-};
-
-constexpr ButtonPlace kButtons[] = {
-    {ProfileManagerDialog::kAddId, "FUNC_ADD", false},
-    {ProfileManagerDialog::kLoadId, "FUNC_LOAD", false},
-    {ProfileManagerDialog::kDeleteId, "FUNC_DELETE", false},
-    {ProfileManagerDialog::kApplyId, "CONTROL2_APPLY", true},
-    {ProfileManagerDialog::kOkId, "CONTROL_OK", true},
-    {ProfileManagerDialog::kCancelId, "CONTROL_CANCEL", true},
+    void (ProfileManagerDialog::*clicked)();
 };
 
 skin::ButtonTextStyle captionStyle() {
@@ -56,15 +49,6 @@ int ProfileManagerDialog::openProfileManager() {
     return exec();
 }
 
-QWidget* ProfileManagerDialog::control(int controlId) const {
-    const auto found = controls_.find(controlId);
-    return found == controls_.end() ? nullptr : found->second;
-}
-
-skin::ImageButton* ProfileManagerDialog::button(int controlId) const {
-    return qobject_cast<skin::ImageButton*>(control(controlId));
-}
-
 bool ProfileManagerDialog::onInitDialog() {
     createControls();
     showTexts();
@@ -84,82 +68,79 @@ void ProfileManagerDialog::createControls() {
         skin::skinPicture(iniFolder() / "Profile_normal.jpg"),
         skin::skinPicture(iniFolder() / "Profile_normal.jpg"),
     };
-    for (const ButtonPlace& place : kButtons) {
+    // The skin's keys for the buttons; each clicks its own slot.
+    const ButtonPlace buttons[] = {
+        {&ProfileManagerDialog::addButton_, "addButton", "FUNC_ADD", false,
+         &ProfileManagerDialog::addNewProfile},
+        {&ProfileManagerDialog::loadButton_, "loadButton", "FUNC_LOAD", false,
+         &ProfileManagerDialog::loadProfile},
+        {&ProfileManagerDialog::deleteButton_, "deleteButton", "FUNC_DELETE", false,
+         &ProfileManagerDialog::deleteSelectedRow},
+        {&ProfileManagerDialog::applyButton_, "applyButton", "CONTROL2_APPLY", true,
+         &ProfileManagerDialog::apply},
+        {&ProfileManagerDialog::okButton_, "okButton", "CONTROL_OK", true,
+         &ProfileManagerDialog::acceptChanges},
+        {&ProfileManagerDialog::cancelButton_, "cancelButton", "CONTROL_CANCEL", true,
+         &ProfileManagerDialog::reject},
+    };
+    for (const ButtonPlace& place : buttons) {
         auto* button = new skin::ImageButton(this);
+        button->setObjectName(QString::fromLatin1(place.name));
         skin::placeImageButton(*button, iniPath(), skin::kButtonSection, place.skinKey, pictures);
         if (place.captioned) {
             button->setTextStyle(captionStyle());
         }
-        const int controlId = place.controlId;
-        connect(button, &skin::ImageButton::clicked, this,
-                [this, controlId] { onCommand(controlId); });
-        controls_[controlId] = button;
+        connect(button, &skin::ImageButton::clicked, this, place.clicked);
+        this->*place.member = button;
     }
-    // The dialog's test button: never shown and without a function.
-    auto* testButton = new skin::ImageButton(this);
-    testButton->hide();
-    controls_[kTestId] = testButton;
 
     list_ = new widgets::SkinList(this);
+    list_->setObjectName(QStringLiteral("profileList"));
     skin::placeControl(*list_, iniPath(), skin::kButtonSection, "PROGRAM_LIST");
     list_->setColumns({{QString(), 60}, {QString(), 120}, {QString(), 230}});
     // Choosing a row is a change: Apply makes it the keyboard's active profile.
     connect(list_, &widgets::SkinList::itemSelectionChanged, this, [this] { setDirty(true); });
-    controls_[kListId] = list_;
 }
 
 void ProfileManagerDialog::showTexts() {
     const auto text = [this](std::string_view key) {
         return QString::fromStdString(parts_.texts.text(key));
     };
-    button(kOkId)->setText(text("PROFILE_OK"));
-    button(kCancelId)->setText(text("PROFILE_CANCLE"));
-    button(kApplyId)->setText(text("PROFILE_APPLY"));
-    button(kAddId)->setToolTipText(text("PROFILE_NEW"));
+    okButton_->setText(text("PROFILE_OK"));
+    cancelButton_->setText(text("PROFILE_CANCLE"));
+    applyButton_->setText(text("PROFILE_APPLY"));
+    addButton_->setToolTipText(text("PROFILE_NEW"));
     list_->setColumns({{text("PROFILE_COLUMN_ACTIVE"), 60},
                        {text("PROFILE_COLUMN_NAME"), 120},
                        {text("PROFILE_COLUMN_FOLDER"), 230}});
     for (std::size_t row = 0; row < rows_.size(); ++row) {
         list_->setCellText(static_cast<int>(row), kNameColumn, rowName(row));
     }
-    button(kLoadId)->setToolTipText(text("PROFILE_LOAD_PROMPT"));
+    loadButton_->setToolTipText(text("PROFILE_LOAD_PROMPT"));
     list_->setToolTip(text("PROFILE_TIP"));
 }
 
-void ProfileManagerDialog::onCommand(int controlId) {
-    switch (controlId) {
-    case kAddId:
-        if (const auto file = parts_.prompts.chooseFile(storage::newProfileRequest(parts_.texts))) {
-            if (const auto row = storage::addNewProfile(*file)) {
-                appendRow(*row);
-            }
+void ProfileManagerDialog::addNewProfile() {
+    if (const auto file = parts_.prompts.chooseFile(storage::newProfileRequest(parts_.texts))) {
+        if (const auto row = storage::addNewProfile(*file)) {
+            appendRow(*row);
         }
-        break;
-    case kLoadId:
-        if (const auto file = parts_.prompts.chooseFile(storage::existingProfileRequest())) {
-            appendRow(storage::ProfileRow::ofFile(*file));
-        }
-        break;
-    case kDeleteId:
-        deleteSelectedRow();
-        break;
-    case kApplyId:
-        apply();
-        break;
-    case kOkId:
-        // Nothing changed means nothing to store or switch, and the main window's unapplied
-        // changes stay as they are.
-        if (dirty_) {
-            apply();
-        }
-        accept();
-        break;
-    case kCancelId:
-        reject();
-        break;
-    default:
-        break;
     }
+}
+
+void ProfileManagerDialog::loadProfile() {
+    if (const auto file = parts_.prompts.chooseFile(storage::existingProfileRequest())) {
+        appendRow(storage::ProfileRow::ofFile(*file));
+    }
+}
+
+void ProfileManagerDialog::acceptChanges() {
+    // Nothing changed means nothing to store or switch, and the main window's unapplied
+    // changes stay as they are.
+    if (dirty_) {
+        apply();
+    }
+    accept();
 }
 
 void ProfileManagerDialog::fillList() {
@@ -247,7 +228,7 @@ void ProfileManagerDialog::apply() {
 
 void ProfileManagerDialog::setDirty(bool dirty) {
     dirty_ = dirty;
-    button(kApplyId)->setEnabled(dirty);
+    applyButton_->setEnabled(dirty);
 }
 
 } // namespace velkan::app

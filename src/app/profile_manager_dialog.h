@@ -11,7 +11,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -30,14 +29,6 @@ class ProfileManagerDialog : public skin::SkinnedDialog {
 
 public:
     static constexpr int kTemplateId = 131;
-    static constexpr int kListId = 1007;
-    static constexpr int kLoadId = 1008;
-    static constexpr int kAddId = 1010;
-    static constexpr int kDeleteId = 1011;
-    static constexpr int kApplyId = 1012;
-    static constexpr int kTestId = 1013;
-    static constexpr int kOkId = 1;
-    static constexpr int kCancelId = 2;
 
     struct Parts {
         lang::Prompts& prompts;
@@ -58,9 +49,6 @@ public:
     // Fills the list, selects the keyboard's active profile and runs the window modally.
     int openProfileManager();
 
-    QWidget* control(int controlId) const;
-    skin::ImageButton* button(int controlId) const;
-
 protected:
     bool onInitDialog() override;
     void reloadTexts(int languageIndex) override;
@@ -68,7 +56,9 @@ protected:
 private:
     void createControls();
     void showTexts();
-    void onCommand(int controlId);
+    void addNewProfile();
+    void loadProfile();
+    void acceptChanges();
     void fillList();
     // `profile`: the keyboard profile the row stands for; none for a file the user added.
     void appendRow(const storage::ProfileRow& row, std::optional<int> profile = std::nullopt);
@@ -79,7 +69,13 @@ private:
     void setDirty(bool dirty);
 
     Parts parts_;
-    std::map<int, QWidget*> controls_;
+    // Named after their members, so tests find them.
+    skin::ImageButton* addButton_ = nullptr;
+    skin::ImageButton* loadButton_ = nullptr;
+    skin::ImageButton* deleteButton_ = nullptr;
+    skin::ImageButton* applyButton_ = nullptr;
+    skin::ImageButton* okButton_ = nullptr;
+    skin::ImageButton* cancelButton_ = nullptr;
     widgets::SkinList* list_ = nullptr;
     std::vector<storage::ProfileRow> rows_;
     std::vector<std::optional<int>> rowProfiles_; // beside rows_

@@ -16,8 +16,7 @@ namespace velkan::app {
 SecondaryWindows::SecondaryWindows(Parts parts) {
     const AppPaths& paths = parts.globals.paths;
     KeyboardController& keyboard = parts.keyboard;
-    about_ = std::make_unique<AboutDialog>(parts.texts, parts.linkTarget, parts.openLink,
-                                           parts.openHelp);
+    about_ = std::make_unique<AboutDialog>(parts.texts, parts.openHelp);
     profileManager_ = std::make_unique<ProfileManagerDialog>(
         &parts.owner, paths.profileSkin, paths.skinFolder,
         ProfileManagerDialog::Parts{parts.prompts, parts.texts, parts.globals.appProfile,

@@ -34,8 +34,6 @@ public:
         const lang::TextLookup& texts;
         lang::Prompts& prompts;
         KeyboardController& keyboard;
-        std::string linkTarget;
-        std::function<void(const std::string& address)> openLink;
         std::function<bool(const std::string& document)> openDocument;
         std::function<void()> openHelp;
         // The main window's profile switch.

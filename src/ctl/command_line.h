@@ -17,7 +17,7 @@ inline constexpr std::string_view kSynopsis =
     "usage: velkanctl [--simulate[=126|128]] [--sim-state FILE] [--wire-log FILE] COMMAND [ARGS]\n";
 inline constexpr std::string_view kCommandSummary =
     "commands:\n"
-    "  list                 supported keyboards found: path and model\n"
+    "  list                 supported keyboards found: path and model; status 1 if none\n"
     "  info                 model, active profile, macro capacity, lighting modes offered\n"
     "  backup FILE          the keyboard's key tables and macros into a profile file\n"
     "  check FILE           validate a profile file\n"

@@ -103,6 +103,11 @@ int listKeyboards(Context& context, KeyboardAccess& access) {
     if (access.permissionDenied()) {
         context.prompts.message(context.texts.text("MAIN_NO_PERMISSION_PROMPT"));
     }
+    // As grep finds no line: a script asks "is a keyboard there?" by the status alone.
+    if (found->empty()) {
+        return access.permissionDenied() ? kExitFailure
+                                         : failed(context, "no supported keyboard found");
+    }
     return kExitSuccess;
 }
 

@@ -19,8 +19,8 @@
 #include <QScreen>
 #include <QString>
 #include <algorithm>
+#include <initializer_list>
 #include <iterator>
-#include <mutex>
 #include <string_view>
 #include <utility>
 
@@ -28,7 +28,6 @@ namespace velkan::editors {
 namespace {
 
 using model::AssignmentType;
-using Dlg = KeyAssignmentDialog;
 
 constexpr model::KeyCode kPrintScreen = 0x137;
 // Left and right Windows key and the menu key: captured whatever the radios say.
@@ -47,65 +46,85 @@ constexpr MouseChoice kMouseChoices[] = {
     {0x162, lang::textKey("IDS_KEYBOARD_ROLL_DOWN")},
 };
 
-using skin::ButtonPlace;
+using Controls = KeyAssignmentDialog::Controls;
+using ButtonMember = Controls::Button Controls::*;
+using LabelMember = QLabel* Controls::*;
 
+struct ButtonPlace {
+    ButtonMember member;
+    const char* skinKey;
+    const char* name;
+};
 // The buttons drawn from the key pictures, with their skin keys.
 constexpr ButtonPlace kButtonPlaces[] = {
-    {Dlg::kPagePictureId, "CONTROL_MASK"},
-    {Dlg::kTitleId, "CONTROL_TITLE"},
-    {Dlg::kOnScreenKeyboardId, "CONTROL_OSK"},
-    {Dlg::kClearId, "CONTROL_CLEAR"},
-    {Dlg::kMediaPageId, "CONTROL_MEDIA"},
-    {Dlg::kMacroPageId, "CONTROL_MACRO"},
-    {Dlg::kKeyPageId, "CONTROL_KEY"},
-    {Dlg::kFunctionPageId, "CONTROL_FUNCTION"},
-    {Dlg::kOkId, "CONTROL_OK"},
-    {Dlg::kCancelId, "CONTROL_CANCEL"},
+    {&Controls::pagePicture, "CONTROL_MASK", "pagePicture"},
+    {&Controls::title, "CONTROL_TITLE", "title"},
+    {&Controls::onScreenKeyboardButton, "CONTROL_OSK", "onScreenKeyboardButton"},
+    {&Controls::clearButton, "CONTROL_CLEAR", "clearButton"},
+    {&Controls::mediaPageButton, "CONTROL_MEDIA", "mediaPageButton"},
+    {&Controls::macroPageButton, "CONTROL_MACRO", "macroPageButton"},
+    {&Controls::keyPageButton, "CONTROL_KEY", "keyPageButton"},
+    {&Controls::functionPageButton, "CONTROL_FUNCTION", "functionPageButton"},
+    {&Controls::okButton, "CONTROL_OK", "okButton"},
+    {&Controls::cancelButton, "CONTROL_CANCEL", "cancelButton"},
 };
-// Opened for a macro, the buttons of the other pages wear the second macro pictures.
-constexpr int kMacroOnlyRestyled[] = {Dlg::kKeyPageId, Dlg::kMediaPageId, Dlg::kFunctionPageId,
-                                      Dlg::kTitleId, Dlg::kClearId};
-constexpr int kMacroOnlyDisabled[] = {Dlg::kKeyPageId, Dlg::kMediaPageId, Dlg::kFunctionPageId,
-                                      Dlg::kClearId};
+// Opened for a macro, the buttons of the other pages wear the second macro pictures, and all
+// but the title are disabled.
+constexpr ButtonMember kMacroOnlyRestyled[] = {&Controls::keyPageButton, &Controls::mediaPageButton,
+                                               &Controls::functionPageButton, &Controls::title,
+                                               &Controls::clearButton};
 
 struct Caption {
-    int controlId;
-    int pointSize;
+    ButtonMember member;
+    std::string_view textKey;
 };
 constexpr Caption kCaptions[] = {
-    {Dlg::kKeyPageId, 8},       {Dlg::kMacroPageId, 8}, {Dlg::kMediaPageId, 8},
-    {Dlg::kFunctionPageId, 10}, {Dlg::kTitleId, 7},     {Dlg::kOkId, 7},
-    {Dlg::kCancelId, 7},
+    {&Controls::keyPageButton, lang::textKey("SINGLE_KEY")},
+    {&Controls::macroPageButton, lang::textKey("MACRO_SETTING")},
+    {&Controls::mediaPageButton, lang::textKey("MULTI_MEDIA")},
+    {&Controls::functionPageButton, lang::textKey("FUNCTION_KEY")},
+    {&Controls::okButton, lang::textKey("MACRO_OK")},
+    {&Controls::cancelButton, lang::textKey("MACRO_CANCLE")},
 };
-constexpr int kMacroOnlyCaptionSize = 7;
+
+struct ToolTip {
+    ButtonMember member;
+    std::string_view textKey;
+};
+constexpr ToolTip kToolTips[] = {
+    {&Controls::onScreenKeyboardButton, lang::textKey("COMPOSITE_PROMPT_OSK")},
+    {&Controls::clearButton, lang::textKey("KEY_CLEAR_PROMPT")},
+};
 
 struct LabelPlace {
-    int controlId;
+    LabelMember member;
     const char* skinKey;
+    const char* name;
     std::string_view textKey; // empty: the label shows the edited key's name
 };
 constexpr LabelPlace kLabels[] = {
-    {Dlg::kKeyboardLabelId, "FUNC_KEY_RADIO_KB_STATIC", lang::textKey("IDS_MACRO_KB_KEY")},
-    {Dlg::kMouseLabelId, "FUNC_KEY_RADIO_MOU_STATIC", lang::textKey("IDS_MACRO_MOU_KEY")},
-    {Dlg::kSinglePromptId, "TISHI_SINGLE_STATIC", lang::textKey("SINGLE_STATIC")},
-    {Dlg::kMediaPromptId, "MEDIA_SETTING_TISHI", lang::textKey("MEDIA_EDIT_TISHI")},
-    {Dlg::kFunctionPromptId, "FUNCTION_KEY_SETTING_TISHI", lang::textKey("FUNCTION_TISHI")},
-    {Dlg::kMacroNameLabelId, "MARCO_NAME_SETTING", lang::textKey("MACRO_NAME_SETTING")},
-    {Dlg::kEditedKeyLabelId, "KEY_SETTING", {}},
+    {&Controls::keyboardLabel, "FUNC_KEY_RADIO_KB_STATIC", "keyboardLabel",
+     lang::textKey("IDS_MACRO_KB_KEY")},
+    {&Controls::mouseLabel, "FUNC_KEY_RADIO_MOU_STATIC", "mouseLabel",
+     lang::textKey("IDS_MACRO_MOU_KEY")},
+    {&Controls::singlePrompt, "TISHI_SINGLE_STATIC", "singlePrompt",
+     lang::textKey("SINGLE_STATIC")},
+    {&Controls::mediaPrompt, "MEDIA_SETTING_TISHI", "mediaPrompt",
+     lang::textKey("MEDIA_EDIT_TISHI")},
+    {&Controls::functionPrompt, "FUNCTION_KEY_SETTING_TISHI", "functionPrompt",
+     lang::textKey("FUNCTION_TISHI")},
+    {&Controls::macroNameLabel, "MARCO_NAME_SETTING", "macroNameLabel",
+     lang::textKey("MACRO_NAME_SETTING")},
+    {&Controls::editedKeyLabel, "KEY_SETTING", "editedKeyLabel", {}},
 };
 constexpr double kLabelPointSize = 10.8;
+// Texts longer than their place, as in other languages, shrink down to this.
+constexpr double kSmallestLabelPointSize = 7;
 constexpr double kCapturedKeyPointSize = 14;
 constexpr double kListPointSize = 12;
 // The skin has no place for the mouse list: it sits right of its radio's label, as far as
 // the captured-key field reaches.
 constexpr int kMouseListGap = 8;
-
-// The controls of each page that are not image buttons.
-constexpr int kKeyPageControls[] = {
-    Dlg::kSinglePromptId,  Dlg::kCapturedKeyId, Dlg::kKeyboardRadioId, Dlg::kMouseRadioId,
-    Dlg::kKeyboardLabelId, Dlg::kMouseLabelId,  Dlg::kMouseListId,     Dlg::kEditedKeyLabelId};
-constexpr int kMediaPageControls[] = {Dlg::kMediaPromptId, Dlg::kMediaListId};
-constexpr int kFunctionPageControls[] = {Dlg::kFunctionPromptId, Dlg::kFunctionListId};
 
 struct PictureFiles {
     const char* normal;
@@ -131,18 +150,6 @@ skin::ButtonPictures picturesOf(const std::filesystem::path& folder, const Pictu
             skin::skinPicture(folder / files.disabled), down};
 }
 
-skin::ButtonTextStyle captionStyle(int pointSize) {
-    skin::ButtonTextStyle style;
-    style.on = true;
-    style.pointSize = pointSize;
-    style.face = widgets::skinFontFamily();
-    style.normal = style.selected = QColor(255, 255, 255);
-    style.over = QColor(255, 130, 0);
-    style.down = QColor(255, 155, 4);
-    style.disabled = QColor(127, 127, 127);
-    return style;
-}
-
 QFont dialogFont(double pointSize) {
     QFont font(widgets::skinFontFamily());
     font.setPointSizeF(pointSize);
@@ -152,13 +159,6 @@ QFont dialogFont(double pointSize) {
 
 QString fromUtf8(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-const char* skinKeyOf(int controlId) {
-    const auto found =
-        std::find_if(std::begin(kButtonPlaces), std::end(kButtonPlaces),
-                     [controlId](const ButtonPlace& p) { return p.controlId == controlId; });
-    return found == std::end(kButtonPlaces) ? "" : found->skinKey;
 }
 
 // The record a key button stands for: a G key's by its place, a main key's by its key code.
@@ -295,15 +295,6 @@ KeyAssignmentDialog::KeyAssignmentDialog(QWidget* parent, Parts parts)
 
 KeyAssignmentDialog::~KeyAssignmentDialog() = default;
 
-QWidget* KeyAssignmentDialog::control(int controlId) const {
-    const auto found = controls_.find(controlId);
-    return found == controls_.end() ? nullptr : found->second;
-}
-
-skin::ImageButton* KeyAssignmentDialog::button(int controlId) const {
-    return qobject_cast<skin::ImageButton*>(control(controlId));
-}
-
 void KeyAssignmentDialog::edit(const SelectedKey& key, bool openedForMacro) {
     if (beginEditing(key, openedForMacro)) {
         exec();
@@ -333,8 +324,7 @@ bool KeyAssignmentDialog::beginEditing(const SelectedKey& key, bool openedForMac
     qApp->installEventFilter(this);
 
     placeButtons();
-    setCaptionStyles();
-    for (widgets::SkinCombo* list : {mouseList_, mediaList_, functionList_}) {
+    for (widgets::SkinCombo* list : {c_.mouseList, c_.mediaList, c_.functionList}) {
         list->setCurrentIndex(0);
     }
     capturedCode_ = 0;
@@ -357,89 +347,116 @@ bool KeyAssignmentDialog::onInitDialog() {
 }
 
 void KeyAssignmentDialog::createControls() {
-    for (const ButtonPlace& place : kButtonPlaces) {
-        addButton(place.controlId);
+    createButtons();
+    createKeyPage();
+    c_.mediaList = addList("mediaList");
+    skin::placeControl(*c_.mediaList, iniPath(), skin::kButtonSection, "FUNC_MEDIA_SELECT");
+    c_.functionList = addList("functionList");
+    skin::placeControl(*c_.functionList, iniPath(), skin::kButtonSection, "FUNC_FUNCTION_SELECT");
+    for (std::size_t i = 0; i < model::MediaKeyTable().size(); ++i) {
+        c_.mediaList->addItem(QString());
     }
-    // The page picture and the title plate are pictures: the window is dragged by them.
-    for (const int picture : {kPagePictureId, kTitleId}) {
-        button(picture)->setAttribute(Qt::WA_TransparentForMouseEvents);
+    for (int i = 0; i < model::kFunctionKeyCount; ++i) {
+        c_.functionList->addItem(QString());
     }
-    // The skin gives Apply no place; it follows the modified flag for whoever presses it.
-    addButton(kApplyId)->hide();
+    macroPage_->createControls();
+}
 
+void KeyAssignmentDialog::createButtons() {
+    const auto add = [this](ButtonMember member, const char* name) {
+        auto* created = new skin::ImageButton(this);
+        created->setObjectName(QString::fromLatin1(name));
+        c_.*member = created;
+        return created;
+    };
+    for (const ButtonPlace& place : kButtonPlaces) {
+        add(place.member, place.name);
+    }
+    for (const Caption& caption : kCaptions) {
+        (c_.*caption.member)->setTextStyle(editorCaptionStyle());
+    }
+    c_.title->setTextStyle(editorCaptionStyle());
+    add(&Controls::applyButton, "applyButton")->hide();
+    // The page picture and the title plate are pictures: the window is dragged by them.
+    for (skin::ImageButton* picture : {c_.pagePicture, c_.title}) {
+        picture->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    const auto onClick = [this](skin::ImageButton* button, auto slot) {
+        connect(button, &QAbstractButton::clicked, this, slot);
+    };
+    onClick(c_.okButton, [this] {
+        apply();
+        accept();
+    });
+    onClick(c_.cancelButton, [this] { reject(); });
+    onClick(c_.applyButton, [this] { apply(); });
+    onClick(c_.keyPageButton, [this] { choosePage(AssignmentType::singleKey); });
+    onClick(c_.macroPageButton, [this] { choosePage(AssignmentType::playMacro); });
+    onClick(c_.mediaPageButton, [this] { choosePage(AssignmentType::multimedia); });
+    onClick(c_.functionPageButton, [this] { choosePage(AssignmentType::keyboardFunction); });
+    onClick(c_.clearButton, [this] { clearKey(); });
+    onClick(c_.onScreenKeyboardButton, [this] {
+        if (parts_.startOnScreenKeyboard) {
+            parts_.startOnScreenKeyboard();
+        }
+    });
+}
+
+void KeyAssignmentDialog::createKeyPage() {
     const auto& ini = iniPath();
     for (const LabelPlace& place : kLabels) {
-        addLabel(place.controlId, place.skinKey);
+        auto* label = new QLabel(this);
+        label->setObjectName(QString::fromLatin1(place.name));
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, QColor(228, 228, 228));
+        label->setPalette(palette);
+        label->setFont(dialogFont(kLabelPointSize));
+        skin::placeControl(*label, ini, skin::kButtonSection, place.skinKey);
+        c_.*place.member = label;
     }
 
-    capturedKey_ = new QLineEdit(this);
-    widgets::applySkinLook(*capturedKey_);
-    capturedKey_->setReadOnly(true);
-    capturedKey_->setAlignment(Qt::AlignCenter);
-    capturedKey_->setFont(dialogFont(kCapturedKeyPointSize));
-    skin::placeControl(*capturedKey_, ini, skin::kButtonSection, "FUNC_KEY_INPUT");
-    controls_[kCapturedKeyId] = capturedKey_;
+    c_.capturedKey = new QLineEdit(this);
+    c_.capturedKey->setObjectName(QStringLiteral("capturedKey"));
+    widgets::applySkinLook(*c_.capturedKey);
+    c_.capturedKey->setReadOnly(true);
+    c_.capturedKey->setAlignment(Qt::AlignCenter);
+    c_.capturedKey->setFont(dialogFont(kCapturedKeyPointSize));
+    skin::placeControl(*c_.capturedKey, ini, skin::kButtonSection, "FUNC_KEY_INPUT");
 
-    keyboardRadio_ = addRadio(kKeyboardRadioId, "FUNC_KEY_RADIO_KB");
-    mouseRadio_ = addRadio(kMouseRadioId, "FUNC_KEY_RADIO_MOU");
+    // The radios show no caption and no background of their own: their labels lie beside them.
+    const auto addRadio = [this, &ini](const char* name, const char* skinKey, bool keyboard) {
+        auto* radio = new QRadioButton(this);
+        radio->setObjectName(QString::fromLatin1(name));
+        skin::placeControl(*radio, ini, skin::kButtonSection, skinKey);
+        connect(radio, &QRadioButton::clicked, this, [this, keyboard] {
+            chooseKeyboard(keyboard);
+            page_ = AssignmentType::singleKey;
+        });
+        return radio;
+    };
+    c_.keyboardRadio = addRadio("keyboardRadio", "FUNC_KEY_RADIO_KB", true);
+    c_.mouseRadio = addRadio("mouseRadio", "FUNC_KEY_RADIO_MOU", false);
 
-    mouseList_ = addList(kMouseListId);
+    c_.mouseList = addList("mouseList");
     const QRect mouseLabel =
         skin::readSkinRect(ini, skin::kButtonSection, "FUNC_KEY_RADIO_MOU_STATIC");
     const QRect keyField = skin::readSkinRect(ini, skin::kButtonSection, "FUNC_KEY_INPUT");
     const int listHeight =
         skin::readSkinRect(ini, skin::kButtonSection, "FUNC_MEDIA_SELECT").height();
     const int listLeft = mouseLabel.x() + mouseLabel.width() + kMouseListGap;
-    mouseList_->setGeometry(listLeft, mouseLabel.center().y() - listHeight / 2,
-                            std::max(keyField.x() + keyField.width() - listLeft, 0), listHeight);
-    mediaList_ = addList(kMediaListId);
-    skin::placeControl(*mediaList_, ini, skin::kButtonSection, "FUNC_MEDIA_SELECT");
-    functionList_ = addList(kFunctionListId);
-    skin::placeControl(*functionList_, ini, skin::kButtonSection, "FUNC_FUNCTION_SELECT");
+    c_.mouseList->setGeometry(listLeft, mouseLabel.center().y() - listHeight / 2,
+                              std::max(keyField.x() + keyField.width() - listLeft, 0), listHeight);
     for (std::size_t i = 0; i < std::size(kMouseChoices); ++i) {
-        mouseList_->addItem(QString());
+        c_.mouseList->addItem(QString());
     }
-    for (std::size_t i = 0; i < model::MediaKeyTable().size(); ++i) {
-        mediaList_->addItem(QString());
-    }
-    for (int i = 0; i < model::kFunctionKeyCount; ++i) {
-        functionList_->addItem(QString());
-    }
-    macroPage_->createControls();
 }
 
-skin::ImageButton* KeyAssignmentDialog::addButton(int controlId) {
-    auto* created = new skin::ImageButton(this);
-    connect(created, &QAbstractButton::clicked, this, [this, controlId] { onCommand(controlId); });
-    controls_[controlId] = created;
-    return created;
-}
-
-void KeyAssignmentDialog::addLabel(int controlId, const char* skinKey) {
-    auto* label = new QLabel(this);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, QColor(228, 228, 228));
-    label->setPalette(palette);
-    label->setFont(dialogFont(kLabelPointSize));
-    skin::placeControl(*label, iniPath(), skin::kButtonSection, skinKey);
-    controls_[controlId] = label;
-}
-
-// The radios show no caption and no background of their own: their labels lie beside them.
-QRadioButton* KeyAssignmentDialog::addRadio(int controlId, const char* skinKey) {
-    auto* radio = new QRadioButton(this);
-    skin::placeControl(*radio, iniPath(), skin::kButtonSection, skinKey);
-    connect(radio, &QRadioButton::clicked, this, [this, controlId] { onCommand(controlId); });
-    controls_[controlId] = radio;
-    return radio;
-}
-
-widgets::SkinCombo* KeyAssignmentDialog::addList(int controlId) {
+widgets::SkinCombo* KeyAssignmentDialog::addList(const char* name) {
     auto* list = new widgets::SkinCombo(widgets::ComboKind::Plain, this);
+    list->setObjectName(QString::fromLatin1(name));
     list->setFont(dialogFont(kListPointSize));
     // Choosing an entry is an edit; entries the dialog selects itself are not.
     connect(list, &QComboBox::activated, this, [this] { setModified(true); });
-    controls_[controlId] = list;
     return list;
 }
 
@@ -448,106 +465,58 @@ widgets::SkinCombo* KeyAssignmentDialog::addList(int controlId) {
 void KeyAssignmentDialog::placeButtons() {
     const auto& ini = iniPath();
     const auto keyPictures = picturesOf(iniFolder(), kKeyPictures);
-    for (const ButtonPlace& place : kButtonPlaces) {
-        skin::ImageButton& placed = *button(place.controlId);
-        placed.setEnabled(true);
-        skin::placeImageButton(placed, ini, skin::kButtonSection, place.skinKey, keyPictures);
-    }
-    if (!macroOnly_) {
-        return;
-    }
     const auto macroOnlyPictures = picturesOf(iniFolder(), kMacroOnlyPictures);
-    for (const int controlId : kMacroOnlyRestyled) {
-        skin::placeImageButton(*button(controlId), ini, skin::kButtonSection, skinKeyOf(controlId),
-                               macroOnlyPictures);
-    }
-    for (const int controlId : kMacroOnlyDisabled) {
-        button(controlId)->setEnabled(false);
-    }
-}
-
-void KeyAssignmentDialog::setCaptionStyles() {
-    for (const Caption& caption : kCaptions) {
-        button(caption.controlId)
-            ->setTextStyle(captionStyle(macroOnly_ ? kMacroOnlyCaptionSize : caption.pointSize));
+    for (const ButtonPlace& place : kButtonPlaces) {
+        skin::ImageButton& placed = *(c_.*place.member);
+        const bool restyled =
+            macroOnly_ && std::find(std::begin(kMacroOnlyRestyled), std::end(kMacroOnlyRestyled),
+                                    place.member) != std::end(kMacroOnlyRestyled);
+        placed.setEnabled(!restyled || place.member == &Controls::title);
+        skin::placeImageButton(placed, ini, skin::kButtonSection, place.skinKey,
+                               restyled ? macroOnlyPictures : keyPictures);
     }
 }
 
 void KeyAssignmentDialog::reloadTexts(int languageIndex) {
     languageIndex_ = languageIndex;
-    if (capturedKey_ == nullptr) {
+    if (c_.capturedKey == nullptr) {
         return; // nothing to show the texts on before the first opening
     }
     const lang::TextLookup& texts = parts_.texts;
     const auto text = [&texts](std::string_view key) { return fromUtf8(texts.text(key)); };
-    button(kTitleId)->setText(macroOnly_ ? text("MACRO_EDIT_TISHI") : text("KEY_SETTING_TISHI"));
-    button(kOnScreenKeyboardId)->setToolTipText(text("COMPOSITE_PROMPT_OSK"));
-    button(kClearId)->setToolTipText(text("KEY_CLEAR_PROMPT"));
-    button(kKeyPageId)->setText(text("SINGLE_KEY"));
-    button(kMacroPageId)->setText(text("MACRO_SETTING"));
-    button(kMediaPageId)->setText(text("MULTI_MEDIA"));
-    button(kFunctionPageId)->setText(text("FUNCTION_KEY"));
-    button(kOkId)->setText(text("MACRO_OK"));
-    button(kCancelId)->setText(text("MACRO_CANCLE"));
-    for (const LabelPlace& place : kLabels) {
-        auto* label = qobject_cast<QLabel*>(control(place.controlId));
-        label->setText(place.textKey.empty() ? fromUtf8(keyButtonName(keyIndex_, texts))
-                                             : text(place.textKey));
+    c_.title->setText(macroOnly_ ? text("MACRO_EDIT_TISHI") : text("KEY_SETTING_TISHI"));
+    for (const Caption& caption : kCaptions) {
+        (c_.*caption.member)->setText(text(caption.textKey));
     }
+    for (const ToolTip& tip : kToolTips) {
+        (c_.*tip.member)->setToolTipText(text(tip.textKey));
+    }
+    for (const LabelPlace& place : kLabels) {
+        (c_.*place.member)
+            ->setText(place.textKey.empty() ? fromUtf8(keyButtonName(keyIndex_, texts))
+                                            : text(place.textKey));
+    }
+    fitPrompts();
     for (std::size_t i = 0; i < std::size(kMouseChoices); ++i) {
-        mouseList_->setItemText(static_cast<int>(i), text(kMouseChoices[i].textKey));
+        c_.mouseList->setItemText(static_cast<int>(i), text(kMouseChoices[i].textKey));
     }
     const auto& media = model::MediaKeyTable();
     for (std::size_t i = 0; i < media.size(); ++i) {
-        mediaList_->setItemText(static_cast<int>(i),
-                                fromUtf8(model::keyNameFromCode(media[i].code, texts)));
+        c_.mediaList->setItemText(static_cast<int>(i),
+                                  fromUtf8(model::keyNameFromCode(media[i].code, texts)));
     }
     for (int i = 0; i < model::kFunctionKeyCount; ++i) {
-        functionList_->setItemText(i, text(model::functionKeyLanguageKey(i)));
+        c_.functionList->setItemText(i, text(model::functionKeyLanguageKey(i)));
     }
     showCapturedKey();
     macroPage_->reloadTexts();
 }
 
-void KeyAssignmentDialog::onCommand(int controlId) {
-    switch (controlId) {
-    case kOkId:
-        apply();
-        accept();
-        break;
-    case kCancelId:
-        reject();
-        break;
-    case kApplyId:
-        apply();
-        break;
-    case kKeyPageId:
-        choosePage(AssignmentType::singleKey);
-        break;
-    case kMacroPageId:
-        choosePage(AssignmentType::playMacro);
-        break;
-    case kMediaPageId:
-        choosePage(AssignmentType::multimedia);
-        break;
-    case kFunctionPageId:
-        choosePage(AssignmentType::keyboardFunction);
-        break;
-    case kClearId:
-        clearKey();
-        break;
-    case kOnScreenKeyboardId:
-        if (parts_.startOnScreenKeyboard) {
-            parts_.startOnScreenKeyboard();
-        }
-        break;
-    case kKeyboardRadioId:
-    case kMouseRadioId:
-        chooseKeyboard(controlId == kKeyboardRadioId);
-        page_ = AssignmentType::singleKey;
-        break;
-    default:
-        break;
+// The texts on the page picture say in a sentence what to do: wrapped, and smaller where even
+// that is not enough, but never cut.
+void KeyAssignmentDialog::fitPrompts() {
+    for (QLabel* prompt : {c_.singlePrompt, c_.mediaPrompt, c_.functionPrompt, c_.macroNameLabel}) {
+        widgets::fitLabelText(*prompt, kLabelPointSize, kSmallestLabelPointSize);
     }
 }
 
@@ -570,11 +539,11 @@ void KeyAssignmentDialog::showPage(bool withStoredValue) {
         case AssignmentType::playMacro:
             break; // the macro page selected the stored macro when it loaded
         case AssignmentType::multimedia:
-            mediaList_->setCurrentIndex(
+            c_.mediaList->setCurrentIndex(
                 entryOfValue(storedValue_, static_cast<int>(model::MediaKeyTable().size())));
             break;
         case AssignmentType::keyboardFunction:
-            functionList_->setCurrentIndex(entryOfValue(storedValue_, model::kFunctionKeyCount));
+            c_.functionList->setCurrentIndex(entryOfValue(storedValue_, model::kFunctionKeyCount));
             break;
         default:
             showStoredKey();
@@ -583,11 +552,11 @@ void KeyAssignmentDialog::showPage(bool withStoredValue) {
     }
     setPageVisibility();
     if (isKeyPage()) {
-        capturedKey_->setFocus();
+        c_.capturedKey->setFocus();
     } else if (page_ == AssignmentType::multimedia) {
-        mediaList_->setFocus();
+        c_.mediaList->setFocus();
     } else if (page_ == AssignmentType::keyboardFunction) {
-        functionList_->setFocus();
+        c_.functionList->setFocus();
     }
 }
 
@@ -597,7 +566,7 @@ void KeyAssignmentDialog::showStoredKey() {
     // The value of a kept record names no key.
     const model::KeyCode code = isPageOfDialog(page_) ? keyCodeOfValue(storedValue_) : 0;
     if (const auto mouse = mouseEntryOf(code)) {
-        mouseList_->setCurrentIndex(*mouse);
+        c_.mouseList->setCurrentIndex(*mouse);
         capturedCode_ = 0;
         chooseKeyboard(false);
     } else {
@@ -608,9 +577,9 @@ void KeyAssignmentDialog::showStoredKey() {
 }
 
 void KeyAssignmentDialog::showCapturedKey() {
-    capturedKey_->setText(capturedCode_ == 0
-                              ? QString()
-                              : fromUtf8(model::keyNameFromCode(capturedCode_, parts_.texts)));
+    c_.capturedKey->setText(capturedCode_ == 0
+                                ? QString()
+                                : fromUtf8(model::keyNameFromCode(capturedCode_, parts_.texts)));
 }
 
 void KeyAssignmentDialog::setPagePicture() {
@@ -622,7 +591,7 @@ void KeyAssignmentDialog::setPagePicture() {
     } else if (page_ == AssignmentType::keyboardFunction) {
         files = &kFunctionPictures;
     }
-    skin::placeImageButton(*button(kPagePictureId), iniPath(), skin::kButtonSection, "CONTROL_MASK",
+    skin::placeImageButton(*c_.pagePicture, iniPath(), skin::kButtonSection, "CONTROL_MASK",
                            picturesOf(iniFolder(), *files));
 }
 
@@ -631,21 +600,21 @@ void KeyAssignmentDialog::setPageVisibility() {
     const bool macroPage = page_ == AssignmentType::playMacro;
     const bool mediaPage = page_ == AssignmentType::multimedia;
     const bool functionPage = page_ == AssignmentType::keyboardFunction;
-    for (const int controlId : kKeyPageControls) {
-        control(controlId)->setVisible(keyPage);
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             c_.singlePrompt, c_.capturedKey, c_.keyboardRadio, c_.mouseRadio, c_.keyboardLabel,
+             c_.mouseLabel, c_.mouseList, c_.editedKeyLabel}) {
+        control->setVisible(keyPage);
     }
-    for (const int controlId : kMediaPageControls) {
-        control(controlId)->setVisible(mediaPage);
-    }
-    for (const int controlId : kFunctionPageControls) {
-        control(controlId)->setVisible(functionPage);
-    }
-    control(kMacroNameLabelId)->setVisible(macroPage);
+    c_.mediaPrompt->setVisible(mediaPage);
+    c_.mediaList->setVisible(mediaPage);
+    c_.functionPrompt->setVisible(functionPage);
+    c_.functionList->setVisible(functionPage);
+    c_.macroNameLabel->setVisible(macroPage);
     macroPage_->setVisible(macroPage);
-    button(kKeyPageId)->setSelectedLook(keyPage);
-    button(kMacroPageId)->setSelectedLook(macroPage);
-    button(kMediaPageId)->setSelectedLook(mediaPage);
-    button(kFunctionPageId)->setSelectedLook(functionPage);
+    c_.keyPageButton->setSelectedLook(keyPage);
+    c_.macroPageButton->setSelectedLook(macroPage);
+    c_.mediaPageButton->setSelectedLook(mediaPage);
+    c_.functionPageButton->setSelectedLook(functionPage);
 }
 
 void KeyAssignmentDialog::choosePage(AssignmentType page) {
@@ -663,9 +632,9 @@ void KeyAssignmentDialog::choosePage(AssignmentType page) {
 
 void KeyAssignmentDialog::chooseKeyboard(bool keyboard) {
     // Radios of one parent exclude each other: turning one on turns the other off.
-    (keyboard ? keyboardRadio_ : mouseRadio_)->setChecked(true);
-    capturedKey_->setEnabled(keyboard);
-    mouseList_->setEnabled(!keyboard);
+    (keyboard ? c_.keyboardRadio : c_.mouseRadio)->setChecked(true);
+    c_.capturedKey->setEnabled(keyboard);
+    c_.mouseList->setEnabled(!keyboard);
 }
 
 // The key gets its own function back.
@@ -690,7 +659,7 @@ void KeyAssignmentDialog::placeWindow(int controlId) {
 }
 
 void KeyAssignmentDialog::setModified(bool modified) {
-    button(kApplyId)->setEnabled(modified);
+    c_.applyButton->setEnabled(modified);
 }
 
 model::KeyAssignment KeyAssignmentDialog::builtRecord() const {
@@ -701,9 +670,9 @@ model::KeyAssignment KeyAssignmentDialog::builtRecord() const {
     }
     switch (page_) {
     case AssignmentType::singleKey:
-        if (mouseRadio_->isChecked()) {
+        if (c_.mouseRadio->isChecked()) {
             built.value = kMouseChoices[static_cast<std::size_t>(entryOfValue(
-                                            mouseList_->currentIndex(),
+                                            c_.mouseList->currentIndex(),
                                             static_cast<int>(std::size(kMouseChoices))))]
                               .code;
             break;
@@ -723,10 +692,10 @@ model::KeyAssignment KeyAssignmentDialog::builtRecord() const {
         }
         break;
     case AssignmentType::multimedia:
-        built.value = std::max(mediaList_->currentIndex(), 0);
+        built.value = std::max(c_.mediaList->currentIndex(), 0);
         break;
     case AssignmentType::keyboardFunction:
-        built.value = std::max(functionList_->currentIndex(), 0);
+        built.value = std::max(c_.functionList->currentIndex(), 0);
         break;
     default:
         break;
@@ -786,13 +755,13 @@ bool KeyAssignmentDialog::eventFilter(QObject* watched, QEvent* event) {
         return false;
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
-        return filterKey(static_cast<const QKeyEvent&>(*event));
+        return filterKey(watched, static_cast<const QKeyEvent&>(*event));
     default:
         return false;
     }
 }
 
-bool KeyAssignmentDialog::filterKey(const QKeyEvent& event) {
+bool KeyAssignmentDialog::filterKey(QObject* target, const QKeyEvent& event) {
     const bool release = event.type() == QEvent::KeyRelease;
     const auto native = platform::translateNativeKey(
         event.nativeScanCode(), event.nativeVirtualKey(), release, event.isAutoRepeat());
@@ -807,7 +776,8 @@ bool KeyAssignmentDialog::filterKey(const QKeyEvent& event) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Escape:
-        return true;
+        // They end an edit on the macro page; nothing else on the dialog sees them.
+        return !macroPage_->takesEditKeys(*target);
     case Qt::Key_F1:
         if (!release && !event.isAutoRepeat() && parts_.openDocument) {
             parts_.openDocument((parts_.helpFolder / "index.html").string());
@@ -836,7 +806,7 @@ bool KeyAssignmentDialog::captureKey(const std::optional<platform::NativeKeyEven
     if (code == 0 || platform::isPassThroughKey(*native)) {
         return false;
     }
-    if (taken && keyboardRadio_->isChecked()) {
+    if (taken && c_.keyboardRadio->isChecked()) {
         takeKey(code);
     }
     return true;

@@ -18,12 +18,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
 class QKeyEvent;
+class QLabel;
 class QLineEdit;
 class QRadioButton;
 
@@ -55,32 +55,40 @@ class KeyAssignmentDialog : public skin::SkinnedDialog, public KeyEditor {
 
 public:
     static constexpr int kTemplateId = 134;
-    static constexpr int kOkId = 1;
-    static constexpr int kCancelId = 2;
-    static constexpr int kApplyId = 1015;
-    static constexpr int kKeyPageId = 1028;
-    static constexpr int kMacroPageId = 1029;
-    static constexpr int kMediaPageId = 1030;
-    static constexpr int kFunctionPageId = 1031;
-    static constexpr int kClearId = 1032;
-    static constexpr int kPagePictureId = 1033;
-    static constexpr int kCapturedKeyId = 1127;
-    static constexpr int kMediaListId = 1128;
-    static constexpr int kFunctionListId = 1129;
-    static constexpr int kTitleId = 1131;
-    static constexpr int kOnScreenKeyboardId = 1132;
-    static constexpr int kKeyboardLabelId = 1134;
-    static constexpr int kMouseLabelId = 1135;
-    static constexpr int kKeyboardRadioId = 1185;
-    static constexpr int kMouseRadioId = 1186;
-    static constexpr int kMouseListId = 1187;
-    static constexpr int kEditedKeyLabelId = 1199;
-    static constexpr int kMacroNameLabelId = 1200;
-    static constexpr int kSinglePromptId = 1201;
-    static constexpr int kMediaPromptId = 1202;
-    static constexpr int kFunctionPromptId = 1203;
     // The last G key, and with it the main window's macro button, opens the macro page alone.
     static constexpr int kMacroOnlyKeyId = 1143;
+
+    // The dialog's own controls; each is named after its member, so tests find it by name.
+    // The macro page's controls are the page's.
+    struct Controls {
+        using Button = skin::ImageButton*;
+        Button pagePicture = nullptr;
+        Button title = nullptr;
+        Button onScreenKeyboardButton = nullptr;
+        Button keyPageButton = nullptr;
+        Button macroPageButton = nullptr;
+        Button mediaPageButton = nullptr;
+        Button functionPageButton = nullptr;
+        Button clearButton = nullptr;
+        Button okButton = nullptr;
+        Button cancelButton = nullptr;
+        // The skin gives Apply no place; it follows the modified flag for whoever presses it.
+        Button applyButton = nullptr;
+
+        QLabel* editedKeyLabel = nullptr;
+        QLabel* singlePrompt = nullptr;
+        QLabel* mediaPrompt = nullptr;
+        QLabel* functionPrompt = nullptr;
+        QLabel* macroNameLabel = nullptr;
+        QLabel* keyboardLabel = nullptr;
+        QLabel* mouseLabel = nullptr;
+        QLineEdit* capturedKey = nullptr;
+        QRadioButton* keyboardRadio = nullptr;
+        QRadioButton* mouseRadio = nullptr;
+        widgets::SkinCombo* mouseList = nullptr;
+        widgets::SkinCombo* mediaList = nullptr;
+        widgets::SkinCombo* functionList = nullptr;
+    };
 
     struct Parts {
         std::filesystem::path iniPath; // "Skins/Composite.ini"
@@ -117,8 +125,6 @@ public:
     // and the window placed. False, and nothing opened, for a button that is no key.
     bool beginEditing(const SelectedKey& key, bool openedForMacro);
 
-    QWidget* control(int controlId) const;
-    skin::ImageButton* button(int controlId) const;
     MacroPage& macroPage() { return *macroPage_; }
 
     // OK, Cancel and a forced close all end here, where the editing state is let go.
@@ -133,13 +139,11 @@ protected:
 
 private:
     void createControls();
-    skin::ImageButton* addButton(int controlId);
-    void addLabel(int controlId, const char* skinKey);
-    QRadioButton* addRadio(int controlId, const char* skinKey);
-    widgets::SkinCombo* addList(int controlId);
+    void createButtons();
+    void createKeyPage();
+    widgets::SkinCombo* addList(const char* name);
     void placeButtons();
-    void setCaptionStyles();
-    void onCommand(int controlId);
+    void fitPrompts();
 
     void readRecord();
     void showPage(bool withStoredValue);
@@ -159,19 +163,13 @@ private:
     bool isKeyPage() const;
     // What happens to one key event that reached the dialog or a control on it; true when
     // it goes no further.
-    bool filterKey(const QKeyEvent& event);
+    bool filterKey(QObject* target, const QKeyEvent& event);
     bool captureKey(const std::optional<platform::NativeKeyEvent>& native);
     void takeKey(model::KeyCode code);
 
     Parts parts_;
     std::unique_ptr<MacroPage> macroPage_;
-    std::map<int, QWidget*> controls_;
-    QLineEdit* capturedKey_ = nullptr;
-    QRadioButton* keyboardRadio_ = nullptr;
-    QRadioButton* mouseRadio_ = nullptr;
-    widgets::SkinCombo* mouseList_ = nullptr;
-    widgets::SkinCombo* mediaList_ = nullptr;
-    widgets::SkinCombo* functionList_ = nullptr;
+    Controls c_;
 
     // The record being edited and what it held when the dialog opened.
     int profile_ = 0;

@@ -8,12 +8,14 @@
 
 #include <QCheckBox>
 #include <QEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QRegularExpressionValidator>
 #include <algorithm>
 #include <chrono>
+#include <initializer_list>
 #include <limits>
 #include <new>
 #include <utility>
@@ -37,7 +39,6 @@ constexpr std::string_view kOptionSection = "PROFILES";
 // Named apart from any language, so that the option outlives a change of language.
 constexpr std::string_view kRecordDelayEntry = "RecordDelay";
 
-constexpr int kActionColumnWidth = 63;
 constexpr int kKeyDropDownRows = 20;
 constexpr int kKindDropDownRows = 6;
 // Key ids 0x0000-0x0069: the keys the key chooser offers.
@@ -51,30 +52,51 @@ constexpr unsigned kMinCycles = 1;
 constexpr unsigned kMaxCycles = 255;
 constexpr int kMaxCyclesDigits = 3;
 
-const QString kPressText = QStringLiteral("\u2193");
-const QString kReleaseText = QStringLiteral("  \u2191");
+// The arrows say it at a glance, the words for whoever does not know the arrows.
+const QString kPressArrow = QStringLiteral("\u2193 ");
+const QString kReleaseArrow = QStringLiteral("\u2191 ");
+// Room around a cell's text, as the list draws it.
+constexpr int kCellPadding = 12;
+// The widest delay a cell shows.
+const QString kWidestDelay = QStringLiteral("40000");
 
-using skin::ButtonPlace;
+using Controls = MacroPage::Controls;
+using ButtonMember = Controls::Button Controls::*;
 
+struct ButtonPlace {
+    ButtonMember member;
+    const char* skinKey;
+    const char* name;
+};
 constexpr ButtonPlace kButtons[] = {
-    {MacroPage::kAddId, "FUNC_MACRO_ADD"},
-    {MacroPage::kDeleteId, "FUNC_MACRO_DELETE"},
-    {MacroPage::kRecordId, "FUNC_MACRO_RECORD"},
-    {MacroPage::kDeleteActionId, "FUNC_MACRO_DELETE2"},
-    {MacroPage::kClearActionsId, "FUNC_MACRO_CLEAR"},
-    {MacroPage::kTopId, "FUNC_MACRO_UP_TOP"},
-    {MacroPage::kUpId, "FUNC_MACRO_UP"},
-    {MacroPage::kDownId, "FUNC_MACRO_DOWN"},
-    {MacroPage::kBottomId, "FUNC_MACRO_DOWN_BOTTOM"},
+    {&Controls::addMacroButton, "FUNC_MACRO_ADD", "addMacroButton"},
+    {&Controls::deleteMacroButton, "FUNC_MACRO_DELETE", "deleteMacroButton"},
+    {&Controls::recordButton, "FUNC_MACRO_RECORD", "recordButton"},
+    {&Controls::deleteActionButton, "FUNC_MACRO_DELETE2", "deleteActionButton"},
+    {&Controls::clearActionsButton, "FUNC_MACRO_CLEAR", "clearActionsButton"},
+    {&Controls::topButton, "FUNC_MACRO_UP_TOP", "topButton"},
+    {&Controls::upButton, "FUNC_MACRO_UP", "upButton"},
+    {&Controls::downButton, "FUNC_MACRO_DOWN", "downButton"},
+    {&Controls::bottomButton, "FUNC_MACRO_DOWN_BOTTOM", "bottomButton"},
+};
+
+struct ToolTip {
+    ButtonMember member;
+    std::string_view textKey;
+};
+constexpr ToolTip kToolTips[] = {
+    {&Controls::clearActionsButton, lang::textKey("A_CLEAR")},
+    {&Controls::topButton, lang::textKey("A_TOP")},
+    {&Controls::upButton, lang::textKey("A_UP")},
+    {&Controls::downButton, lang::textKey("A_DOWN")},
+    {&Controls::bottomButton, lang::textKey("A_BOTTOM")},
 };
 
 // The buttons that act on the selected macro's actions.
-constexpr int kActionButtons[] = {
-    MacroPage::kRecordId, MacroPage::kDeleteActionId, MacroPage::kClearActionsId, MacroPage::kTopId,
-    MacroPage::kUpId,     MacroPage::kDownId,         MacroPage::kBottomId};
-// What recording locks, so the recorded macro stays the selected one.
-constexpr int kLockedWhileRecording[] = {MacroPage::kAddId, MacroPage::kDeleteId,
-                                         MacroPage::kMacroListId};
+constexpr ButtonMember kActionButtons[] = {
+    &Controls::recordButton, &Controls::deleteActionButton, &Controls::clearActionsButton,
+    &Controls::topButton,    &Controls::upButton,           &Controls::downButton,
+    &Controls::bottomButton};
 
 std::uint64_t steadyMilliseconds() {
     using namespace std::chrono;
@@ -86,20 +108,9 @@ QFont listFont(int pointSize) {
     return QFont(widgets::skinFontFamily(), pointSize, QFont::Normal);
 }
 
-skin::ButtonTextStyle captionStyle() {
-    skin::ButtonTextStyle style;
-    style.on = true;
-    style.pointSize = 7;
-    style.face = widgets::skinFontFamily();
-    style.normal = style.selected = QColor(255, 255, 255);
-    style.over = QColor(255, 130, 0);
-    style.down = QColor(255, 155, 4);
-    style.disabled = QColor(127, 127, 127);
-    return style;
-}
-
-QLabel* newLabel(QWidget& dialog) {
+QLabel* newLabel(QWidget& dialog, const char* name) {
     auto* label = new QLabel(&dialog);
+    label->setObjectName(QString::fromLatin1(name));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, QColor(228, 228, 228));
     label->setPalette(palette);
@@ -157,6 +168,19 @@ std::ptrdiff_t slotOfId(const model::MacroList& macros, std::int32_t id) {
 
 } // namespace
 
+skin::ButtonTextStyle editorCaptionStyle() {
+    skin::ButtonTextStyle style;
+    style.on = true;
+    // One size for every caption, so no button looks more important than the others.
+    style.pointSize = 8;
+    style.face = widgets::skinFontFamily();
+    style.normal = style.selected = QColor(255, 255, 255);
+    style.over = QColor(255, 130, 0);
+    style.down = QColor(255, 155, 4);
+    style.disabled = QColor(127, 127, 127);
+    return style;
+}
+
 MacroPage::MacroPage(Parts parts) : parts_(std::move(parts)), clock_(steadyMilliseconds) {}
 
 MacroPage::~MacroPage() = default;
@@ -165,13 +189,22 @@ QString MacroPage::text(std::string_view key) const {
     return QString::fromStdString(parts_.texts.text(key));
 }
 
-QWidget* MacroPage::control(int controlId) const {
-    const auto found = controls_.find(controlId);
-    return found == controls_.end() ? nullptr : found->second;
+std::vector<QWidget*> MacroPage::allControls() const {
+    std::vector<QWidget*> controls = {c_.macroList,   c_.actionList,     c_.cyclesField,
+                                      c_.cyclesLabel, c_.recordDelayBox, c_.recordDelayLabel};
+    for (const ButtonPlace& place : kButtons) {
+        controls.push_back(c_.*place.member);
+    }
+    return controls;
 }
 
-skin::ImageButton* MacroPage::button(int controlId) const {
-    return qobject_cast<skin::ImageButton*>(control(controlId));
+bool MacroPage::takesEditKeys(const QObject& target) const {
+    if (c_.actionList == nullptr) {
+        return false;
+    }
+    const auto* widget = qobject_cast<const QWidget*>(&target);
+    return &target == c_.macroList ||
+           (c_.actionList->isEditing() && widget != nullptr && c_.actionList->isAncestorOf(widget));
 }
 
 void MacroPage::setClock(Clock clock) {
@@ -187,11 +220,52 @@ void MacroPage::markModified() {
 }
 
 void MacroPage::createControls() {
-    if (!controls_.empty()) {
+    if (c_.macroList != nullptr) {
         return;
     }
     QWidget& dialog = parts_.dialog;
     const std::filesystem::path& ini = parts_.iniPath;
+    createButtons();
+
+    c_.macroList = new widgets::SkinCombo(widgets::ComboKind::Editable, &dialog);
+    c_.macroList->setObjectName(QStringLiteral("macroList"));
+    skin::placeControl(*c_.macroList, ini, skin::kButtonSection, "FUNC_MACRO_LIST");
+    c_.macroList->setFont(listFont(12));
+    c_.macroList->lineEdit()->setMaxLength(static_cast<int>(model::kMacroNameUnits - 1));
+    connect(c_.macroList, &QComboBox::currentIndexChanged, this, &MacroPage::onSelectionChanged);
+    connect(c_.macroList, &widgets::SkinCombo::editCommitted, this, &MacroPage::renameMacro);
+
+    createActionList();
+
+    c_.cyclesField = new QLineEdit(&dialog);
+    c_.cyclesField->setObjectName(QStringLiteral("cyclesField"));
+    skin::placeControl(*c_.cyclesField, ini, skin::kButtonSection, "FUNC_MACRO_CYCLES");
+    c_.cyclesField->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9]*")), c_.cyclesField));
+    c_.cyclesField->setMaxLength(kMaxCyclesDigits);
+    c_.cyclesField->setText(QStringLiteral("1"));
+    widgets::applySkinLook(*c_.cyclesField);
+    connect(c_.cyclesField, &QLineEdit::textEdited, this, &MacroPage::onCyclesEdited);
+
+    c_.recordDelayBox = new QCheckBox(&dialog);
+    c_.recordDelayBox->setObjectName(QStringLiteral("recordDelayBox"));
+    skin::placeControl(*c_.recordDelayBox, ini, skin::kButtonSection, "FUNC_MACRO_RECORD_DELAY");
+    widgets::applySkinLook(*c_.recordDelayBox);
+    connect(c_.recordDelayBox, &QCheckBox::clicked, this, &MacroPage::toggleRecordDelay);
+
+    c_.cyclesLabel = newLabel(dialog, "cyclesLabel");
+    skin::placeControl(*c_.cyclesLabel, ini, skin::kButtonSection, "FUNC_MACRO_CYCLES_PROMPT");
+    c_.recordDelayLabel = newLabel(dialog, "recordDelayLabel");
+    skin::placeControl(*c_.recordDelayLabel, ini, skin::kButtonSection, "FUNC_MACRO_RECORD_DELAY2");
+
+    for (QWidget* control : allControls()) {
+        control->hide();
+    }
+    showSelectedMacro();
+    reloadTexts();
+}
+
+void MacroPage::createButtons() {
     const auto picture = [this](const char* name) {
         return skin::skinPicture(parts_.iniFolder / name);
     };
@@ -200,153 +274,132 @@ void MacroPage::createControls() {
     const skin::ButtonPictures pictures{picture("macro_normal.jpg"), picture("macro_over.jpg"),
                                         down, picture("macro_disable.jpg"), down};
     for (const ButtonPlace& place : kButtons) {
-        auto* imageButton = new skin::ImageButton(&dialog);
-        skin::placeImageButton(*imageButton, ini, skin::kButtonSection, place.skinKey, pictures);
-        const int controlId = place.controlId;
-        connect(imageButton, &skin::ImageButton::clicked, this,
-                [this, controlId] { onCommand(controlId); });
-        controls_[controlId] = imageButton;
+        auto* created = new skin::ImageButton(&parts_.dialog);
+        created->setObjectName(QString::fromLatin1(place.name));
+        skin::placeImageButton(*created, parts_.iniPath, skin::kButtonSection, place.skinKey,
+                               pictures);
+        c_.*place.member = created;
     }
-    button(kRecordId)->setTextStyle(captionStyle());
-    button(kDeleteActionId)->setTextStyle(captionStyle());
-
-    macroList_ = new widgets::SkinCombo(widgets::ComboKind::Editable, &dialog);
-    skin::placeControl(*macroList_, ini, skin::kButtonSection, "FUNC_MACRO_LIST");
-    macroList_->setFont(listFont(12));
-    macroList_->lineEdit()->setMaxLength(static_cast<int>(model::kMacroNameUnits - 1));
-    connect(macroList_, &QComboBox::currentIndexChanged, this, &MacroPage::onSelectionChanged);
-    connect(macroList_, &widgets::SkinCombo::editCommitted, this, &MacroPage::renameMacro);
-    controls_[kMacroListId] = macroList_;
-
-    actionList_ = new widgets::SkinList(&dialog);
-    skin::placeControl(*actionList_, ini, skin::kButtonSection, "FUNC_MACRO_LIST2");
-    actionList_->setFont(listFont(8));
-    actionList_->setColumns({{QString(), kActionColumnWidth},
-                             {QString(), kActionColumnWidth},
-                             {QString(), kActionColumnWidth}});
-    const QColor grey(widgets::kSkinDimText);
-    actionList_->setColumnTextColour(kKeyColumn, grey);
-    actionList_->setColumnTextColour(kKindColumn, grey);
-    actionList_->setColumnDropDown(kKindColumn, {kPressText, kReleaseText}, kKindDropDownRows);
-    actionList_->setColumnDigits(kDelayColumn, static_cast<int>(model::kMaxActionDelayMs));
-    actionList_->setLimitHandler([this](int, int, int maximum) {
-        parts_.prompts.message(
-            lang::formatWithNumber(parts_.texts.text("MACRO_ACTION_ERR_DELAY_MAX"), maximum));
-    });
-    connect(actionList_, &widgets::SkinList::editStarted, this, [this](int, int column) {
-        if (column == kDelayColumn) {
-            stopRecording();
-        }
-    });
-    connect(actionList_, &widgets::SkinList::cellChanged, this, &MacroPage::onCellChanged);
-    actionList_->viewport()->installEventFilter(this);
-    controls_[kActionListId] = actionList_;
-
-    cyclesField_ = new QLineEdit(&dialog);
-    skin::placeControl(*cyclesField_, ini, skin::kButtonSection, "FUNC_MACRO_CYCLES");
-    cyclesField_->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[0-9]*")), cyclesField_));
-    cyclesField_->setMaxLength(kMaxCyclesDigits);
-    cyclesField_->setText(QStringLiteral("1"));
-    widgets::applySkinLook(*cyclesField_);
-    connect(cyclesField_, &QLineEdit::textEdited, this, &MacroPage::onCyclesEdited);
-    controls_[kCyclesId] = cyclesField_;
-
-    recordDelayBox_ = new QCheckBox(&dialog);
-    skin::placeControl(*recordDelayBox_, ini, skin::kButtonSection, "FUNC_MACRO_RECORD_DELAY");
-    widgets::applySkinLook(*recordDelayBox_);
-    connect(recordDelayBox_, &QCheckBox::clicked, this, &MacroPage::toggleRecordDelay);
-    controls_[kRecordDelayId] = recordDelayBox_;
-
-    QLabel* cyclesLabel = newLabel(dialog);
-    skin::placeControl(*cyclesLabel, ini, skin::kButtonSection, "FUNC_MACRO_CYCLES_PROMPT");
-    controls_[kCyclesLabelId] = cyclesLabel;
-    QLabel* recordDelayLabel = newLabel(dialog);
-    skin::placeControl(*recordDelayLabel, ini, skin::kButtonSection, "FUNC_MACRO_RECORD_DELAY2");
-    controls_[kRecordDelayLabelId] = recordDelayLabel;
-
-    for (const auto& [controlId, widget] : controls_) {
-        widget->hide();
-    }
-    showSelectedMacro();
-    reloadTexts();
-}
-
-void MacroPage::setVisible(bool visible) {
-    if (!visible) {
-        if (actionList_ != nullptr) {
-            actionList_->commitEdit();
-        }
-        stopRecording();
-    }
-    for (const auto& [controlId, widget] : controls_) {
-        widget->setVisible(visible);
-    }
-}
-
-void MacroPage::reloadTexts() {
-    if (controls_.empty()) {
-        return;
-    }
-    button(kRecordId)->setText(recording_ ? text("MACRO_ACTION_STOP_RECORD") : text("A_RECORD"));
-    button(kDeleteActionId)->setText(text("A_DELETE"));
-    button(kClearActionsId)->setToolTipText(text("A_CLEAR"));
-    button(kTopId)->setToolTipText(text("A_TOP"));
-    button(kUpId)->setToolTipText(text("A_UP"));
-    button(kDownId)->setToolTipText(text("A_DOWN"));
-    button(kBottomId)->setToolTipText(text("A_BOTTOM"));
-    static_cast<QLabel*>(control(kCyclesLabelId))->setText(text("MACRO_CYCLES"));
-    static_cast<QLabel*>(control(kRecordDelayLabelId))->setText(text("RECORD_DELAY"));
-    actionList_->setColumnTitle(kKeyColumn, text("MACRO_KEYS_TISHI"));
-    actionList_->setColumnTitle(kKindColumn, text("MACRO_ACTION_TISHI"));
-    actionList_->setColumnTitle(kDelayColumn, text("MACRO_DELAY_MS"));
-
-    chooserKeyNames_.clear();
-    for (std::uint16_t keyId = 0; keyId < kChooserKeyCount; ++keyId) {
-        chooserKeyNames_ << QString::fromStdString(model::keyNameFromKeyId(keyId, parts_.texts));
-    }
-    actionList_->setColumnDropDown(kKeyColumn, chooserKeyNames_, kKeyDropDownRows);
-    for (int row = 0; row < actionList_->rowCount(); ++row) {
-        actionList_->setCellText(row, kKeyColumn, cellsOf(actionOfRow(row))[kKeyColumn]);
-    }
-}
-
-void MacroPage::onCommand(int controlId) {
-    switch (controlId) {
-    case kAddId:
-        addMacro();
-        break;
-    case kDeleteId:
-        deleteMacro();
-        break;
-    case kRecordId:
+    c_.recordButton->setTextStyle(editorCaptionStyle());
+    c_.deleteActionButton->setTextStyle(editorCaptionStyle());
+    const auto onClick = [this](skin::ImageButton* button, auto slot) {
+        connect(button, &QAbstractButton::clicked, this, slot);
+    };
+    onClick(c_.addMacroButton, [this] { addMacro(); });
+    onClick(c_.deleteMacroButton, [this] { deleteMacro(); });
+    onClick(c_.recordButton, [this] {
         if (recording_) {
             stopRecording();
         } else {
             startRecording();
         }
-        break;
-    case kDeleteActionId:
-        deleteAction();
-        break;
-    case kClearActionsId:
-        clearActions();
-        break;
-    case kTopId:
-    case kUpId:
-    case kDownId:
-    case kBottomId:
-        moveAction(controlId);
-        break;
-    default:
-        break;
+    });
+    onClick(c_.deleteActionButton, [this] { deleteAction(); });
+    onClick(c_.clearActionsButton, [this] { clearActions(); });
+    onClick(c_.topButton, [this] { moveAction(Move::toTop); });
+    onClick(c_.upButton, [this] { moveAction(Move::up); });
+    onClick(c_.downButton, [this] { moveAction(Move::down); });
+    onClick(c_.bottomButton, [this] { moveAction(Move::toBottom); });
+}
+
+void MacroPage::createActionList() {
+    c_.actionList = new widgets::SkinList(&parts_.dialog);
+    widgets::SkinList& list = *c_.actionList;
+    list.setObjectName(QStringLiteral("actionList"));
+    skin::placeControl(list, parts_.iniPath, skin::kButtonSection, "FUNC_MACRO_LIST2");
+    list.setFont(listFont(8));
+    list.setColumns({{}, {}, {}});
+    const QColor grey(widgets::kSkinDimText);
+    list.setColumnTextColour(kKeyColumn, grey);
+    list.setColumnTextColour(kKindColumn, grey);
+    list.setColumnDigits(kDelayColumn, static_cast<int>(model::kMaxActionDelayMs));
+    list.setLimitHandler([this](int, int, int maximum) {
+        parts_.prompts.message(
+            lang::formatWithNumber(parts_.texts.text("MACRO_ACTION_ERR_DELAY_MAX"), maximum));
+    });
+    connect(&list, &widgets::SkinList::editStarted, this, [this](int, int column) {
+        if (column == kDelayColumn) {
+            stopRecording();
+        }
+    });
+    connect(&list, &widgets::SkinList::cellChanged, this, &MacroPage::onCellChanged);
+    list.viewport()->installEventFilter(this);
+}
+
+// The delay and the kind take what their widest text needs, the key's name the rest: names
+// such as "Print Screen" stay whole.
+void MacroPage::fitActionColumns() {
+    widgets::SkinList& list = *c_.actionList;
+    const auto widest = [](const QFontMetrics& metrics, const QStringList& texts) {
+        int width = 0;
+        for (const QString& text : texts) {
+            width = std::max(width, metrics.horizontalAdvance(text));
+        }
+        return width + kCellPadding;
+    };
+    const QFontMetrics cells(list.font());
+    const QFontMetrics titles(list.header()->font());
+    const auto title = [&list](int column) { return list.headerItem()->text(column); };
+    const int kind = std::max(widest(cells, {kindText(false), kindText(true)}),
+                              widest(titles, {title(kKindColumn)}));
+    const int delay =
+        std::max(widest(cells, {kWidestDelay}), widest(titles, {title(kDelayColumn)}));
+    // Room for the scroll bar is kept, so the columns stay put when the list grows one.
+    const int room = list.width() - 2 * list.frameWidth() -
+                     list.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &list);
+    list.setColumnWidth(kKeyColumn,
+                        std::max(room - kind - delay, widest(titles, {title(kKeyColumn)})));
+    list.setColumnWidth(kKindColumn, kind);
+    list.setColumnWidth(kDelayColumn, delay);
+}
+
+void MacroPage::setVisible(bool visible) {
+    if (!visible) {
+        if (c_.actionList != nullptr) {
+            c_.actionList->commitEdit();
+        }
+        stopRecording();
     }
+    if (c_.macroList == nullptr) {
+        return;
+    }
+    for (QWidget* control : allControls()) {
+        control->setVisible(visible);
+    }
+}
+
+void MacroPage::reloadTexts() {
+    if (c_.macroList == nullptr) {
+        return;
+    }
+    c_.recordButton->setText(recording_ ? text("MACRO_ACTION_STOP_RECORD") : text("A_RECORD"));
+    c_.deleteActionButton->setText(text("A_DELETE"));
+    for (const ToolTip& tip : kToolTips) {
+        (c_.*tip.member)->setToolTipText(text(tip.textKey));
+    }
+    c_.cyclesLabel->setText(text("MACRO_CYCLES"));
+    c_.recordDelayLabel->setText(text("RECORD_DELAY"));
+    widgets::SkinList& list = *c_.actionList;
+    list.setColumnTitle(kKeyColumn, text("MACRO_KEYS_TISHI"));
+    list.setColumnTitle(kKindColumn, text("MACRO_ACTION_TISHI"));
+    list.setColumnTitle(kDelayColumn, text("MACRO_DELAY_MS"));
+
+    chooserKeyNames_.clear();
+    for (std::uint16_t keyId = 0; keyId < kChooserKeyCount; ++keyId) {
+        chooserKeyNames_ << QString::fromStdString(model::keyNameFromKeyId(keyId, parts_.texts));
+    }
+    list.setColumnDropDown(kKeyColumn, chooserKeyNames_, kKeyDropDownRows);
+    list.setColumnDropDown(kKindColumn, {kindText(false), kindText(true)}, kKindDropDownRows);
+    for (int row = 0; row < list.rowCount(); ++row) {
+        showAction(row, actionOfRow(row));
+    }
+    fitActionColumns();
 }
 
 // ---- working copies ----
 
 void MacroPage::loadWorkingCopies(std::uint16_t selectedId) {
-    if (controls_.empty()) {
+    if (c_.macroList == nullptr) {
         return;
     }
     freeWorkingCopies();
@@ -358,7 +411,7 @@ void MacroPage::loadWorkingCopies(std::uint16_t selectedId) {
     haveWorkingCopies_ = true;
     changingList_ = true;
     for (const model::MacroRecord& macro : macros_) {
-        macroList_->addItem(QString::fromStdString(macro.nameUtf8()));
+        c_.macroList->addItem(QString::fromStdString(macro.nameUtf8()));
     }
     changingList_ = false;
     const std::ptrdiff_t slot = slotOfId(macros_, selectedId);
@@ -371,7 +424,7 @@ std::uint16_t MacroPage::selectedMacroId() const {
 }
 
 std::uint8_t MacroPage::cycles() const {
-    const unsigned typed = cyclesField_ == nullptr ? kMinCycles : cyclesField_->text().toUInt();
+    const unsigned typed = c_.cyclesField == nullptr ? kMinCycles : c_.cyclesField->text().toUInt();
     return static_cast<std::uint8_t>(std::clamp(typed, kMinCycles, kMaxCycles));
 }
 
@@ -379,7 +432,7 @@ void MacroPage::commit() {
     if (!haveWorkingCopies_) {
         return;
     }
-    actionList_->commitEdit();
+    c_.actionList->commitEdit();
     stopRecording();
     storeActionList();
 
@@ -429,15 +482,15 @@ void MacroPage::commit() {
 
 void MacroPage::freeWorkingCopies() {
     stopRecording();
-    if (actionList_ != nullptr) {
-        actionList_->cancelEdit();
-        actionList_->clear();
+    if (c_.actionList != nullptr) {
+        c_.actionList->cancelEdit();
+        c_.actionList->clear();
     }
-    if (macroList_ != nullptr) {
+    if (c_.macroList != nullptr) {
         changingList_ = true;
-        macroList_->clear();
+        c_.macroList->clear();
         changingList_ = false;
-        macroList_->setEditText(QString());
+        c_.macroList->setEditText(QString());
     }
     macros_.clear();
     macros_.shrink_to_fit();
@@ -457,7 +510,7 @@ void MacroPage::readRecordDelayOption() {
     if (!named || (stored != 0 && stored != 1)) {
         parts_.appProfile.writeInt(kOptionSection, kRecordDelayEntry, recordDelay_ ? 1 : 0);
     }
-    recordDelayBox_->setChecked(recordDelay_);
+    c_.recordDelayBox->setChecked(recordDelay_);
 }
 
 void MacroPage::toggleRecordDelay(bool on) {
@@ -484,28 +537,28 @@ void MacroPage::onSelectionChanged(int index) {
 
 void MacroPage::selectEntry(int index) {
     changingList_ = true;
-    macroList_->setCurrentIndex(index);
+    c_.macroList->setCurrentIndex(index);
     changingList_ = false;
     selected_ = index;
     if (index < 0) {
-        macroList_->setEditText(QString());
+        c_.macroList->setEditText(QString());
     }
     showSelectedMacro();
 }
 
 void MacroPage::showSelectedMacro() {
-    actionList_->clear();
+    c_.actionList->clear();
     const model::MacroRecord* macro = selectedMacro();
     if (macro != nullptr) {
-        cyclesField_->setText(QString::number(macro->cycles));
+        c_.cyclesField->setText(QString::number(macro->cycles));
         const std::size_t count =
             std::min<std::size_t>(macro->actionCount, model::kMaxMacroActions);
         for (std::size_t i = 0; i < count; ++i) {
             insertAction(-1, macro->actions[i]);
         }
     }
-    for (const int controlId : kActionButtons) {
-        control(controlId)->setEnabled(macro != nullptr);
+    for (const ButtonMember button : kActionButtons) {
+        (c_.*button)->setEnabled(macro != nullptr);
     }
 }
 
@@ -515,7 +568,7 @@ void MacroPage::storeActionList() {
         return;
     }
     macro->cycles = cycles();
-    const auto rows = std::min<std::size_t>(static_cast<std::size_t>(actionList_->rowCount()),
+    const auto rows = std::min<std::size_t>(static_cast<std::size_t>(c_.actionList->rowCount()),
                                             model::kMaxMacroActions);
     for (std::size_t row = 0; row < rows; ++row) {
         macro->actions[row] = actionOfRow(static_cast<int>(row));
@@ -538,7 +591,7 @@ bool MacroPage::insertNewMacro(std::size_t position, const QString& name) {
     macro.isNew = 1;
     macro.id = id;
     changingList_ = true;
-    macroList_->insertItem(static_cast<int>(position), QString::fromStdString(macro.nameUtf8()));
+    c_.macroList->insertItem(static_cast<int>(position), QString::fromStdString(macro.nameUtf8()));
     changingList_ = false;
     return true;
 }
@@ -578,7 +631,7 @@ void MacroPage::renameMacro(int index, const QString& typed) {
         blank || anotherEntryBeginsWith(typed, index) ? automaticName(index) : typed;
     model::MacroRecord& macro = macros_[static_cast<std::size_t>(index)];
     macro.setName(name.toStdString());
-    macroList_->setItemText(index, QString::fromStdString(macro.nameUtf8()));
+    c_.macroList->setItemText(index, QString::fromStdString(macro.nameUtf8()));
     markModified();
 }
 
@@ -595,9 +648,9 @@ QString MacroPage::automaticName(int editedIndex) {
 }
 
 bool MacroPage::anotherEntryBeginsWith(const QString& name, int editedIndex) const {
-    for (int entry = 0; entry < macroList_->count(); ++entry) {
+    for (int entry = 0; entry < c_.macroList->count(); ++entry) {
         if (entry != editedIndex &&
-            macroList_->itemText(entry).startsWith(name, Qt::CaseInsensitive)) {
+            c_.macroList->itemText(entry).startsWith(name, Qt::CaseInsensitive)) {
             return true;
         }
     }
@@ -616,7 +669,7 @@ void MacroPage::deleteMacro() {
     const int index = selected_;
     macros_.erase(macros_.begin() + index);
     changingList_ = true;
-    macroList_->removeItem(index);
+    c_.macroList->removeItem(index);
     changingList_ = false;
     selectEntry(macros_.empty() ? -1 : std::max(index - 1, 0));
     markModified();
@@ -632,58 +685,63 @@ bool MacroPage::keysUseMacro(std::uint16_t id) const {
 
 // ---- the action list ----
 
+QString MacroPage::kindText(bool released) const {
+    return released ? kReleaseArrow + text("MACRO_ACTION_RELEASE")
+                    : kPressArrow + text("MACRO_ACTION_PRESS");
+}
+
 QStringList MacroPage::cellsOf(const model::MacroAction& action) const {
     return {QString::fromStdString(model::keyNameFromCode(action.key, parts_.texts)),
-            action.released == 1 ? kReleaseText : kPressText, QString::number(action.delay)};
+            kindText(action.released == 1), QString::number(action.delay)};
 }
 
 void MacroPage::insertAction(int row, const model::MacroAction& action) {
-    const int at = actionList_->insertRow(row, cellsOf(action));
-    actionList_->setRowData(at, packAction(action));
+    const int at = c_.actionList->insertRow(row, cellsOf(action));
+    c_.actionList->setRowData(at, packAction(action));
 }
 
 void MacroPage::showAction(int row, const model::MacroAction& action) {
     const QStringList cells = cellsOf(action);
     for (int column = 0; column < cells.size(); ++column) {
-        actionList_->setCellText(row, column, cells[column]);
+        c_.actionList->setCellText(row, column, cells[column]);
     }
-    actionList_->setRowData(row, packAction(action));
+    c_.actionList->setRowData(row, packAction(action));
 }
 
 model::MacroAction MacroPage::actionOfRow(int row) const {
-    return unpackAction(actionList_->rowData(row));
+    return unpackAction(c_.actionList->rowData(row));
 }
 
 void MacroPage::deleteAction() {
-    if (actionList_->removeRow(actionList_->selectedRow())) {
+    if (c_.actionList->removeRow(c_.actionList->selectedRow())) {
         markModified();
     }
 }
 
 void MacroPage::clearActions() {
-    if (actionList_->rowCount() == 0 ||
+    if (c_.actionList->rowCount() == 0 ||
         !parts_.prompts.askYesNo(parts_.texts.text("MACRO_ACTION_CLEAR_CONFIRM"))) {
         return;
     }
-    actionList_->clear();
+    c_.actionList->clear();
     markModified();
 }
 
-void MacroPage::moveAction(int controlId) {
-    const int row = actionList_->selectedRow();
+void MacroPage::moveAction(Move move) {
+    const int row = c_.actionList->selectedRow();
     if (row < 0) {
         return;
     }
-    int target = actionList_->rowCount() - 1;
-    if (controlId == kTopId) {
+    int target = c_.actionList->rowCount() - 1;
+    if (move == Move::toTop) {
         target = 0;
-    } else if (controlId == kUpId) {
+    } else if (move == Move::up) {
         target = row - 1;
-    } else if (controlId == kDownId) {
+    } else if (move == Move::down) {
         target = row + 1;
     }
-    actionList_->selectRow(actionList_->moveRow(row, target));
-    actionList_->setFocus(Qt::OtherFocusReason);
+    c_.actionList->selectRow(c_.actionList->moveRow(row, target));
+    c_.actionList->setFocus(Qt::OtherFocusReason);
     markModified();
 }
 
@@ -699,7 +757,7 @@ void MacroPage::onCellChanged(int row, int column, const QString& cellText) {
         break;
     }
     case kKindColumn:
-        action.released = cellText == kReleaseText ? 1 : 0;
+        action.released = cellText == kindText(true) ? 1 : 0;
         break;
     case kDelayColumn: {
         // The list has already held the number to its maximum.
@@ -717,10 +775,10 @@ void MacroPage::onCellChanged(int row, int column, const QString& cellText) {
 
 void MacroPage::onCyclesEdited() {
     bool isNumber = false;
-    const unsigned typed = cyclesField_->text().toUInt(&isNumber);
+    const unsigned typed = c_.cyclesField->text().toUInt(&isNumber);
     if (!isNumber || typed < kMinCycles || typed > kMaxCycles) {
         const unsigned held = isNumber ? std::clamp(typed, kMinCycles, kMaxCycles) : kMinCycles;
-        cyclesField_->setText(QString::number(held));
+        c_.cyclesField->setText(QString::number(held));
     }
     markModified();
 }
@@ -738,12 +796,18 @@ void MacroPage::startRecording() {
     recording_ = true;
     heldWindowsKey_.reset();
     pressedKeys_.clear();
-    button(kRecordId)->setText(text("MACRO_ACTION_STOP_RECORD"));
-    button(kRecordId)->setSelectedLook(true);
-    for (const int controlId : kLockedWhileRecording) {
-        control(controlId)->setEnabled(false);
-    }
+    c_.recordButton->setText(text("MACRO_ACTION_STOP_RECORD"));
+    c_.recordButton->setSelectedLook(true);
+    lockWhileRecording(true);
     lastEventMs_ = clock_();
+}
+
+// What recording locks, so the recorded macro stays the selected one.
+void MacroPage::lockWhileRecording(bool locked) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{c_.addMacroButton, c_.deleteMacroButton, c_.macroList}) {
+        control->setEnabled(!locked);
+    }
 }
 
 void MacroPage::stopRecording() {
@@ -751,11 +815,9 @@ void MacroPage::stopRecording() {
         return;
     }
     recording_ = false;
-    button(kRecordId)->setText(text("MACRO_ACTION_RECORD"));
-    button(kRecordId)->setSelectedLook(false);
-    for (const int controlId : kLockedWhileRecording) {
-        control(controlId)->setEnabled(true);
-    }
+    c_.recordButton->setText(text("MACRO_ACTION_RECORD"));
+    c_.recordButton->setSelectedLook(false);
+    lockWhileRecording(false);
 }
 
 bool MacroPage::recordKey(const platform::NativeKeyEvent& event) {
@@ -821,11 +883,11 @@ std::uint32_t MacroPage::delaySinceLastEvent() {
 // A row's delay is the wait after its own action, so the time measured before the new action
 // belongs to the row before it, and the new row inherits what that row waited before.
 void MacroPage::addRecordedAction(model::KeyCode key, bool released, std::uint32_t measuredDelay) {
-    const int rows = actionList_->rowCount();
+    const int rows = c_.actionList->rowCount();
     if (static_cast<std::size_t>(rows) >= model::kMaxMacroActions) {
         return;
     }
-    const int selectedRow = actionList_->selectedRow();
+    const int selectedRow = c_.actionList->selectedRow();
     const int at = selectedRow < 0 ? rows : selectedRow + 1;
     model::MacroAction action{0, key, static_cast<std::uint16_t>(released ? 1 : 0)};
     if (at > 0) {
@@ -835,12 +897,12 @@ void MacroPage::addRecordedAction(model::KeyCode key, bool released, std::uint32
         showAction(at - 1, before);
     }
     insertAction(at, action);
-    actionList_->selectRow(at);
+    c_.actionList->selectRow(at);
     markModified();
 }
 
 bool MacroPage::eventFilter(QObject* watched, QEvent* event) {
-    const bool onActionList = actionList_ != nullptr && watched == actionList_->viewport();
+    const bool onActionList = c_.actionList != nullptr && watched == c_.actionList->viewport();
     if (onActionList && recording_) {
         const QEvent::Type type = event->type();
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick ||

@@ -14,18 +14,20 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <optional>
 #include <set>
 #include <string_view>
+#include <vector>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QWidget;
 
 namespace velkan::skin {
 class ImageButton;
-}
+struct ButtonTextStyle;
+} // namespace velkan::skin
 
 namespace velkan::widgets {
 class SkinCombo;
@@ -34,26 +36,32 @@ class SkinList;
 
 namespace velkan::editors {
 
+// How the key assignment dialog and its macro page draw their buttons' captions.
+skin::ButtonTextStyle editorCaptionStyle();
+
 class MacroPage : public QObject {
     Q_OBJECT
 
 public:
-    // Control ids of the page in the dialog's template.
-    static constexpr int kAddId = 1017;
-    static constexpr int kDeleteId = 1018;
-    static constexpr int kActionListId = 1019;
-    static constexpr int kRecordId = 1020;
-    static constexpr int kDeleteActionId = 1021;
-    static constexpr int kClearActionsId = 1022;
-    static constexpr int kTopId = 1023;
-    static constexpr int kUpId = 1024;
-    static constexpr int kDownId = 1025;
-    static constexpr int kBottomId = 1026;
-    static constexpr int kRecordDelayId = 1027;
-    static constexpr int kCyclesId = 1125;
-    static constexpr int kMacroListId = 1126;
-    static constexpr int kCyclesLabelId = 1130;
-    static constexpr int kRecordDelayLabelId = 1133;
+    // The page's controls, each named after its member, so tests find it by name.
+    struct Controls {
+        using Button = skin::ImageButton*;
+        widgets::SkinCombo* macroList = nullptr;
+        Button addMacroButton = nullptr;
+        Button deleteMacroButton = nullptr;
+        widgets::SkinList* actionList = nullptr;
+        Button recordButton = nullptr;
+        Button deleteActionButton = nullptr;
+        Button clearActionsButton = nullptr;
+        Button topButton = nullptr;
+        Button upButton = nullptr;
+        Button downButton = nullptr;
+        Button bottomButton = nullptr;
+        QLineEdit* cyclesField = nullptr;
+        QLabel* cyclesLabel = nullptr;
+        QCheckBox* recordDelayBox = nullptr;
+        QLabel* recordDelayLabel = nullptr;
+    };
 
     // Columns of the action list.
     static constexpr int kKeyColumn = 0;
@@ -103,9 +111,9 @@ public:
     // key codes' mouse table); true when taken.
     bool recordMouse(std::uint32_t mouseMessage);
 
-    // The page's control with the template id, nullptr before createControls or for an id
-    // that is not the page's.
-    QWidget* control(int controlId) const;
+    // Whether Enter and Escape on `target` belong to an edit of the page: a macro's name, or
+    // an action's cell.
+    bool takesEditKeys(const QObject& target) const;
     // Replaces the clock that recorded delays are measured with.
     void setClock(Clock clock);
 
@@ -114,12 +122,17 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    enum class Move { toTop, up, down, toBottom };
+
     QString text(std::string_view key) const;
-    skin::ImageButton* button(int controlId) const;
+    // Every control of the page, for showing and hiding them together.
+    std::vector<QWidget*> allControls() const;
     model::MacroRecord* selectedMacro();
     void markModified();
 
-    void onCommand(int controlId);
+    void createButtons();
+    void createActionList();
+    void fitActionColumns();
     void readRecordDelayOption();
     void toggleRecordDelay(bool on);
 
@@ -138,29 +151,27 @@ private:
     bool anotherEntryBeginsWith(const QString& name, int editedIndex) const;
 
     // The action list.
+    QString kindText(bool released) const;
     QStringList cellsOf(const model::MacroAction& action) const;
     void insertAction(int row, const model::MacroAction& action);
     void showAction(int row, const model::MacroAction& action);
     model::MacroAction actionOfRow(int row) const;
     void deleteAction();
     void clearActions();
-    void moveAction(int controlId);
+    void moveAction(Move move);
     void onCellChanged(int row, int column, const QString& cellText);
     void onCyclesEdited();
 
     // Recording.
     void startRecording();
     void stopRecording();
+    void lockWhileRecording(bool locked);
     void addRecordedAction(model::KeyCode key, bool released, std::uint32_t measuredDelay);
     std::uint32_t delaySinceLastEvent();
 
     Parts parts_;
     Clock clock_;
-    std::map<int, QWidget*> controls_;
-    widgets::SkinCombo* macroList_ = nullptr;
-    widgets::SkinList* actionList_ = nullptr;
-    QLineEdit* cyclesField_ = nullptr;
-    QCheckBox* recordDelayBox_ = nullptr;
+    Controls c_;
     // Names of the keys the key cell offers, in key-id order.
     QStringList chooserKeyNames_;
 

@@ -150,8 +150,9 @@ struct LightingPanelState {
     friend bool operator==(const LightingPanelState&, const LightingPanelState&) = default;
 };
 
-// The program's copy of the keyboard's lighting and the writes each change makes. Used on the
-// user-interface thread only; the device link's own lock serialises it with other threads.
+// The program's copy of the keyboard's lighting and the writes each change makes. Used by one
+// thread at a time (the keyboard controller's worker; the window holds a copy of its own); the
+// device link's own lock serialises the writes with other threads.
 // Write results are not checked: a failed write leaves the keyboard as it was while the copy
 // and the panel show the new value.
 class Lighting {

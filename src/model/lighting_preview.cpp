@@ -1,6 +1,7 @@
 #include "model/lighting_preview.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace velkan::model {
 
@@ -51,6 +52,23 @@ constexpr std::array<int, kKeyRingLength> kKeyRing = {
     // inner loop
     1099, 1098, 1097, 1042, 1055, 1054, 1053, 1052, 1051, 1050, 1049, 1048, 1047, 1046, 1045, 1059,
     1060, 1061, 1062, 1063, 1064, 1065, 1066, 1067, 1068, 1070, 1112, 1113};
+
+// The keys the picture shows off the grid and the key of the grid whose light each shows:
+// the G keys the first key of their row, the extra keys and right Win their neighbour.
+constexpr std::array<std::pair<int, int>, 12> kOffGridNeighbours = {{
+    {1000, 1022}, // G1: Esc
+    {1001, 1022},
+    {1002, 1029}, // G3: the number row
+    {1003, 1056}, // G4: Tab
+    {1004, 1069}, // G5: Caps Lock
+    {1140, 1069},
+    {1141, 1082}, // G7: left Shift
+    {1142, 1082},
+    {1143, 1083}, // G9: left Ctrl
+    {1199, 1071}, // K45: Z
+    {1200, 1080}, // K56: /
+    {1087, 1086}, // right Win: right Alt
+}};
 
 constexpr bool inGrid(int id) {
     for (const auto& column : kKeyGrid) {
@@ -217,6 +235,8 @@ struct PreviewLayout {
     std::array<int, kPreviewButtonCount> controlIds{};
     std::array<ButtonPlace, kPreviewButtonCount> places{};
     std::array<std::size_t, kKeyRingLength> ringButtons{};
+    // Buttons of kOffGridNeighbours: the key off the grid, the key whose light it shows.
+    std::vector<std::pair<std::size_t, std::size_t>> offGridNeighbours;
 };
 
 PreviewLayout buildLayout() {
@@ -247,6 +267,13 @@ PreviewLayout buildLayout() {
                 place.column = column;
                 place.row = row;
             }
+        }
+    }
+    for (const auto& [offGrid, neighbour] : kOffGridNeighbours) {
+        const std::size_t button = buttonOf(offGrid);
+        const std::size_t shown = buttonOf(neighbour);
+        if (button < kPreviewButtonCount && shown < kPreviewButtonCount) {
+            layout.offGridNeighbours.emplace_back(button, shown);
         }
     }
     for (std::size_t item = 0; item < kKeyRingLength; ++item) {
@@ -343,8 +370,17 @@ bool LightingPreview::tick(const LightingPanelState& panel, bool perKeyView, Pre
         restartPending_ = false;
     }
     const bool painted = paintMode(panel, frame);
+    if (painted) {
+        lightKeysOffTheGrid(frame);
+    }
     ++state_.ticks;
     return painted;
+}
+
+void LightingPreview::lightKeysOffTheGrid(PreviewFrame& frame) {
+    for (const auto& [button, shown] : previewLayout().offGridNeighbours) {
+        frame[button] = frame[shown];
+    }
 }
 
 bool LightingPreview::paintMode(const LightingPanelState& panel, PreviewFrame& frame) {

@@ -96,6 +96,7 @@ private:
     };
 
     bool paintMode(const LightingPanelState& panel, PreviewFrame& frame);
+    static void lightKeysOffTheGrid(PreviewFrame& frame);
     std::size_t& settledPhase(std::uint8_t mode, std::size_t period);
     void columnWave(const LightingPanelState& panel, PreviewFrame& frame);
     void cometWave(const LightingPanelState& panel, PreviewFrame& frame);

@@ -191,6 +191,47 @@ bool anyOnScreenKeyboardRunning() {
     return !matchingProcesses(isKeyboard, false).empty();
 }
 
+// Starts the plan's program in a session of its own, orphaned to init; true once it runs.
+bool runDetached(const ExecPlan& plan) {
+    // Stays open on the program's side until exec() closes it: end of file means started,
+    // an errno value means it was not.
+    std::array<int, 2> status{};
+    if (::pipe2(status.data(), O_CLOEXEC) != 0) {
+        return false;
+    }
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(status[0]);
+        ::close(status[1]);
+        return false;
+    }
+    if (child == 0) {
+        // A session of its own and a parent that exits at once: no terminal, and init
+        // rather than this program reaps it.
+        if (::setsid() < 0) {
+            reportAndExit(status[1], errno);
+        }
+        const pid_t grandchild = ::fork();
+        if (grandchild < 0) {
+            reportAndExit(status[1], errno);
+        }
+        if (grandchild > 0) {
+            ::_exit(0);
+        }
+        execDetached(plan, status[1]);
+    }
+    ::close(status[1]);
+    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    int error = 0;
+    ssize_t n = 0;
+    do {
+        n = ::read(status[0], &error, sizeof error);
+    } while (n < 0 && errno == EINTR);
+    ::close(status[0]);
+    return n == 0;
+}
+
 } // namespace
 
 std::string executableFileName() {
@@ -241,43 +282,7 @@ bool startDetached(const fs::path& program, const std::vector<std::string>& argu
     plan.defaultAction.sa_handler = SIG_DFL;
     sigemptyset(&plan.defaultAction.sa_mask);
 
-    // Stays open on the program's side until exec() closes it: end of file means started,
-    // an errno value means it was not.
-    std::array<int, 2> status{};
-    if (::pipe2(status.data(), O_CLOEXEC) != 0) {
-        return false;
-    }
-    const pid_t child = ::fork();
-    if (child < 0) {
-        ::close(status[0]);
-        ::close(status[1]);
-        return false;
-    }
-    if (child == 0) {
-        // A session of its own and a parent that exits at once: no terminal, and init
-        // rather than this program reaps it.
-        if (::setsid() < 0) {
-            reportAndExit(status[1], errno);
-        }
-        const pid_t grandchild = ::fork();
-        if (grandchild < 0) {
-            reportAndExit(status[1], errno);
-        }
-        if (grandchild > 0) {
-            ::_exit(0);
-        }
-        execDetached(plan, status[1]);
-    }
-    ::close(status[1]);
-    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-    }
-    int error = 0;
-    ssize_t n = 0;
-    do {
-        n = ::read(status[0], &error, sizeof error);
-    } while (n < 0 && errno == EINTR);
-    ::close(status[0]);
-    return n == 0;
+    return runDetached(plan);
 }
 
 bool openWithDesktop(std::string_view documentOrAddress) {

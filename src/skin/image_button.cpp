@@ -14,6 +14,8 @@ namespace {
 
 constexpr int kToolTipDelayMs = 300;
 constexpr int kBorderWidth = 2;
+// Below this a caption is no longer legible; it is cut instead.
+constexpr int kSmallestCaptionPixels = 8;
 
 } // namespace
 
@@ -172,16 +174,26 @@ void ImageButton::drawBorder(QPainter& painter) const {
 
 void ImageButton::drawText(QPainter& painter, const QColor& colour) const {
     QFont font(textStyle_.face);
-    const int pixels = static_cast<int>(textStyle_.pointSize * logicalDpiY() / 72.0 + 0.5);
-    font.setPixelSize(std::max(1, pixels));
+    int pixels = std::max(1, static_cast<int>(textStyle_.pointSize * logicalDpiY() / 72.0 + 0.5));
+    font.setPixelSize(pixels);
     font.setWeight(textStyle_.rotated ? QFont::Black : QFont::Normal);
-    painter.setFont(font);
-    painter.setPen(colour);
     const QRect area = rect().marginsRemoved(textStyle_.insets);
     if (textStyle_.escapement == 0) {
+        // A caption on one line that is longer than its button, as in another language, is
+        // drawn smaller rather than cut at both ends.
+        if ((textStyle_.format & Qt::TextSingleLine) != 0) {
+            while (pixels > kSmallestCaptionPixels &&
+                   QFontMetrics(font).horizontalAdvance(text()) > area.width()) {
+                font.setPixelSize(--pixels);
+            }
+        }
+        painter.setFont(font);
+        painter.setPen(colour);
         painter.drawText(area, textStyle_.format, text());
         return;
     }
+    painter.setFont(font);
+    painter.setPen(colour);
     const QFontMetrics metrics(font);
     const QSize extent(metrics.horizontalAdvance(text()), metrics.height());
     painter.translate(QRectF(area).center());

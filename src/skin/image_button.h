@@ -2,6 +2,8 @@
 // is a whole-window picture, and the button shows the part of it under its own rectangle.
 #pragma once
 
+#include "widgets/skin_look.h"
+
 #include <QAbstractButton>
 #include <QColor>
 #include <QMargins>
@@ -31,8 +33,7 @@ struct ButtonPictures {
 struct ButtonTextStyle {
     bool on = false;
     int pointSize = 8;
-    // Where the face is not installed, Qt's substitute for it is used.
-    QString face = QStringLiteral("Tahoma Unicode MS");
+    QString face = widgets::skinFontFamily();
     QColor normal = Qt::black;
     QColor over = Qt::black;
     QColor down = Qt::black;

@@ -12,7 +12,8 @@ namespace velkan::storage {
 namespace {
 
 constexpr int kCountNumber = 0;
-constexpr int kMaxStoredRows = kProfileMenuLast - kProfileMenuFirstRow + 1;
+// As many rows as the profile menu ever listed.
+constexpr int kMaxStoredRows = 200;
 
 std::filesystem::path dataFolder() {
     return appDataFolderPath().value_or(std::filesystem::path{});
@@ -97,25 +98,17 @@ lang::FileDialogRequest existingProfileRequest() {
 std::vector<ProfileMenuEntry> profileMenuEntries(const AppProfile& profile,
                                                  const lang::TextLookup& texts) {
     std::vector<ProfileMenuEntry> entries = {
-        {kProfileMenuDefault, texts.text("DEFAULT_PROFILE_NAME"), false}};
+        {std::nullopt, texts.text("DEFAULT_PROFILE_NAME"), false}};
     const auto paths = readProfileList(profile);
     for (std::size_t row = 0; row < paths.size(); ++row) {
-        // A damaged entry keeps its number, so the entries after it still switch to their rows.
+        // A damaged entry is left out; the entries after it still switch to their own rows.
         if (paths[row].empty()) {
             continue;
         }
-        const int command = kProfileMenuFirstRow + static_cast<int>(row);
-        entries.push_back({command, paths[row].stem().string(),
+        entries.push_back({static_cast<int>(row), paths[row].stem().string(),
                            row < static_cast<std::size_t>(model::kProfileCount)});
     }
     return entries;
-}
-
-std::optional<int> profileOfMenuCommand(int command) {
-    if (command < kProfileMenuFirstRow || command > kProfileMenuLast) {
-        return std::nullopt;
-    }
-    return command - kProfileMenuFirstRow;
 }
 
 } // namespace velkan::storage

@@ -23,12 +23,6 @@ inline constexpr std::string_view kProfileFileExtension = "fwc";
 // The file dialogs' filter of profile files, for import and export as well.
 inline constexpr std::string_view kProfileFileFilter = "(*.fwc)|*.fwc|(*.*)|*.*||";
 
-// The profile list menu: kProfileMenuDefault shows "DEFAULT_PROFILE_NAME", then one command
-// per stored row from kProfileMenuFirstRow.
-inline constexpr int kProfileMenuDefault = 9000;
-inline constexpr int kProfileMenuFirstRow = 9001;
-inline constexpr int kProfileMenuLast = 9200;
-
 // The open or save dialog of profile files ("fwc", their filter); a save asks before
 // overwriting. An empty folder leaves the dialog where it last was.
 lang::FileDialogRequest profileFileRequest(bool save, std::string initialName,
@@ -67,7 +61,8 @@ std::optional<ProfileRow> addNewProfile(const std::filesystem::path& chosen);
 lang::FileDialogRequest existingProfileRequest();
 
 struct ProfileMenuEntry {
-    int command = 0;
+    // The stored row the entry switches to; none for the heading.
+    std::optional<int> row;
     std::string text;
     // Only the keyboard's three profiles can be switched to; the first entry is a heading.
     bool enabled = false;
@@ -77,7 +72,4 @@ struct ProfileMenuEntry {
 // The entries of the profile list menu, from the stored list.
 std::vector<ProfileMenuEntry> profileMenuEntries(const AppProfile& profile,
                                                  const lang::TextLookup& texts);
-// The key profile a menu command asks for; nullopt for commands that are no row.
-std::optional<int> profileOfMenuCommand(int command);
-
 } // namespace velkan::storage

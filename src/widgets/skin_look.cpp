@@ -2,7 +2,13 @@
 
 #include "widgets/skin_style.h"
 
+#include <QApplication>
+#include <QFontMetricsF>
+#include <QLabel>
+#include <QStyleFactory>
+#include <QToolTip>
 #include <QWidget>
+#include <algorithm>
 
 namespace velkan::widgets {
 
@@ -45,6 +51,33 @@ QFont skinFont() {
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(9);
     return font;
+}
+
+void applyDarkDialogLook(QApplication& application) {
+    // Fusion draws with the palette alone; the desktop's own style may ignore it.
+    application.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    application.setPalette(skinPalette());
+    application.setFont(skinFont());
+    QToolTip::setPalette(skinPalette());
+}
+
+void fitLabelText(QLabel& label, double largest, double smallest) {
+    constexpr double kStep = 0.5;
+    label.setWordWrap(true);
+    const QRectF room = label.contentsRect();
+    const int flags = Qt::TextWordWrap | static_cast<int>(label.alignment());
+    QFont font = label.font();
+    for (double size = largest;; size -= kStep) {
+        font.setPointSizeF(std::max(size, smallest));
+        // A word longer than the line sticks out even when wrapped, so both sides count.
+        const QRectF needed =
+            QFontMetricsF(font).boundingRect(QRectF(0, 0, room.width(), 0), flags, label.text());
+        if (size <= smallest ||
+            (needed.width() <= room.width() && needed.height() <= room.height())) {
+            break;
+        }
+    }
+    label.setFont(font);
 }
 
 void applySkinLook(QWidget& widget) {

@@ -1,45 +1,53 @@
 #include "support/app_test_main.h"
 // The window, the simulated keyboard behind it and the scripted prompts in front of it.
 #include "app/firmware_update_dialog.h"
-#include "device/keyboard_scan.h"
+#include "app/keyboard_controller.h"
 #include "platform/paths.h"
-#include "protocol/command_report.h"
 #include "protocol/command_set.h"
 #include "sim/sim_hid_backend.h"
+#include "storage/colour_files.h"
 #include "storage/profile_file.h"
+#include "support/controller_settle.h"
 #include "support/recording_prompts.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
-#include <QTimer>
+#include <QSignalSpy>
 #include <fstream>
 
 namespace fs = std::filesystem;
 using namespace velkan;
 using app::FirmwareUpdateDialog;
+using app::KeyboardController;
 using Messages = std::vector<std::string>;
 
 namespace {
 
+constexpr int kArrivalMs = 5000;
+// An outcome of the keyboard controller's worker: as long as settle() waits for one.
+constexpr int kOutcomeMs = 30000;
+
 enum Keyboard { present, unplugged, refusingWrites };
 
-// The window open on a keyboard, with an updater program in the package folder and a starter
-// that records what it is asked to start.
+// The window open on a keyboard the keyboard controller has found and read back, as the main
+// window holds it, with an updater program in the package folder and a starter that records
+// what it is asked to start. `ready` is false when the keyboard did not get there.
 struct Bench {
     explicit Bench(Keyboard state = present) {
-        backend.plug(keyboard);
-        link.commandChannel.enumerate();
-        device::scanForKeyboardCollection(link.commandChannel, device::kCommandCollection);
-        link.devicePresent = true;
         fs::create_directories(package);
         std::ofstream(updater) << "#!/bin/sh\n";
         fs::permissions(updater, fs::perms::owner_all);
         std::ofstream(package / "notes.txt") << "text";
+        // The read-back is known to be over only once it hands back the keyboard's keys.
+        QSignalSpy readBack(&controller, &KeyboardController::keysReplaced);
+        ready = controller.colourFiles().ensureFolder() && backend.plug(keyboard);
+        controller.start(false);
+        ready = ready && readBack.wait(kOutcomeMs) && test::settle(controller);
         dialog.show();
         if (state == unplugged) {
-            backend.unplug(keyboard);
-            link.devicePresent = false;
+            QSignalSpy removed(&controller, &KeyboardController::removed);
+            ready = ready && backend.unplug(keyboard) && removed.wait(kArrivalMs);
         }
         keyboard->setFaults({.failWrites = state == refusingWrites});
         keyboard->clearWireLog();
@@ -59,32 +67,42 @@ struct Bench {
     const fs::path package = home / "Package";
     const fs::path updater = package / "flash-tool";
     const fs::path skin = platform::programFolder() / "Skins";
-    sim::SimHidBackend backend;
-    device::DeviceLink link{backend};
-    model::KeyConfiguration configuration;
     std::shared_ptr<sim::SimulatedKeyboard> keyboard =
         std::make_shared<sim::SimulatedKeyboard>(sim::KeyboardModel::keys126);
+    std::unique_ptr<sim::SimHidBackend> ownBackend = std::make_unique<sim::SimHidBackend>();
+    sim::SimHidBackend& backend = *ownBackend; // the controller's, from here on
     test::RecordingPrompts prompts;
     test::TableTexts texts;
+    KeyboardController controller{std::move(ownBackend), texts, storage::ColourFiles::forProgram()};
     std::vector<fs::path> started;
     bool startWorks = true;
     int answers = 0;
-    FirmwareUpdateDialog dialog{
-        nullptr,
-        {skin / "UpdateDlg.ini", skin,
-         // The keyboard's answer comes later, as the keyboard's worker gives it.
-         [this](std::function<void(bool)> answer) {
-             const bool entered = protocol::enterBootMode(link) == protocol::CommandResult::success;
-             QTimer::singleShot(0, &dialog, [this, answer, entered] {
-                 answer(entered);
-                 ++answers;
-             });
-         },
-         configuration, prompts, texts, package,
-         [this](const fs::path& program) {
-             started.push_back(program);
-             return startWorks;
-         }}};
+    bool ready = false;
+    FirmwareUpdateDialog dialog{nullptr, parts()};
+
+private:
+    // Wired as the main window wires it: the keyboard's answer comes from the controller's
+    // worker, later.
+    FirmwareUpdateDialog::Parts parts() {
+        const auto enterBootMode = [this](std::function<void(bool)> answer) {
+            controller.enterBootMode({&dialog, [this, answer](bool entered) {
+                                          answer(entered);
+                                          ++answers;
+                                      }});
+        };
+        const auto startProgram = [this](const fs::path& program) {
+            started.push_back(program);
+            return startWorks;
+        };
+        return {skin / "UpdateDlg.ini",
+                skin,
+                enterBootMode,
+                controller.keys(),
+                prompts,
+                texts,
+                package,
+                startProgram};
+    }
 };
 
 Messages messages(const QString& shown) {
@@ -126,19 +144,39 @@ private slots:
         QFETCH(bool, handedOver);
         QFETCH(QString, shown);
         Bench bench(keyboard);
+        QVERIFY(bench.ready);
         bench.startWorks = startWorks;
         if (!choice.isEmpty()) {
             bench.choose(bench.package / choice.toStdString());
         }
         bench.click("updateButton");
         // A chosen updater is handed over once the keyboard has answered.
-        QTRY_COMPARE(bench.answers, choice == "flash-tool" ? 1 : 0);
+        QVERIFY(test::settle(bench.controller));
+        QCOMPARE(bench.answers, choice == "flash-tool" ? 1 : 0);
         QCOMPARE(bench.prompts.shown, messages(shown));
         QCOMPARE(bench.keyboard->inBootMode(), handedOver);
         QCOMPARE(bench.keyboard->wireLog().size(), handedOver ? 1U : 0U);
         QCOMPARE(bench.started.size(), handedOver ? 1U : 0U);
         QCOMPARE(bench.dialog.isVisible(), !(handedOver && startWorks));
         QCOMPARE(bench.shownPath().isEmpty(), handedOver || choice.isEmpty());
+    }
+
+    // Clicks while the keyboard has not yet answered the boot-mode request change nothing:
+    // one request on the wire, the updater chosen at the first click started once.
+    void clicksWhileTheKeyboardAnswersAreRefused() {
+        Bench bench;
+        QVERIFY(bench.ready);
+        bench.choose(bench.updater);
+        bench.click("updateButton");
+        bench.click("updateButton");
+        bench.click("cancelUpdateButton");
+        bench.choose(bench.package / "notes.txt");
+        QVERIFY(test::settle(bench.controller));
+        QCOMPARE(bench.answers, 1);
+        QCOMPARE(bench.keyboard->wireLog().size(), 1U);
+        QCOMPARE(bench.started, std::vector<fs::path>{bench.updater});
+        QVERIFY(bench.prompts.shown.empty());
+        QVERIFY(!bench.dialog.isVisible());
     }
 
     void backUp_data() {
@@ -161,6 +199,7 @@ private slots:
         QFETCH(QString, target);
         QFETCH(QString, shown);
         Bench bench(keyboard);
+        QVERIFY(bench.ready);
         const fs::path path = bench.home / target.toStdString();
         std::error_code ignored;
         fs::remove(path, ignored);
@@ -178,6 +217,7 @@ private slots:
     // the updater chooser's filter; a new language shows at once.
     void textsComeFromTheLanguage() {
         Bench bench;
+        QVERIFY(bench.ready);
         const auto text = [&bench](const char* name) {
             const QWidget* widget = bench.dialog.findChild<QWidget*>(QString::fromLatin1(name));
             const auto* label = qobject_cast<const QLabel*>(widget);
@@ -196,6 +236,7 @@ private slots:
 
     void chosenUpdaterIsKeptUntilDropped() {
         Bench bench;
+        QVERIFY(bench.ready);
         bench.choose(bench.updater);
         QCOMPARE(bench.prompts.fileRequests.front().folder, bench.package);
         bench.dialog.reject();
@@ -206,6 +247,7 @@ private slots:
 
         bench.choose(bench.updater);
         bench.click("cancelUpdateButton");
+        QVERIFY(test::settle(bench.controller));
         QVERIFY(!bench.dialog.isVisible());
         QVERIFY(bench.dialog.updaterPath().empty());
         QVERIFY(bench.started.empty() && bench.keyboard->wireLog().empty());

@@ -25,9 +25,14 @@ private slots:
             events.push_back(std::move(what));
         };
         JobQueue queue([&](bool busy) { note(busy ? "busy" : "idle"); });
-        // Posted before the worker starts: they wait for it.
+        // Posted before the worker starts: they wait for it, and busy is told at the first post,
+        // so whatever the posting thread reports next is heard after it.
         for (int job = 0; job < 3; ++job) {
             queue.post([&, job] { note("job" + std::to_string(job)); });
+        }
+        {
+            const std::lock_guard lock(mutex);
+            QCOMPARE(events, std::vector<std::string>{"busy"});
         }
         queue.start();
         QTRY_VERIFY([&] {

@@ -1,7 +1,7 @@
 // The main window's keyboard sequences as the user and the keyboard meet them: each runs whole,
 // one at a time; nothing the user set is lost or written back after the keyboard cleared it;
 // and opening boxes from the tray never pulls the tray menu out from under itself.
-#include "app/window_messages.h"
+#include "app/main_menu.h"
 #include "main_window_fixture.h"
 #include "platform/atomic_file.h"
 #include "protocol/command_set.h"
@@ -28,13 +28,6 @@ namespace model = velkan::model;
 namespace {
 
 constexpr int kArrivalMs = 5000;
-
-void waitForArrival(MainWindowFixture& f) {
-    QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible(), kArrivalMs);
-    // The window shows itself at once; the arrival's read-back ends after.
-    QVERIFY(f.settle());
-    f.keyboard->clearWireLog();
-}
 
 // The command byte of every frame the program sent since the wire log was cleared.
 std::vector<std::uint8_t> commandsSent(const MainWindowFixture& f) {
@@ -101,7 +94,7 @@ private slots:
 
     void applyIsDisabledAfterStart() {
         MainWindowFixture f;
-        waitForArrival(f);
+        QVERIFY(f.waitForArrival());
         QVERIFY(!f.window->applyEnabled());
         QVERIFY(!f.named("applyButton")->isEnabled());
     }
@@ -110,7 +103,7 @@ private slots:
     // nothing of theirs lands between the apply's begin and end.
     void keyboardEventsDuringAnApplyWaitForIt() {
         MainWindowFixture f;
-        waitForArrival(f);
+        QVERIFY(f.waitForArrival());
         remapAToB(f, 0);
         f.window->setApplyEnabled(true);
         f.keyboard->setFaults({.latency = std::chrono::milliseconds(5)});
@@ -138,7 +131,7 @@ private slots:
     // working file hold the defaults, and the next Apply writes them.
     void keyboardResetIsNotUndone() {
         MainWindowFixture f;
-        waitForArrival(f);
+        QVERIFY(f.waitForArrival());
         remapAToB(f, 0);
         f.window->setApplyEnabled(true);
         QVERIFY(applyAndWait(f));
@@ -166,7 +159,7 @@ private slots:
     // model shows what the keyboard holds.
     void readBackRequestShowsWhatTheKeyboardHolds() {
         MainWindowFixture f;
-        waitForArrival(f);
+        QVERIFY(f.waitForArrival());
         const auto factory = f.keyboard->memory(sim::SimRegion::defaultKeyTable);
         const int tableBytes = f.controller->link().tableBytes;
         model::KeyModel changed;
@@ -190,13 +183,13 @@ private slots:
 
     void notAProfileFileGivesOneBox() {
         MainWindowFixture f;
-        waitForArrival(f);
+        QVERIFY(f.waitForArrival());
         const fs::path file = fs::path(qgetenv("HOME").toStdString()) / "not-a-profile.fwc";
         QVERIFY(velkan::platform::writeFileAtomically(
             file, std::vector<std::uint8_t>(velkan::storage::kKeyImageBytes + 64, 7)));
         f.prompts.chosenFile = file;
         f.prompts.shown.clear();
-        f.window->onMenuCommand(app::command::kImport);
+        f.window->runMenuCommand(app::MenuCommand::importProfile);
         QCOMPARE(f.prompts.shown, std::vector<std::string>{f.text("MAIN_PROMPT_INPORT")});
         QCOMPARE(f.hostFrames(), 0);
     }
@@ -211,7 +204,8 @@ private slots:
         velkan::test::RecordingEditor editor;
         f.window->setKeyEditor(&editor);
         QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible(), kArrivalMs);
-        QVERIFY(f.controller->busy());
+        // The window hears of the work from another thread, a moment later.
+        QTRY_VERIFY_WITH_TIMEOUT(f.controller->busy(), kArrivalMs);
         QVERIFY(f.named("busyIndicator")->isVisible());
         QVERIFY(f.framesOf(command::kEndConfig) == 0);
         f.clickKey(1000);
@@ -227,7 +221,7 @@ private slots:
     // the write is over: the keyboard is never left inside an unfinished configuration.
     void killDuringAnApplyLetsTheWriteFinish() {
         MainWindowFixture f;
-        waitForArrival(f);
+        QVERIFY(f.waitForArrival());
         remapAToB(f, 0);
         const auto tablesBefore = f.keyboard->memory(sim::SimRegion::keyTables);
         f.window->setApplyEnabled(true);

@@ -13,12 +13,15 @@
 #include "support/app_test_main.h"
 #include "support/controller_settle.h"
 #include "support/recording_editor.h"
+#include "widgets/colour_static.h"
 #include "widgets/skin_combo.h"
 #include "widgets/skin_slider.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <array>
@@ -37,6 +40,8 @@ namespace command = velkan::protocol::command;
 namespace {
 
 constexpr int kArrivalMs = 5000;
+// An outcome of the keyboard controller's worker: as long as settle() waits for one.
+constexpr int kOutcomeMs = 30000;
 
 using velkan::test::RecordingEditor;
 
@@ -44,20 +49,25 @@ app::LightingPanel& panel(MainWindowFixture& f) {
     return *f.window->lightingPanel();
 }
 
+// Called before the test lets any event through, so no hand-back can slip past the spy.
 void waitForArrival(MainWindowFixture& f) {
+    // The read-back is known to be over only once it hands back the keyboard's keys.
+    QSignalSpy readBack(f.controller.get(), &app::KeyboardController::keysReplaced);
     QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible(), kArrivalMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!readBack.isEmpty(), kOutcomeMs);
     QVERIFY(f.settle());
     f.keyboard->clearWireLog();
 }
 
-// A click on one of the panel's controls, and its change on the keyboard.
-void press(MainWindowFixture& f, int controlId) {
-    QVERIFY(panel(f).onCommand(controlId));
+// A click on one of the panel's controls, by its name, and its change on the keyboard. The
+// colour swatches take the mouse as the user gives it; the buttons are clicked.
+void press(MainWindowFixture& f, const char* name) {
+    if (auto* swatch = f.window->findChild<velkan::widgets::ColourStatic*>(name)) {
+        QTest::mouseClick(swatch, Qt::LeftButton);
+    } else {
+        f.click(name);
+    }
     QVERIFY(f.settle());
-}
-
-QWidget* control(MainWindowFixture& f, int controlId) {
-    return panel(f).control(controlId);
 }
 
 // A byte of a lighting page as the keyboard holds it once what was asked of it is done.
@@ -66,12 +76,20 @@ int param(MainWindowFixture& f, int page, std::size_t offset) {
     return f.keyboard->memory(sim::SimRegion::params)[static_cast<std::size_t>(page) * 42 + offset];
 }
 
+// The colour at `offset` of the first lighting page as the keyboard holds it.
+model::ColourRef colourAt(MainWindowFixture& f, std::size_t offset) {
+    const auto byte = [&f, offset](std::size_t i) {
+        return static_cast<std::uint8_t>(param(f, 0, offset + i));
+    };
+    return model::colourRef(byte(0), byte(1), byte(2));
+}
+
 // The mode of the current page as if the keyboard had changed it itself.
 void setModeOnKeyboard(MainWindowFixture& f, std::uint8_t mode) {
     const std::array<std::uint8_t, 1> byte{mode};
     QVERIFY(f.keyboard->setMemory(sim::SimRegion::params, 0, byte));
     f.keyboard->sendEvent(velkan::device::event_code::kLightingChanged);
-    QTRY_VERIFY_WITH_TIMEOUT(f.controller->lighting().panel().mode == mode, kArrivalMs);
+    QTRY_VERIFY_WITH_TIMEOUT(f.controller->lighting().panel().mode == mode, kOutcomeMs);
     QVERIFY(f.settle());
     f.keyboard->clearWireLog();
 }
@@ -128,6 +146,9 @@ public:
         keys_ = new app::KeyGrid(window_, texts_);
         panel_ = std::make_unique<app::LightingPanel>(
             app::LightingPanel::Parts{window_, controller_, *keys_, texts_, {}, {}});
+        // As in the main window, the panel shows each lighting the controller hands back.
+        QObject::connect(&controller_, &app::KeyboardController::lightingReplaced, panel_.get(),
+                         &app::LightingPanel::refresh);
         controller_.start(false);
     }
 
@@ -141,10 +162,10 @@ public:
         if (!velkan::test::settle(controller_)) {
             return {};
         }
-        panel_->refresh();
-        QWidget* shown = panel_->control(on ? 1150 : 1149);
-        if (shown == nullptr || shown->isHidden() ||
-            !panel_->control(on ? 1149 : 1150)->isHidden()) {
+        // The switch shows the button that turns the light the other way.
+        auto* shown = window_.findChild<QWidget*>(on ? "lightOffButton" : "lightOnButton");
+        const auto* other = window_.findChild<QWidget*>(on ? "lightOnButton" : "lightOffButton");
+        if (shown == nullptr || other == nullptr || shown->isHidden() || !other->isHidden()) {
             return {};
         }
         return shown->grab().toImage().pixelColor(shown->width() / 2, shown->height() / 2);
@@ -190,8 +211,7 @@ private slots:
     void speedSliderPositionsWriteTheirSpeedBytes() {
         MainWindowFixture f;
         waitForArrival(f);
-        auto* slider = qobject_cast<velkan::widgets::SkinSlider*>(control(f, 1179));
-        QVERIFY(slider != nullptr);
+        auto* slider = f.named<velkan::widgets::SkinSlider>("speedSlider");
         const std::array<int, 6> stored = {5, 4, 2, 3, 1, 0};
         QTest::keyClick(slider, Qt::Key_Home);
         for (std::size_t position = 0; position < stored.size(); ++position) {
@@ -207,8 +227,7 @@ private slots:
     void brightnessSliderReleasedWhereItWasWritesNothing() {
         MainWindowFixture f;
         waitForArrival(f);
-        auto* slider = qobject_cast<velkan::widgets::SkinSlider*>(control(f, 1178));
-        QVERIFY(slider != nullptr);
+        auto* slider = f.named<velkan::widgets::SkinSlider>("brightnessSlider");
         const QPoint leftEnd(0, slider->height() / 2);
         QTest::mousePress(slider, Qt::LeftButton, {}, leftEnd);
         QCOMPARE(param(f, 0, 1), 0);
@@ -222,8 +241,7 @@ private slots:
     void colourBoxStopsAt255AndSendsTheColourWhenDone() {
         MainWindowFixture f;
         waitForArrival(f);
-        auto* green = qobject_cast<QLineEdit*>(control(f, 1209));
-        QVERIFY(green != nullptr);
+        auto* green = f.named<QLineEdit>("greenBox");
         green->selectAll();
         QTest::keyClicks(green, QStringLiteral("300"));
         QCOMPARE(green->text(), QStringLiteral("255"));
@@ -246,13 +264,12 @@ private slots:
         waitForArrival(f);
         f.click(page == 0 ? "profileButton1" : "profileButton2");
         QVERIFY(f.settle());
-        press(f, 1214);
+        press(f, "preset4");
         QCOMPARE(param(f, page, 4), 0x00);
         QCOMPARE(param(f, page, 5), 0x5A);
         QCOMPARE(param(f, page, 6), 0xFF);
         QCOMPARE(param(f, page, 7), 0x00);
-        const auto* red = qobject_cast<QLineEdit*>(control(f, 1208));
-        QCOMPARE(red->text(), QStringLiteral("90"));
+        QCOMPARE(f.named<QLineEdit>("redBox")->text(), QStringLiteral("90"));
     }
 
     void brightnessReachesItsTop_data() {
@@ -272,8 +289,7 @@ private slots:
         QFETCH(std::function<void(QWidget&)>, toTheTop);
         MainWindowFixture f;
         waitForArrival(f);
-        auto* slider = qobject_cast<velkan::widgets::SkinSlider*>(control(f, 1178));
-        QVERIFY(slider != nullptr);
+        auto* slider = f.named<velkan::widgets::SkinSlider>("brightnessSlider");
         QTest::keyClick(slider, Qt::Key_Left);
         QCOMPARE(param(f, 0, 1), model::kMaxBrightness - 1);
         toTheTop(*slider);
@@ -281,19 +297,35 @@ private slots:
         QCOMPARE(f.framesOf(command::kWriteParams), 2);
     }
 
+    // Steps taken faster than the keyboard answers all count: the lighting handed back after
+    // the first does not pull the thumb back over the second.
+    void quickSliderStepsAllReachTheKeyboard() {
+        MainWindowFixture f;
+        waitForArrival(f);
+        auto* slider = f.named<velkan::widgets::SkinSlider>("brightnessSlider");
+        QSignalSpy handedBack(f.controller.get(), &app::KeyboardController::lightingReplaced);
+        QTest::keyClick(slider, Qt::Key_Left);
+        QTest::keyClick(slider, Qt::Key_Left);
+        QVERIFY(handedBack.wait(kOutcomeMs));
+        QTest::keyClick(slider, Qt::Key_Left);
+        QCOMPARE(param(f, 0, 1), model::kMaxBrightness - 3);
+        QCOMPARE(slider->position(), model::kMaxBrightness - 3);
+        QCOMPARE(f.framesOf(command::kWriteParams), 3);
+    }
+
     void colourChoiceIsOneChange_data() {
-        QTest::addColumn<int>("controlId");
+        QTest::addColumn<QString>("control");
         QTest::addColumn<int>("red");
         QTest::addColumn<int>("green");
         QTest::addColumn<int>("blue");
-        QTest::newRow("first preset") << 1211 << 235 << 99 << 30;
-        QTest::newRow("eighth preset") << 1218 << 174 << 0 << 255;
-        QTest::newRow("colour button") << 1152 << 12 << 34 << 56;
-        QTest::newRow("reactive colour button") << 1155 << 12 << 34 << 56;
+        QTest::newRow("first preset") << "preset1" << 235 << 99 << 30;
+        QTest::newRow("eighth preset") << "preset8" << 174 << 0 << 255;
+        QTest::newRow("colour button") << "colourButton" << 12 << 34 << 56;
+        QTest::newRow("reactive colour button") << "reactiveColourButton" << 12 << 34 << 56;
     }
     // Colour cycling off and the colour go to the keyboard inside one begin/end pair.
     void colourChoiceIsOneChange() {
-        QFETCH(int, controlId);
+        QFETCH(QString, control);
         QFETCH(int, red);
         QFETCH(int, green);
         QFETCH(int, blue);
@@ -303,7 +335,7 @@ private slots:
         QVERIFY(f.settle());
         panel(f).setColourChooser([](model::ColourRef) { return model::colourRef(12, 34, 56); });
         f.keyboard->clearWireLog();
-        press(f, controlId);
+        press(f, control.toLatin1().constData());
         QCOMPARE(f.framesOf(command::kBeginConfig), 1);
         QCOMPARE(f.framesOf(command::kWriteParams), 2);
         QCOMPARE(f.framesOf(command::kEndConfig), 1);
@@ -311,6 +343,42 @@ private slots:
         QCOMPARE(param(f, 1, 5), red);
         QCOMPARE(param(f, 1, 6), green);
         QCOMPARE(param(f, 1, 7), blue);
+    }
+
+    void effectColourButtonsWriteTheirOwnColour_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("offset");
+        QTest::newRow("steady colour") << "steadyColourButton" << 5;
+        QTest::newRow("second colour") << "secondColourButton" << 25;
+        QTest::newRow("third colour") << "thirdColourButton" << 30;
+    }
+    // The dialog starts from the colour the button stands for, and the chosen one takes its
+    // place in the first page.
+    void effectColourButtonsWriteTheirOwnColour() {
+        QFETCH(QString, control);
+        QFETCH(int, offset);
+        MainWindowFixture f;
+        waitForArrival(f);
+        // Each colour of the page a different one, so the colour offered says whose it is.
+        const std::pair<std::size_t, std::array<std::uint8_t, 3>> colours[] = {
+            {5, {1, 2, 3}}, {25, {4, 5, 6}}, {30, {7, 8, 9}}};
+        for (const auto& [at, rgb] : colours) {
+            QVERIFY(f.keyboard->setMemory(sim::SimRegion::params, at, rgb));
+        }
+        f.keyboard->sendEvent(velkan::device::event_code::kLightingChanged);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            f.controller->lighting().panel().thirdColour == model::colourRef(7, 8, 9), kOutcomeMs);
+        QVERIFY(f.settle());
+        const auto at = static_cast<std::size_t>(offset);
+        const model::ColourRef shown = colourAt(f, at);
+        std::optional<model::ColourRef> offered;
+        panel(f).setColourChooser([&offered](model::ColourRef current) {
+            offered = current;
+            return model::colourRef(12, 34, 56);
+        });
+        press(f, control.toLatin1().constData());
+        QVERIFY(offered == shown);
+        QCOMPARE(colourAt(f, at), model::colourRef(12, 34, 56));
     }
 
     void captions_data() {
@@ -367,36 +435,48 @@ private slots:
         MainWindowFixture f;
         waitForArrival(f);
         const auto ini = f.window->iniPath();
-        press(f, 1195);
+        press(f, "rightArrow");
         QCOMPARE(param(f, 0, 17), 1);
-        QCOMPARE(static_cast<velkan::skin::ImageButton*>(control(f, 1195))->origin(),
+        QCOMPARE(f.named<velkan::skin::ImageButton>("rightArrow")->origin(),
                  velkan::skin::readSkinOrigin(ini, "DOWN_ARROW_RIGHT1"));
-        QCOMPARE(static_cast<velkan::skin::ImageButton*>(control(f, 1194))->origin(),
+        QCOMPARE(f.named<velkan::skin::ImageButton>("leftArrow")->origin(),
                  velkan::skin::readSkinOrigin(ini, "UP_ARROW_LEFT1"));
         f.keyboard->clearWireLog();
-        press(f, 1195);
+        press(f, "rightArrow");
         QCOMPARE(f.framesOf(command::kWriteParams), 1);
         QCOMPARE(param(f, 0, 17), 1);
     }
 
     void switchesWriteTheirField_data() {
-        QTest::addColumn<int>("controlId");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("clicks");
         QTest::addColumn<int>("offset");
         QTest::addColumn<int>("value");
-        QTest::newRow("light off") << 1150 << 3 << 0x00;
-        QTest::newRow("light on") << 1149 << 3 << 0xFF;
-        QTest::newRow("colour cycling") << 1156 << 4 << 0; // the page had it on
-        QTest::newRow("two-way switch") << 1180 << 19 << 1;
-        QTest::newRow("second colour") << 1188 << 28 << 1;
+        QTest::newRow("light off") << "lightOffButton" << 1 << 3 << 0x00;
+        QTest::newRow("light on") << "lightOnButton" << 1 << 3 << 0xFF;
+        QTest::newRow("colour cycling") << "cyclingToggle" << 1 << 4 << 0; // the page had it on
+        QTest::newRow("two-way switch") << "twoWaySecondToggle" << 1 << 19 << 1;
+        QTest::newRow("second colour") << "secondColourToggle" << 1 << 28 << 1;
+        QTest::newRow("anticlockwise turn") << "anticlockwiseToggle" << 1 << 17 << 2;
+        QTest::newRow("clockwise turn") << "clockwiseToggle" << 1 << 17 << 3;
+        QTest::newRow("third report") << "reportButton3" << 1 << 15 << 2;
+        // The second click comes before the keyboard has answered the first: each one counts.
+        QTest::newRow("colour cycling twice") << "cyclingToggle" << 2 << 4 << 1;
+        QTest::newRow("second colour twice") << "secondColourToggle" << 2 << 28 << 0;
+        QTest::newRow("third colour twice") << "thirdColourToggle" << 2 << 33 << 0;
     }
     void switchesWriteTheirField() {
-        QFETCH(int, controlId);
+        QFETCH(QString, control);
+        QFETCH(int, clicks);
         QFETCH(int, offset);
         QFETCH(int, value);
         MainWindowFixture f;
         waitForArrival(f);
-        press(f, controlId);
-        QCOMPARE(f.framesOf(command::kWriteParams), 1);
+        for (int click = 0; click < clicks; ++click) {
+            f.click(control.toLatin1().constData());
+        }
+        QVERIFY(f.settle());
+        QCOMPARE(f.framesOf(command::kWriteParams), clicks);
         QCOMPARE(param(f, 0, static_cast<std::size_t>(offset)), value);
     }
 
@@ -406,8 +486,8 @@ private slots:
         MainWindowFixture f;
         waitForArrival(f);
         setModeOnKeyboard(f, model::kPerKeyColourMode);
-        press(f, 1167);
-        auto* modes = qobject_cast<velkan::widgets::SkinCombo*>(control(f, 1198));
+        press(f, "perKeyToggle");
+        auto* modes = f.named<velkan::widgets::SkinCombo>("userModeChooser");
         const auto files = velkan::storage::ColourFiles::forProgram();
         QCOMPARE(modes->count(), 3);
         QCOMPARE(modes->itemText(2).toStdString(), files.readModeName(0, 2));
@@ -438,20 +518,24 @@ private slots:
         QTest::addColumn<bool>("speed");
         QTest::addColumn<bool>("direction");
         QTest::addColumn<bool>("colour");
-        QTest::newRow("wave") << 1 << true << true << true;
-        QTest::newRow("spectrum cycle") << 4 << true << true << false;
-        QTest::newRow("breathing") << 5 << true << false << true;
-        QTest::newRow("steady") << 18 << false << false << true;
-        QTest::newRow("custom colours") << 20 << false << false << false;
+        // Where the colour boxes would stand, the modes without them say why.
+        QTest::addColumn<QString>("note");
+        QTest::newRow("wave") << 1 << true << true << true << "";
+        QTest::newRow("spectrum cycle") << 4 << true << true << false << "LIGHT_COLOURS_OWN_PROMPT";
+        QTest::newRow("breathing") << 5 << true << false << true << "";
+        QTest::newRow("steady") << 18 << false << false << true << "";
+        QTest::newRow("custom colours")
+            << 20 << false << false << false << "LIGHT_COLOURS_PER_KEY_PROMPT";
     }
     void eachModeShowsItsOwnFields() {
         QFETCH(int, mode);
         QFETCH(bool, speed);
         QFETCH(bool, direction);
         QFETCH(bool, colour);
+        QFETCH(QString, note);
         MainWindowFixture f;
         waitForArrival(f);
-        auto* chooser = qobject_cast<velkan::widgets::SkinCombo*>(control(f, 1146));
+        auto* chooser = f.named<velkan::widgets::SkinCombo>("modeChooser");
         const auto item =
             f.controller->lighting().supportedModes().itemOf(static_cast<std::uint8_t>(mode));
         QVERIFY(item.has_value());
@@ -459,10 +543,15 @@ private slots:
                  QString::fromStdString(f.language.modeText(std::to_string(mode))));
         emit chooser->activated(static_cast<int>(*item));
         QCOMPARE(param(f, 0, 0), mode);
-        QCOMPARE(!control(f, 1179)->isHidden(), speed);
-        QCOMPARE(!control(f, 1195)->isHidden(), direction);
-        QCOMPARE(!control(f, 1208)->isHidden(), colour);
-        QCOMPARE(static_cast<velkan::skin::ImageButton*>(control(f, 1214))->isEnabled(), colour);
+        QCOMPARE(!f.named("speedSlider")->isHidden(), speed);
+        QCOMPARE(!f.named("rightArrow")->isHidden(), direction);
+        QCOMPARE(!f.named("redBox")->isHidden(), colour);
+        QCOMPARE(!f.named("preset4")->isHidden(), colour);
+        auto* shownNote = f.named<QLabel>("colourNote");
+        QCOMPARE(!shownNote->isHidden(), !note.isEmpty());
+        if (!note.isEmpty()) {
+            QCOMPARE(shownNote->text().toStdString(), f.text(note.toStdString()));
+        }
     }
 
     void perKeyViewIsRefusedWhileAnEditorIsOpen() {
@@ -470,18 +559,32 @@ private slots:
         MainWindowFixture f;
         waitForArrival(f);
         f.window->setKeyEditor(&editor);
-        press(f, 1167);
+        press(f, "perKeyToggle");
         QCOMPARE(f.prompts.shown.back(), f.text("PROFILE_SEELCT_PROMPT2"));
         QVERIFY(!panel(f).perKeyView());
         QVERIFY(!velkan::storage::ColourFiles::forProgram().readPerKeyViewSwitch());
         QCOMPARE(f.hostFrames(), 0);
     }
 
+    // A second click while the keyboard re-selects its profile for the view is not a second
+    // re-selection: the wire carries one profile choice.
+    void perKeyToggleClickedTwiceQuicklyActsOnce() {
+        MainWindowFixture f;
+        waitForArrival(f);
+        f.click("perKeyToggle");
+        f.click("perKeyToggle");
+        QVERIFY(f.settle());
+        QVERIFY(panel(f).perKeyView());
+        QCOMPARE(f.framesOf(command::kWriteDeviceInfo), 1);
+    }
+
     void previewChangesNoKeyWithTheViewOff() {
         MainWindowFixture f;
         waitForArrival(f);
-        QTest::qWait(300); // several of the window's preview steps
-        panel(f).previewTick();
+        // The steps the window's preview timer takes, without waiting for it.
+        for (int step = 0; step < 10; ++step) {
+            panel(f).previewTick();
+        }
         QVERIFY(everyKeyLight(f, std::nullopt));
     }
 
@@ -489,8 +592,8 @@ private slots:
         MainWindowFixture f;
         waitForArrival(f);
         setModeOnKeyboard(f, 19);
-        QCOMPARE(qobject_cast<QComboBox*>(control(f, 1146))->currentIndex(), -1);
-        press(f, 1167);
+        QCOMPARE(f.named<QComboBox>("modeChooser")->currentIndex(), -1);
+        press(f, "perKeyToggle");
         QVERIFY(panel(f).perKeyView());
         // The window's preview steps run meanwhile, so the user mode's colours, shown first,
         // may already be gone; the next step shows the picture dark in any case.
@@ -499,30 +602,39 @@ private slots:
     }
 
     void paintedKeySendsItsColourAndIsSaved_data() {
-        QTest::addColumn<int>("controlId");
+        QTest::addColumn<int>("keyButton");
         QTest::addColumn<int>("position");
-        QTest::newRow("A") << model::KeyPositionList()[0].controlId
-                           << int{model::ColourPositionList()[0]};
-        QTest::newRow("Fn") << 1174 << model::kLogoColourPosition;
+        // The tool the key is painted with, and the button that gives it its colour.
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QString>("toolColour");
+        QTest::newRow("A, first tool") << model::KeyPositionList()[0].controlId
+                                       << int{model::ColourPositionList()[0]} << "firstToolToggle"
+                                       << "toolColourButton";
+        QTest::newRow("Fn, second tool")
+            << app::KeyGrid::kFnKey << model::kLogoColourPosition << "secondToolToggle"
+            << "toolSecondColourButton";
     }
     void paintedKeySendsItsColourAndIsSaved() {
-        QFETCH(int, controlId);
+        QFETCH(int, keyButton);
         QFETCH(int, position);
+        QFETCH(QString, tool);
+        QFETCH(QString, toolColour);
         RecordingEditor editor;
         MainWindowFixture f;
         waitForArrival(f);
         setModeOnKeyboard(f, model::kPerKeyColourMode);
         f.window->setKeyEditor(&editor);
-        press(f, 1167);
+        press(f, "perKeyToggle");
         QVERIFY(panel(f).perKeyView());
         const auto files = velkan::storage::ColourFiles::forProgram();
         QVERIFY(files.readPerKeyViewSwitch());
         const model::ColourRef colour = model::colourRef(12, 34, 56);
         panel(f).setColourChooser([&](model::ColourRef) { return colour; });
-        press(f, 1160);
+        press(f, tool.toLatin1().constData());
+        press(f, toolColour.toLatin1().constData());
         f.keyboard->clearWireLog();
 
-        f.clickKey(controlId);
+        f.clickKey(keyButton);
         QVERIFY(f.settle());
         QCOMPARE(f.framesOf(command::kWriteKeyColours), 1);
         const auto colours = f.keyboard->memory(sim::SimRegion::keyColours);
@@ -531,7 +643,7 @@ private slots:
         QCOMPARE(int{colours[at + 1]}, 34);
         QCOMPARE(int{colours[at + 2]}, 56);
         QCOMPARE(files.readKeyColour(0, files.readPresentMode(0), position).colour, colour);
-        QVERIFY(panel(f).keyLight(controlId) == colour);
+        QVERIFY(panel(f).keyLight(keyButton) == colour);
 
         QVERIFY(editor.calls.empty());
 
@@ -542,7 +654,7 @@ private slots:
         QCOMPARE(f.framesOf(command::kWriteKeyColours), 0);
         QCOMPARE(editor.calls.size(), std::size_t{1});
         QCOMPARE(editor.calls.front().controlId, 1000);
-        press(f, 1167);
+        press(f, "perKeyToggle");
         QVERIFY(!files.readPerKeyViewSwitch());
         QVERIFY(everyKeyLight(f, std::nullopt));
     }

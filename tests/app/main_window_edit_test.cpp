@@ -1,6 +1,6 @@
 // What the user does in the main window and what reaches the keyboard and the working file:
 // key clicks, colour mode, the colour boxes, profiles, restore defaults, Apply and import.
-#include "app/window_messages.h"
+#include "app/main_menu.h"
 #include "main_window_fixture.h"
 #include "platform/atomic_file.h"
 #include "protocol/command_set.h"
@@ -24,13 +24,6 @@ constexpr int kArrivalMs = 5000;
 
 using velkan::test::RecordingEditor;
 
-// The window once the keyboard has arrived and been read back, with a clean wire log.
-void waitForArrival(MainWindowFixture& f) {
-    QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible(), kArrivalMs);
-    QVERIFY(f.settle());
-    f.keyboard->clearWireLog();
-}
-
 } // namespace
 
 class MainWindowEditTest : public QObject {
@@ -39,7 +32,7 @@ class MainWindowEditTest : public QObject {
 private slots:
     void macroButtonAndLastExtraKeyOpenTheEditorAlike() {
         MainWindowFixture f;
-        waitForArrival(f);
+        QVERIFY(f.waitForArrival());
         RecordingEditor editor;
         f.window->setKeyEditor(&editor);
         f.clickKey(1143);
@@ -57,7 +50,7 @@ private slots:
 
     void colourModeClickFlipsOnlyThatKey() {
         MainWindowFixture f;
-        waitForArrival(f);
+        QVERIFY(f.waitForArrival());
         RecordingEditor editor;
         f.window->setKeyEditor(&editor);
         QVERIFY(!f.window->applyEnabled());
@@ -77,7 +70,7 @@ private slots:
 
     void colourBoxesStopAt255() {
         MainWindowFixture f;
-        waitForArrival(f);
+        QVERIFY(f.waitForArrival());
         auto* red = f.named<QLineEdit>("redBox");
         red->clear();
         QTest::keyClicks(red, QStringLiteral("300"));
@@ -89,7 +82,7 @@ private slots:
 
     void currentProfileRefreshesLightingWithoutSwitching() {
         MainWindowFixture f;
-        waitForArrival(f);
+        QVERIFY(f.waitForArrival());
         f.click("switchButton"); // colour mode stays as it was
         f.click("profileButton1");
         QVERIFY(f.settle());
@@ -129,7 +122,7 @@ private slots:
         const auto aKey = velkan::model::keyIndexFromCode(0x01E);
         for (const auto& c : cases) {
             MainWindowFixture f;
-            waitForArrival(f);
+            QVERIFY(f.waitForArrival());
             RecordingEditor editor(c.editorOpen);
             f.window->setKeyEditor(&editor);
             const auto tablesBefore = f.keyboard->memory(velkan::sim::SimRegion::keyTables);
@@ -170,7 +163,7 @@ private slots:
 
     void declinedRestoreDefaultsChangesNothing() {
         MainWindowFixture f;
-        waitForArrival(f);
+        QVERIFY(f.waitForArrival());
         f.prompts.answer = false;
         const auto tables = f.keyboard->memory(velkan::sim::SimRegion::keyTables);
         f.click("defaultsButton");
@@ -183,7 +176,7 @@ private slots:
 
     void applyWritesOnlyWhatChanged() {
         MainWindowFixture f;
-        waitForArrival(f);
+        QVERIFY(f.waitForArrival());
         const fs::path working = velkan::storage::workingFilePath();
         QVERIFY(fs::exists(working));
         const auto written = fs::last_write_time(working);
@@ -204,7 +197,7 @@ private slots:
 
     void anotherProgramCanAskForApply() {
         MainWindowFixture f;
-        waitForArrival(f);
+        QVERIFY(f.waitForArrival());
         f.window->setApplyEnabled(true);
         f.window->deliverInstanceRequest(velkan::platform::InstanceRequest::apply);
         QTRY_VERIFY_WITH_TIMEOUT(!f.window->applyEnabled(), kArrivalMs);
@@ -213,7 +206,7 @@ private slots:
 
     void namesLeftOutAreReportedAfterTheWrite() {
         MainWindowFixture f(true, false, velkan::sim::KeyboardModel::keys126, {.macroUnits = 1});
-        waitForArrival(f);
+        QVERIFY(f.waitForArrival());
         auto& macro = f.controller->keys().edited.macros.emplace_back();
         macro.id = 1;
         macro.actionCount = 25; // 122 bytes without its name, 132 with it
@@ -228,7 +221,7 @@ private slots:
 
     void keyboardPulledDuringApplyKeepsApplyAndTheFile() {
         MainWindowFixture f;
-        waitForArrival(f);
+        QVERIFY(f.waitForArrival());
         const fs::path working = velkan::storage::workingFilePath();
         f.window->setApplyEnabled(true);
         f.window->apply();
@@ -250,7 +243,7 @@ private slots:
     // Replug or resume: the arrival read-back must not undo what the user applied.
     void appliedChangesSurviveUnplugAndPlug() {
         MainWindowFixture f;
-        waitForArrival(f);
+        QVERIFY(f.waitForArrival());
         const auto aKey = velkan::model::keyIndexFromCode(0x01E);
         const velkan::model::KeyAssignment toB{
             static_cast<std::uint16_t>(velkan::model::AssignmentType::singleKey), 0, 0x030};
@@ -279,11 +272,11 @@ private slots:
 
     void importWritesEveryBank() {
         MainWindowFixture f;
-        waitForArrival(f);
+        QVERIFY(f.waitForArrival());
         const fs::path file = fs::path(qgetenv("HOME").toStdString()) / "import.fwc";
         QVERIFY(velkan::storage::newProfileFile(file));
         f.prompts.chosenFile = file;
-        f.window->onMenuCommand(app::command::kImport);
+        f.window->runMenuCommand(app::MenuCommand::importProfile);
         QVERIFY(f.settle());
         for (int bank = 0; bank < 3; ++bank) {
             QVERIFY(f.framesOf(command::kWriteKeyTable, bank) > 0);
@@ -294,7 +287,7 @@ private slots:
         f.keyboard->clearWireLog();
         QVERIFY(velkan::platform::writeFileAtomically(file, std::vector<std::uint8_t>(40, 7)));
         f.prompts.shown.clear();
-        f.window->onMenuCommand(app::command::kImport);
+        f.window->runMenuCommand(app::MenuCommand::importProfile);
         QCOMPARE(f.prompts.shown.back(), f.text("MAIN_PROMPT_INPORT"));
         QVERIFY(f.settle());
         QCOMPARE(f.hostFrames(), 0);

@@ -18,6 +18,8 @@
 #include "support/recording_tray_area.h"
 
 #include <QAbstractButton>
+#include <QSignalSpy>
+#include <QTest>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -74,6 +76,17 @@ public:
     // Waits until every job asked of the keyboard controller so far is over and its outcome
     // has reached the window.
     bool settle(int timeoutMs = 30000) const { return test::settle(*controller, timeoutMs); }
+
+    // Waits for the window to show the keyboard plugged in at start and for the arrival's
+    // read-back to be over, then forgets the wire so far. The window may show before the
+    // read-back is even asked for, so its end is known only once it hands back the keys.
+    bool waitForArrival(int timeoutMs = 30000) {
+        QSignalSpy readBack(controller.get(), &app::KeyboardController::keysReplaced);
+        const bool arrived = QTest::qWaitFor([this] { return window->isVisible(); }, timeoutMs) &&
+                             (!readBack.isEmpty() || readBack.wait(timeoutMs)) && settle(timeoutMs);
+        keyboard->clearWireLog();
+        return arrived;
+    }
 
     // Frames of `command` the program sent since the wire log was last cleared; with a bank,
     // only key-table frames addressed to that bank.

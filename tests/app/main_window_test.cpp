@@ -1,8 +1,8 @@
 // The main window's life on the simulated keyboard: when it shows itself, how it is reached
 // and how it ends.
 #include "app/about_dialog.h"
+#include "app/main_menu.h"
 #include "app/secondary_windows.h"
-#include "app/window_messages.h"
 #include "main_window_fixture.h"
 #include "support/app_test_main.h"
 
@@ -117,10 +117,10 @@ private slots:
     void exitClosesTheAboutBoxAndRemovesTheIcon() {
         MainWindowFixture f;
         QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible(), kArrivalMs);
-        f.window->onMenuCommand(app::command::kAbout);
-        f.window->onMenuCommand(app::command::kAbout);
+        f.window->runMenuCommand(app::MenuCommand::about);
+        f.window->runMenuCommand(app::MenuCommand::about);
         QVERIFY(f.window->secondaryWindows().about().isVisible());
-        QTimer::singleShot(0, [&] { f.window->onMenuCommand(app::command::kMenuExit); });
+        QTimer::singleShot(0, [&] { f.window->runMenuCommand(app::MenuCommand::exit); });
         QTimer::singleShot(3000, [] { QCoreApplication::exit(7); });
         QCOMPARE(QCoreApplication::exec(), 0);
         QVERIFY(!f.window->secondaryWindows().about().isVisible());

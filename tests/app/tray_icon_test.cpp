@@ -3,19 +3,18 @@
 #include "app/about_dialog.h"
 #include "app/main_menu.h"
 #include "app/tray_icon.h"
-#include "app/window_messages.h"
 #include "platform/paths.h"
 #include "skin/skin_layout.h"
 #include "skin/skinned_dialog.h"
 #include "support/app_test_main.h"
 #include "support/recording_prompts.h"
 #include "support/recording_tray_area.h"
-#include "widgets/colour_static.h"
 #include "widgets/skin_menu.h"
 
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <cstdlib>
 #include <functional>
@@ -80,21 +79,17 @@ double distanceAt(const QImage& a, const QImage& b, int side) {
 
 struct AboutFixture {
     TableTexts texts;
-    std::vector<std::string> opened;
     int helpRequests = 0;
-    AboutDialog about{texts, "https://example.org/?a=1&b=<2>",
-                      [this](const std::string& address) { opened.push_back(address); },
-                      [this] { ++helpRequests; }};
+    AboutDialog about{texts, [this] { ++helpRequests; }};
 
-    QString caption(int id) const {
-        return qobject_cast<widgets::ColourStatic*>(about.control(id))->caption();
+    template <typename Control = QLabel> Control* control(const char* name) const {
+        return about.findChild<Control*>(QString::fromLatin1(name));
     }
-    QPushButton* ok() const {
-        return qobject_cast<QPushButton*>(about.control(AboutDialog::kOkButton));
-    }
+    QString text(const char* name) const { return control(name)->text(); }
+    QPushButton* ok() const { return control<QPushButton>("okButton"); }
     QStringList shownTexts() const {
-        return {about.windowTitle(), caption(AboutDialog::kIntroduction),
-                caption(AboutDialog::kCopyright), ok()->text()};
+        return {about.windowTitle(), text("heading"), text("introduction"), text("copyright"),
+                ok()->text()};
     }
 };
 
@@ -253,10 +248,19 @@ private slots:
     }
 
     void theMainMenuOffersItsCommandsInTheCurrentLanguage() {
-        const std::unique_ptr<SkinMenu> menu = mainMenuCommands(nullptr, TableTexts());
+        std::vector<MenuCommand> chosen;
+        const std::unique_ptr<SkinMenu> menu =
+            mainMenuCommands(nullptr, TableTexts(),
+                             {[&chosen](MenuCommand command) { chosen.push_back(command); }, {}});
         QCOMPARE(textsOf(*menu), (QStringList{"<MENU_1>", "<MENU_2>", "-", "<MENU_3>", "<MENU_5>",
                                               "-", "<MENU_4>"}));
-        QCOMPARE(menu->commandAction(command::kFirmwareUpdate)->text(), "<MENU_5>");
+        // Each item reports its own command.
+        for (QAction* action : menu->actions()) {
+            action->trigger();
+        }
+        QCOMPARE(chosen, (std::vector<MenuCommand>{
+                             MenuCommand::importProfile, MenuCommand::exportProfile,
+                             MenuCommand::about, MenuCommand::firmwareUpdate, MenuCommand::exit}));
     }
 
     void theBuildDrawsTrayImagesThatTellTheStatesApart() {
@@ -285,7 +289,7 @@ private slots:
 
     void aboutOpensOneWindowWithTheLanguagesTexts() {
         AboutFixture fixture;
-        fixture.texts.table = {{"LANG_ABOUT_TITLE", "About"}};
+        fixture.texts.table = {{"LANG_ABOUT_TITLE", "About"}, {"ABOUT_HELP_LINK", "Help & <more>"}};
         QVERIFY(fixture.about.request());
         QVERIFY(!fixture.about.request());
         int shown = 0;
@@ -293,20 +297,43 @@ private slots:
             shown += qobject_cast<AboutDialog*>(window) != nullptr && window->isVisible() ? 1 : 0;
         }
         QCOMPARE(shown, 1);
-        QCOMPARE(fixture.shownTexts(),
-                 (QStringList{"About", "<GUANYU_JIESHAO>", "<GUANYU_BANQUAN>", "<LANG_ABOUT_OK>"}));
+        QCOMPARE(fixture.shownTexts(), (QStringList{"About", "<MAIN_CAPTION>", "<GUANYU_JIESHAO>",
+                                                    "<GUANYU_BANQUAN>", "<LANG_ABOUT_OK>"}));
+        QVERIFY(QRegularExpression(QStringLiteral("^<MAIN_VERSION_TEXT> \\d+\\.\\d+\\.\\d+$"))
+                    .match(fixture.text("version"))
+                    .hasMatch());
 
-        // The link shows the address as text and opens it unchanged.
-        auto* link = qobject_cast<QLabel*>(fixture.about.control(AboutDialog::kLink));
-        QVERIFY(link->text().contains("https://example.org/?a=1&amp;b=&lt;2&gt;"));
+        // The link is the help page's; its text is the language file's, shown as text.
+        QLabel* link = fixture.control("helpLink");
+        QVERIFY(link->text().contains("Help &amp; &lt;more&gt;"));
         emit link->linkActivated(link->text());
-        QCOMPARE(fixture.opened, (std::vector<std::string>{"https://example.org/?a=1&b=<2>"}));
+        QCOMPARE(fixture.helpRequests, 1);
 
         // A new language: the box reads its texts again.
         fixture.texts.table = {{"LANG_ABOUT_TITLE", "Über"}, {"LANG_ABOUT_OK", "Gut"}};
         fixture.about.reloadTexts();
         QCOMPARE(fixture.about.windowTitle(), "Über");
         QCOMPARE(fixture.ok()->text(), "Gut");
+        fixture.about.close();
+    }
+
+    // Long texts, as in other languages, wrap inside the box; a long title widens it.
+    void aboutShowsItsTextsWhole() {
+        AboutFixture fixture;
+        const std::string longLine =
+            "Richten Sie die Tasten, Makros und die Beleuchtung Ihrer Tastatur ein, in jedem "
+            "der drei Profile, die die Tastatur selbst speichert.";
+        fixture.texts.table = {{"LANG_ABOUT_TITLE", "Über das Konfigurationsprogramm der Tastatur"},
+                               {"GUANYU_JIESHAO", longLine},
+                               {"GUANYU_BANQUAN", longLine}};
+        QVERIFY(fixture.about.request());
+        QTRY_VERIFY(fixture.about.isVisible());
+        for (const char* name : {"heading", "version", "introduction", "copyright", "helpLink"}) {
+            const QLabel* line = fixture.control(name);
+            QVERIFY2(line->heightForWidth(line->width()) <= line->height(), name);
+        }
+        QVERIFY(fixture.about.width() >
+                fixture.about.fontMetrics().horizontalAdvance(fixture.about.windowTitle()));
         fixture.about.close();
     }
 

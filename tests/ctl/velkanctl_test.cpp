@@ -325,6 +325,10 @@ TEST_F(VelkanctlTest, WithoutAKeyboardCommandsFailWithTheLanguageText) {
     if (list.status == 0 && !list.out.empty()) {
         GTEST_SKIP() << "a keyboard is attached: " << list.out;
     }
+    // A script tells "none there" from the status alone.
+    EXPECT_EQ(list.status, 1);
+    EXPECT_EQ(list.out, "");
+    EXPECT_EQ(list.err, "velkanctl: no supported keyboard found\n");
     const ToolRun info = run({"info"});
     EXPECT_EQ(info.status, 1);
     EXPECT_EQ(info.err, "The keyboard is not connected. Plug it in and try again.\n");

@@ -8,12 +8,19 @@
 #include "skin/image_button.h"
 #include "support/recording_prompts.h"
 #include "widgets/skin_combo.h"
+#include "widgets/skin_list.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QEnterEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QTimer>
+#include <QToolTip>
+#include <algorithm>
 #include <functional>
 #include <linux/input-event-codes.h>
 #include <string>
@@ -86,39 +93,67 @@ struct Bench {
             return false;
         }
         dialog.show();
-        for (const int watched : {Dlg::kCapturedKeyId, Dlg::kMediaListId}) {
-            dialog.control(watched)->installEventFilter(&spy);
+        for (const char* watched : {"capturedKey", "mediaList"}) {
+            control(watched)->installEventFilter(&spy);
         }
         return true;
     }
-    void click(int controlId) { static_cast<QAbstractButton*>(dialog.control(controlId))->click(); }
-    void choose(int listId, int entry) {
-        auto* list = static_cast<widgets::SkinCombo*>(dialog.control(listId));
+    // A control of the dialog or its macro page, by name.
+    template <typename Control = QWidget> Control* control(const char* name) {
+        auto* found = dialog.findChild<Control*>(QString::fromLatin1(name));
+        if (found == nullptr) {
+            qFatal("no control %s", name);
+        }
+        return found;
+    }
+    void click(const char* button) { control<QAbstractButton>(button)->click(); }
+    void choose(const char* listName, int entry) {
+        auto* list = control<widgets::SkinCombo>(listName);
         list->setCurrentIndex(entry);
         emit list->activated(entry);
     }
     void send(const X11Key& key, QEvent::Type type, bool repeat = false,
-              int target = Dlg::kCapturedKeyId) {
+              const char* target = "capturedKey") {
         QKeyEvent event(type, key.qtKey, Qt::NoModifier, key.code, key.symbol, 0, QString(),
                         repeat);
-        QApplication::sendEvent(dialog.control(target), &event);
+        QApplication::sendEvent(control(target), &event);
     }
-    void tap(const X11Key& key, int target = Dlg::kCapturedKeyId) {
+    void tap(const X11Key& key, const char* target = "capturedKey") {
         send(key, QEvent::KeyPress, false, target);
         send(key, QEvent::KeyRelease, false, target);
     }
-    QString capturedText() {
-        return static_cast<QLineEdit*>(dialog.control(Dlg::kCapturedKeyId))->text();
-    }
+    QString capturedText() { return control<QLineEdit>("capturedKey")->text(); }
+    bool applyEnabled() { return control("applyButton")->isEnabled(); }
 };
 
 using Script = std::function<void(Bench&)>;
 
-model::MacroRecord macro(std::uint16_t id, const std::string& name) {
+model::MacroRecord macro(std::uint16_t id, const std::string& name,
+                         const std::vector<model::MacroAction>& actions = {}) {
     model::MacroRecord record;
     record.id = id;
     record.setName(name);
+    record.actionCount = static_cast<std::uint16_t>(actions.size());
+    std::copy(actions.begin(), actions.end(), record.actions.begin());
     return record;
+}
+
+// Where a cell of the action list lies on its viewport.
+QPoint cellCentre(const widgets::SkinList& list, int row, int column) {
+    const QRect rowRect = list.visualItemRect(list.topLevelItem(row));
+    const int left = list.header()->sectionViewportPosition(column);
+    return {left + list.columnWidth(column) / 2, rowRect.center().y()};
+}
+
+// The editor the list shows over a cell being edited.
+template <typename Editor> Editor* shownEditor(const widgets::SkinList& list) {
+    for (Editor* editor :
+         list.viewport()->findChildren<Editor*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (editor->isVisible()) {
+            return editor;
+        }
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -163,12 +198,12 @@ private slots:
         Bench bench;
         QVERIFY(bench.open(kButtonB));
         if (mouseRadio) {
-            bench.click(Dlg::kMouseRadioId);
+            bench.click("mouseRadio");
         }
         keys(bench);
         QCOMPARE(bench.capturedText(), shown);
         QCOMPARE(bench.spy.seen, passed);
-        QCOMPARE(bench.dialog.control(Dlg::kApplyId)->isEnabled(), !shown.isEmpty());
+        QCOMPARE(bench.applyEnabled(), !shown.isEmpty());
         QVERIFY(bench.dialog.isVisible());
     }
 
@@ -192,29 +227,29 @@ private slots:
         row("print screen", kButtonB, kIndexB, 0, 0)
             << Script([](Bench& b) { b.tap(kPrint); }) << 2 << 0x137 << 0;
         row("wheel down", kButtonB, kIndexB, 0, 0) << Script([](Bench& b) {
-            b.click(Dlg::kMouseRadioId);
-            b.choose(Dlg::kMouseListId, 4);
+            b.click("mouseRadio");
+            b.choose("mouseList", 4);
         }) << 2 << 0x162 << 0;
         row("mute", kButtonB, kIndexB, 0, 0) << Script([](Bench& b) {
-            b.click(Dlg::kMediaPageId);
-            b.choose(Dlg::kMediaListId, 7);
+            b.click("mediaPageButton");
+            b.choose("mediaList", 7);
         }) << 7 << 7 << 0;
         row("function on a G key", kThirdGKey, 258, 0, 0) << Script([](Bench& b) {
-            b.click(Dlg::kFunctionPageId);
-            b.choose(Dlg::kFunctionListId, 3);
+            b.click("functionPageButton");
+            b.choose("functionList", 3);
         }) << 8 << 3 << 0x0303;
         row("clear over a macro", kButtonB, kIndexB, 4, 5)
-            << Script([](Bench& b) { b.click(Dlg::kClearId); }) << 0 << 0 << 0;
+            << Script([](Bench& b) { b.click("clearButton"); }) << 0 << 0 << 0;
         row("clear after a key", kButtonB, kIndexB, 0, 0) << Script([](Bench& b) {
             b.tap(kKeyA);
-            b.click(Dlg::kClearId);
+            b.click("clearButton");
         }) << 0 << 0 << 0;
         row("unchanged key", kButtonB, kIndexB, 2, 0x1E) << nothing << 2 << 0x1E << 0;
         row("unchanged mouse", kButtonB, kIndexB, 2, 0x172) << nothing << 2 << 0x172 << 0;
         row("unchanged media", kButtonB, kIndexB, 7, 17) << nothing << 7 << 17 << 0;
         row("media value of a damaged file", kButtonB, kIndexB, 7, 99) << nothing << 7 << 0 << 0;
         row("macro page without macros", kButtonB, kIndexB, 0, 0)
-            << Script([](Bench& b) { b.click(Dlg::kMacroPageId); }) << 0 << 0 << 0;
+            << Script([](Bench& b) { b.click("macroPageButton"); }) << 0 << 0 << 0;
     }
     // OK writes the page's choice into the current profile's record, and nothing else of it.
     void storedRecord() {
@@ -231,7 +266,7 @@ private slots:
         bench.record(keyIndex) = {static_cast<std::uint16_t>(type), 0, value, 7, 0};
         QVERIFY(bench.open(controlId));
         edit(bench);
-        bench.click(Dlg::kOkId);
+        bench.click("okButton");
         const model::KeyAssignment& stored = bench.record(keyIndex);
         QCOMPARE(int{stored.type}, storedType);
         QCOMPARE(stored.value, storedValue);
@@ -270,7 +305,7 @@ private slots:
         QVERIFY(bench.open(kButtonB));
         QCOMPARE(bench.capturedText(), QString());
         edit(bench);
-        bench.click(Dlg::kOkId);
+        bench.click("okButton");
         const model::KeyAssignment& after = bench.record(kIndexB);
         const auto fields = [](const model::KeyAssignment& r) {
             return std::tuple(int{r.type}, int{r.aux}, r.value, r.marker, r.reserved);
@@ -290,18 +325,18 @@ private slots:
         bench.record(kIndexB) = {4, 2, 5, 0, 0};
         QVERIFY(bench.open(kButtonB));
         bench.tap(kKeyA);
-        bench.click(Dlg::kMediaPageId);
-        bench.click(Dlg::kCancelId);
+        bench.click("mediaPageButton");
+        bench.click("cancelButton");
         QCOMPARE(int{bench.record(kIndexB).type}, 4);
         QCOMPARE(bench.record(kIndexB).value, 5);
         QCOMPARE(bench.recordsWritten, 0);
 
         QVERIFY(bench.open(kButtonB));
-        bench.click(Dlg::kMediaPageId);
-        QVERIFY(bench.dialog.control(Dlg::kApplyId)->isEnabled());
-        bench.click(Dlg::kApplyId);
-        QVERIFY(!bench.dialog.control(Dlg::kApplyId)->isEnabled());
-        bench.choose(Dlg::kMediaListId, 3);
+        bench.click("mediaPageButton");
+        QVERIFY(bench.applyEnabled());
+        bench.click("applyButton");
+        QVERIFY(!bench.applyEnabled());
+        bench.choose("mediaList", 3);
         bench.dialog.cancelIfOpen();
         QCOMPARE(int{bench.record(kIndexB).type}, 7);
         QCOMPARE(bench.record(kIndexB).value, 0);
@@ -316,7 +351,7 @@ private slots:
         QTimer::singleShot(0, &bench.dialog, [&bench, &openWhileRunning] {
             openWhileRunning = bench.dialog.openCount();
             bench.tap(kKeyA);
-            bench.click(Dlg::kOkId);
+            bench.click("okButton");
         });
         bench.dialog.edit({0, kButtonB}, false);
         QCOMPARE(openWhileRunning, 1);
@@ -329,9 +364,9 @@ private slots:
     void keysOnTheListPages() {
         Bench bench;
         QVERIFY(bench.open(kButtonB));
-        bench.click(Dlg::kMediaPageId);
+        bench.click("mediaPageButton");
         for (const X11Key& key : {kEnter, kEscape, kF1}) {
-            bench.tap(key, Dlg::kMediaListId);
+            bench.tap(key, "mediaList");
         }
         QVERIFY(bench.dialog.isVisible());
         QCOMPARE(bench.spy.seen, 0);
@@ -375,13 +410,26 @@ private slots:
     void reloadsItsTexts() {
         Bench bench;
         QVERIFY(bench.open(kButtonB));
-        QCOMPARE(bench.dialog.button(Dlg::kTitleId)->text(), "<KEY_SETTING_TISHI>");
+        QCOMPARE(bench.control<QAbstractButton>("title")->text(), "<KEY_SETTING_TISHI>");
         bench.texts.table["KEY_SETTING_TISHI"] = "Taste";
         bench.texts.table["IDS_KEYBOARD_MOU_MIDDLE"] = "Mitte";
         bench.dialog.changeLanguage(1);
-        QCOMPARE(bench.dialog.button(Dlg::kTitleId)->text(), "Taste");
-        QCOMPARE(static_cast<QComboBox*>(bench.dialog.control(Dlg::kMouseListId))->itemText(2),
-                 "Mitte");
+        QCOMPARE(bench.control<QAbstractButton>("title")->text(), "Taste");
+        QCOMPARE(bench.control<QComboBox>("mouseList")->itemText(2), "Mitte");
+    }
+
+    // The clear button is a picture alone: hovering it says what it does.
+    void clearButtonSaysWhatItDoes() {
+        Bench bench;
+        bench.texts.table["KEY_CLEAR_PROMPT"] = "Give the key back its own function";
+        QVERIFY(bench.open(kButtonB));
+        auto* clear = bench.control("clearButton");
+        QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), clear->mapToGlobal(QPointF(2, 2)));
+        QApplication::sendEvent(clear, &enter);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), "Give the key back its own function");
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(clear, &leave);
     }
 
     void toolTips_data() {
@@ -421,19 +469,94 @@ private slots:
         Bench bench;
         bench.configuration.edited.macros = {macro(3, "Run"), macro(9, "Jump")};
         QVERIFY(bench.open(Dlg::kMacroOnlyKeyId, true));
-        for (const int other :
-             {Dlg::kKeyPageId, Dlg::kMediaPageId, Dlg::kFunctionPageId, Dlg::kClearId}) {
-            QVERIFY(!bench.dialog.control(other)->isEnabled());
+        for (const char* other :
+             {"keyPageButton", "mediaPageButton", "functionPageButton", "clearButton"}) {
+            QVERIFY(!bench.control(other)->isEnabled());
         }
-        QVERIFY(!bench.dialog.control(Dlg::kCapturedKeyId)->isVisible());
-        QCOMPARE(bench.dialog.button(Dlg::kTitleId)->text(), "<MACRO_EDIT_TISHI>");
+        QVERIFY(!bench.control("capturedKey")->isVisible());
+        QCOMPARE(bench.control<QAbstractButton>("title")->text(), "<MACRO_EDIT_TISHI>");
         const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
         QCOMPARE(bench.dialog.geometry().center(), QRect(QPoint(), screen).center());
-        bench.click(Dlg::kOkId);
+        bench.click("okButton");
         const model::KeyAssignment& stored = bench.record(static_cast<model::KeyIndex>(index));
         QCOMPARE(int{stored.type}, 4);
         QCOMPARE(stored.value, 3);
         QCOMPARE(int{stored.aux}, 1);
+    }
+
+    // On the macro page an action's cells are changed in place, by a double click: Enter
+    // ends a delay's edit and Escape drops it, neither closes the dialog, and OK stores the
+    // edited key, kind and delay in the macro.
+    void actionCellsAreEditedInPlace() {
+        Bench bench;
+        bench.configuration.edited.macros = {macro(3, "Run", {{50, 0x1E, 0}, {40, 0x1E, 1}})};
+        bench.record(kIndexB) = {4, 1, 3, 0, 0};
+        QVERIFY(bench.open(kButtonB));
+        auto* list = bench.control<widgets::SkinList>("actionList");
+        const auto doubleClick = [list](int row, int column) {
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
+                               cellCentre(*list, row, column));
+        };
+
+        doubleClick(0, MacroPage::kDelayColumn);
+        auto* delay = shownEditor<QLineEdit>(*list);
+        QVERIFY(delay != nullptr);
+        QTest::keyClicks(delay, "1234");
+        QTest::keyClick(delay, Qt::Key_Return);
+        QVERIFY(!delay->isVisible());
+        QCOMPARE(list->cellText(0, MacroPage::kDelayColumn), "1230");
+        doubleClick(1, MacroPage::kDelayColumn);
+        QTest::keyClicks(shownEditor<QLineEdit>(*list), "999");
+        QTest::keyClick(shownEditor<QLineEdit>(*list), Qt::Key_Escape);
+        QCOMPARE(list->cellText(1, MacroPage::kDelayColumn), "40");
+
+        // The second action becomes a press of B.
+        doubleClick(1, MacroPage::kKindColumn);
+        auto* kinds = shownEditor<QComboBox>(*list);
+        QVERIFY(kinds != nullptr);
+        QCOMPARE(kinds->count(), 2);
+        QTest::keyClick(kinds->view(), Qt::Key_Up);
+        QTest::keyClick(kinds->view(), Qt::Key_Return);
+        doubleClick(1, MacroPage::kKeyColumn);
+        auto* keys = shownEditor<QComboBox>(*list);
+        QVERIFY(keys != nullptr);
+        QCOMPARE(keys->currentText(), "<IDS_KEYBOARD_A>");
+        QTest::keyClick(keys->view(), Qt::Key_Down); // key id 1, B
+        QTest::keyClick(keys->view(), Qt::Key_Return);
+        QVERIFY(bench.dialog.isVisible());
+        QVERIFY(bench.applyEnabled());
+
+        bench.click("okButton");
+        const model::MacroRecord& stored = bench.configuration.edited.macros.at(0);
+        QCOMPARE(int{stored.actionCount}, 2);
+        const auto fields = [](const model::MacroAction& a) {
+            return std::tuple(a.delay, int{a.key}, int{a.released});
+        };
+        QVERIFY(fields(stored.actions[0]) == std::tuple(1230U, 0x1E, 0));
+        QVERIFY(fields(stored.actions[1]) == std::tuple(40U, 0x30, 0));
+    }
+
+    void promptsAreNeverCut_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("one line") << "Press a key.";
+        QTest::newRow("two lines")
+            << "Press the key this key should send, or choose a mouse action.";
+        QTest::newRow("much longer")
+            << "Drücken Sie die Taste, die diese Taste senden soll, oder wählen Sie eine "
+               "Maustaste oder eine Bewegung des Mausrads aus der Liste darunter.";
+    }
+    // A prompt longer than its place, as in another language, wraps and shrinks to fit.
+    void promptsAreNeverCut() {
+        QFETCH(QString, text);
+        Bench bench;
+        bench.texts.table["SINGLE_STATIC"] = text.toStdString();
+        QVERIFY(bench.open(kButtonB));
+        auto* prompt = bench.control<QLabel>("singlePrompt");
+        QCOMPARE(prompt->text(), text);
+        QVERIFY(prompt->isVisible());
+        QVERIFY2(prompt->heightForWidth(prompt->width()) <= prompt->height(),
+                 qPrintable(QString::number(prompt->heightForWidth(prompt->width()))));
+        QVERIFY(prompt->font().pointSizeF() >= 7);
     }
 
     // A key that plays a macro opens on that macro, and keys keep their meaning there.
@@ -443,8 +566,8 @@ private slots:
         bench.record(kIndexB) = {4, 2, 9, 0, 0};
         QVERIFY(bench.open(kButtonB));
         QCOMPARE(int{bench.dialog.macroPage().selectedMacroId()}, 9);
-        QVERIFY(bench.dialog.macroPage().control(MacroPage::kMacroListId)->isVisible());
-        bench.click(Dlg::kOkId);
+        QVERIFY(bench.control("macroList")->isVisible());
+        bench.click("okButton");
         QCOMPARE(int{bench.record(kIndexB).type}, 4);
         QCOMPARE(bench.record(kIndexB).value, 9);
     }

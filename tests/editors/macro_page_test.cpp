@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QStyleOptionViewItem>
 #include <string>
 #include <vector>
 
@@ -98,9 +99,17 @@ struct Rig {
         page.loadWorkingCopies(selected);
     }
 
-    widgets::SkinCombo& list() { return *static_cast<widgets::SkinCombo*>(page.control(1126)); }
-    widgets::SkinList& actions() { return *static_cast<widgets::SkinList*>(page.control(1019)); }
-    void click(int controlId) { static_cast<QAbstractButton*>(page.control(controlId))->click(); }
+    // A control of the page, by name.
+    template <typename Control> Control& control(const char* name) {
+        auto* found = dialog.findChild<Control*>(QString::fromLatin1(name));
+        if (found == nullptr) {
+            qFatal("no control %s", name);
+        }
+        return *found;
+    }
+    widgets::SkinCombo& list() { return control<widgets::SkinCombo>("macroList"); }
+    widgets::SkinList& actions() { return control<widgets::SkinList>("actionList"); }
+    void click(const char* button) { control<QAbstractButton>(button).click(); }
     QStringList names() {
         QStringList names;
         for (int i = 0; i < list().count(); ++i) {
@@ -143,13 +152,13 @@ private slots:
         // A name typed into the empty list is the first macro.
         rig.rename(QStringLiteral("Ice"));
         for (int i = 1; i < 100; ++i) {
-            rig.click(MacroPage::kAddId);
+            rig.click("addMacroButton");
         }
         QCOMPARE(rig.names().first(), QStringLiteral("Ice"));
         QCOMPARE(rig.names().at(99), QStringLiteral("Macro 99"));
         QVERIFY(rig.prompts.shown.empty());
         QCOMPARE(rig.modifications, 100);
-        rig.click(MacroPage::kAddId);
+        rig.click("addMacroButton");
         QCOMPARE(rig.list().count(), 100);
         QCOMPARE(rig.modifications, 100);
         QCOMPARE(rig.prompts.shown, std::vector<std::string>{"at most 100"});
@@ -173,7 +182,7 @@ private slots:
         rig.rename(typed);
         QCOMPARE(rig.names(), names);
         QCOMPARE(rig.list().currentIndex(), 0);
-        rig.click(MacroPage::kAddId);
+        rig.click("addMacroButton");
         // Add skips every number whose name begins an existing one.
         QCOMPARE(rig.names().last(), names.first() == "Macro 2" ? "Macro 3" : "Macro 2");
     }
@@ -196,12 +205,12 @@ private slots:
         if (deleteTheNewOne) {
             rig.prompts.answer = true;
             rig.list().setCurrentIndex(2);
-            rig.click(MacroPage::kDeleteId);
-            rig.click(MacroPage::kAddId);
+            rig.click("deleteMacroButton");
+            rig.click("addMacroButton");
             rig.prompts.shown.clear();
             rig.prompts.answer = false;
         }
-        rig.click(MacroPage::kDeleteId);
+        rig.click("deleteMacroButton");
         QCOMPARE(rig.prompts.shown.size(), asks ? 1U : 0U);
         QCOMPARE(rig.list().count(), asks ? 3 : 2);
     }
@@ -214,8 +223,8 @@ private slots:
         image.record(1, 31) = {kPlayMacro, 5, 2, 0, 0};
         image.record(1, 32) = {kPlayMacro, 5, 0, 0, 0};
         rig.prompts.answer = true;
-        rig.click(MacroPage::kDeleteId);
-        rig.click(MacroPage::kAddId);
+        rig.click("deleteMacroButton");
+        rig.click("addMacroButton");
         QCOMPARE(rig.page.selectedMacroId(), 3);
         rig.page.commit();
         QCOMPARE(image.record(0, 30).type, 0);
@@ -274,6 +283,39 @@ private slots:
         QCOMPARE(rig.committedRows(), (std::vector<Row>{{0x30, 1, 50}}));
     }
 
+    // Every cell shows its whole text, and the columns fit the list without a sideways scroll.
+    void actionCellsShowTheirWholeText() {
+        Rig rig({macro(1, "A", {{40000, 0x137, 0}, {50, 0x2A, 1}, {50, 0x171, 1}})});
+        rig.texts.table.insert({{"IDS_KEYBOARD_PRINT", "Print Screen"},
+                                {"IDS_KEYBOARD_LSHIFT", "Left Shift"},
+                                {"IDS_KEYBOARD_MOU_LEFT", "Left Button"},
+                                {"MACRO_KEYS_TISHI", "Key"},
+                                {"MACRO_ACTION_TISHI", "Action"},
+                                {"MACRO_DELAY_MS", "Delay (ms)"},
+                                {"MACRO_ACTION_PRESS", "Press"},
+                                {"MACRO_ACTION_RELEASE", "Release"}});
+        rig.page.reloadTexts();
+        widgets::SkinList& list = rig.actions();
+        QCOMPARE(list.cellText(0, MacroPage::kKeyColumn), "Print Screen");
+        QCOMPARE(list.cellText(1, MacroPage::kKindColumn), "\u2191 Release");
+        // What each cell's text needs, as the list's own painter measures it.
+        QStyleOptionViewItem option;
+        option.font = list.font();
+        option.fontMetrics = list.fontMetrics();
+        int total = 0;
+        for (const int column :
+             {MacroPage::kKeyColumn, MacroPage::kKindColumn, MacroPage::kDelayColumn}) {
+            for (int row = 0; row < list.rowCount(); ++row) {
+                const QModelIndex cell = list.model()->index(row, column);
+                QVERIFY2(list.itemDelegate()->sizeHint(option, cell).width() <=
+                             list.columnWidth(column),
+                         qPrintable(list.cellText(row, column)));
+            }
+            total += list.columnWidth(column);
+        }
+        QVERIFY(total <= list.viewport()->width());
+    }
+
     void recordingTimesEachStepOnTheRowBefore_data() {
         QTest::addColumn<bool>("measured");
         QTest::addColumn<std::vector<Step>>("steps");
@@ -310,13 +352,13 @@ private slots:
         // A stored value other than 0 or 1 is off, and is stored as off.
         rig.appProfile.writeInt("PROFILES", "RecordDelay", 7);
         rig.page.loadWorkingCopies(1);
-        auto* option = static_cast<QCheckBox*>(rig.page.control(MacroPage::kRecordDelayId));
+        auto* option = &rig.control<QCheckBox>("recordDelayBox");
         QVERIFY(!option->isChecked());
         if (measured) {
             option->click();
         }
         QCOMPARE(rig.appProfile.readInt("PROFILES", "RecordDelay", -1), measured ? 1 : 0);
-        rig.click(MacroPage::kRecordId);
+        rig.click("recordButton");
         QVERIFY(rig.page.recording());
         for (const Step& step : steps) {
             QVERIFY(rig.recordAt(step.ms, step.event));
@@ -331,7 +373,7 @@ private slots:
         Rig rig({macro(1, "A")}, 1, [](storage::AppProfile& settings) {
             settings.writeInt("PROFILES", "Record the delays", 1);
         });
-        auto* option = static_cast<QCheckBox*>(rig.page.control(MacroPage::kRecordDelayId));
+        auto* option = &rig.control<QCheckBox>("recordDelayBox");
         QVERIFY(option->isChecked());
         QCOMPARE(rig.appProfile.readInt("PROFILES", "RecordDelay", -1), 1);
 
@@ -345,7 +387,7 @@ private slots:
     void onlyWhatTheUserDidOnceIsRecorded() {
         Rig rig({macro(1, "A")});
         QVERIFY(!rig.page.recordKey(kA)); // not recording
-        rig.click(MacroPage::kRecordId);
+        rig.click("recordButton");
         QVERIFY(rig.page.recordKey(kA));
         QVERIFY(rig.page.recordKey(repeat(kA)));
         QVERIFY(!rig.page.recordKey(kMute));
@@ -364,7 +406,7 @@ private slots:
 
     void recordingStopsAddingAt4000Actions() {
         Rig rig({macro(1, "A", std::vector<MacroAction>(3999, {10, 0x30, 0}))});
-        rig.click(MacroPage::kRecordId);
+        rig.click("recordButton");
         QVERIFY(rig.page.recordKey(kA));
         QVERIFY(rig.page.recordKey(release(kA)));
         QVERIFY(rig.page.recordMouse(kLeftButtonDown));
@@ -376,10 +418,10 @@ private slots:
 
     void cancelLeavesTheModelsMacrosAsTheyWere() {
         Rig rig({macro(1, "A", {{20, 0x1E, 0}})});
-        rig.click(MacroPage::kAddId);
-        rig.click(MacroPage::kRecordId);
+        rig.click("addMacroButton");
+        rig.click("recordButton");
         rig.page.recordKey(kA);
-        rig.click(MacroPage::kRecordId);
+        rig.click("recordButton");
         rig.list().setCurrentIndex(0);
         rig.rename(QStringLiteral("Renamed"));
         rig.page.freeWorkingCopies();
@@ -402,7 +444,7 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(int, cycles);
         Rig rig({macro(1, "A")});
-        auto* field = static_cast<QLineEdit*>(rig.page.control(MacroPage::kCyclesId));
+        auto* field = &rig.control<QLineEdit>("cyclesField");
         field->selectAll();
         if (typed.isEmpty()) {
             QTest::keyClick(field, Qt::Key_Backspace);

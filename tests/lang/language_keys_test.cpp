@@ -9,6 +9,7 @@
 #include "platform/atomic_file.h"
 #include "platform/ini_file.h"
 #include "platform/little_endian.h"
+#include "platform/unicode.h"
 
 #include <filesystem>
 #include <fstream>
@@ -110,6 +111,41 @@ TEST(ShippedLanguageFileTest, HoldsEveryKeyTheProgramLooksUp) {
         }
     }
     EXPECT_EQ(missing, "") << "missing or empty in " << VELKAN_LANGUAGE_FILE;
+}
+
+// Chinese, Japanese and Korean characters: none of them belongs in the English interface.
+bool isCjk(char32_t c) {
+    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF);
+}
+
+// The first CJK character of UTF-8 text, as "line N", or "" when there is none.
+std::string firstCjkLine(const std::string& text) {
+    int line = 1;
+    for (std::size_t i = 0; i < text.size();) {
+        const char32_t c =
+            platform::nextUtf8CodePoint(text, i).value_or(platform::kReplacementCharacter);
+        if (isCjk(c)) {
+            return "line " + std::to_string(line);
+        }
+        line += c == '\n' ? 1 : 0;
+    }
+    return "";
+}
+
+TEST(ShippedLanguageFileTest, ProgramAndEnglishTextsHoldNoCjkCharacters) {
+    EXPECT_EQ(firstCjkLine("OK \xe6\x9b\xb4\xe6\x96\xb0"), "line 1"); // the scan finds one
+    for (const auto& entry : fs::recursive_directory_iterator(VELKAN_SOURCE_DIR)) {
+        if (entry.is_regular_file()) {
+            std::ostringstream text;
+            text << std::ifstream(entry.path(), std::ios::binary).rdbuf();
+            EXPECT_EQ(firstCjkLine(text.str()), "") << entry.path();
+        }
+    }
+    const auto bytes = shippedFile();
+    for (std::size_t pos = 2; pos + 2 <= bytes.size(); pos += 2) {
+        EXPECT_FALSE(isCjk(platform::loadLe16(bytes, pos))) << "at " << pos;
+    }
 }
 
 TEST(ShippedLanguageFileTest, IsUtf16WithByteOrderMarkAndCrlf) {

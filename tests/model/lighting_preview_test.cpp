@@ -249,7 +249,9 @@ TEST(LightingPreview, WhatTheKeysShowOfWavesCycleAndBreathing) {
     }
 }
 
-TEST(LightingPreview, EffectsColourTheGridKeysOnlyAndMoveEveryTick) {
+// Keys off the grid (the G keys, the two extra keys beside the Shift keys, right Win) light
+// too, as the key beside them does.
+TEST(LightingPreview, EffectsColourEveryKeyAndMoveEveryTick) {
     for (std::uint8_t mode : kLitModes) {
         for (bool cycling : {true, false}) {
             SCOPED_TRACE(testing::Message() << "mode " << int{mode} << " cycling " << cycling);
@@ -259,8 +261,11 @@ TEST(LightingPreview, EffectsColourTheGridKeysOnlyAndMoveEveryTick) {
             for (int n = 0; n < 200; ++n) {
                 const PreviewFrame frame = nextFrame(preview, panel);
                 for (std::size_t b = 0; b < kPreviewButtonCount; ++b) {
-                    ASSERT_EQ(frame[b].look,
-                              gridCellOfButton(b) ? PreviewLook::colour : PreviewLook::keep);
+                    ASSERT_EQ(frame[b].look, PreviewLook::colour) << b;
+                }
+                for (const auto& [offGrid, beside] :
+                     {std::pair{1000, 1022}, {1143, 1083}, {1199, 1071}, {1087, 1086}}) {
+                    ASSERT_EQ(frame[buttonOf(offGrid)], frame[buttonOf(beside)]) << offGrid;
                 }
                 // Of this program's own pictures only a steady chosen colour holds still.
                 const bool own = std::find(std::begin(kOwnModes), std::end(kOwnModes), mode) !=

@@ -329,6 +329,46 @@ private slots:
         QVERIFY(leaning(false).second == 0 && leaning(true).second > 5);
     }
 
+    void captionsLongerThanTheirButtonAreDrawnWhole_data() {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<bool>("fitsAtItsSize");
+        QTest::newRow("short") << "OK" << true;
+        QTest::newRow("longer than the button") << "Update abbrechen" << false;
+    }
+    // A caption that does not fit, as in another language, is drawn smaller, never cut at its
+    // ends: no stroke touches the button's left or right edge.
+    void captionsLongerThanTheirButtonAreDrawnWhole() {
+        QFETCH(QString, caption);
+        QFETCH(bool, fitsAtItsSize);
+        ImageButton button;
+        button.resize(100, 30);
+        // Pictures larger than the button: every pixel of it is black but the caption's.
+        button.setPictures({2, 2}, ButtonPictures::allAs(QPixmap::fromImage(
+                                       solidImage(button.size() * 2, Qt::black))));
+        button.setText(caption);
+        ButtonTextStyle style;
+        style.on = true;
+        style.pointSize = 10;
+        style.normal = Qt::white;
+        button.setTextStyle(style);
+        const QImage shown = button.grab().toImage();
+        const auto litIn = [&shown](int column) {
+            int lit = 0;
+            for (int y = 0; y < shown.height(); ++y) {
+                lit += shown.pixelColor(column, y).lightness() > 100 ? 1 : 0;
+            }
+            return lit;
+        };
+        int lit = 0;
+        for (int x = 0; x < shown.width(); ++x) {
+            lit += litIn(x);
+        }
+        QVERIFY(lit > 20);
+        QCOMPARE(litIn(0) + litIn(shown.width() - 1), 0);
+        QCOMPARE(QFontMetrics(QFont(style.face, 10)).horizontalAdvance(caption) < 100,
+                 fitsAtItsSize);
+    }
+
     void aDoubleClickIsASecondClick() {
         ImageButton button;
         button.resize(10, 10);

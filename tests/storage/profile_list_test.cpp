@@ -46,10 +46,10 @@ TEST(ProfileMenuTest, ListsStoredRowsAndSurvivesDamagedEntries) {
         {"two", {"/p/a.fwc"}, {}},
         {"-3", {"/p/a.fwc"}, {}},
         {"100000", {}, {}},
-        {"2", {"/p/a.fwc", "/p/b.fwc", "/p/c.fwc"}, {{9001, "a", true}, {9002, "b", true}}},
+        {"2", {"/p/a.fwc", "/p/b.fwc", "/p/c.fwc"}, {{0, "a", true}, {1, "b", true}}},
         {"5",
          {"/p/a.fwc", nullptr, "/p/c.fwc", "/p/d.fwc", "/p/e.fwc"},
-         {{9001, "a", true}, {9003, "c", true}, {9004, "d", false}, {9005, "e", false}}},
+         {{0, "a", true}, {2, "c", true}, {3, "d", false}, {4, "e", false}}},
     };
     velkan::test::TableTexts texts;
     for (const auto& c : cases) {
@@ -62,14 +62,9 @@ TEST(ProfileMenuTest, ListsStoredRowsAndSurvivesDamagedEntries) {
                                     c.paths[i]);
             }
         }
-        std::vector<ProfileMenuEntry> expected = {{9000, "<DEFAULT_PROFILE_NAME>", false}};
+        std::vector<ProfileMenuEntry> expected = {{std::nullopt, "<DEFAULT_PROFILE_NAME>", false}};
         expected.insert(expected.end(), c.rows.begin(), c.rows.end());
         EXPECT_EQ(profileMenuEntries(profile, texts), expected) << c.count;
-    }
-    const std::pair<int, std::optional<int>> commands[] = {
-        {9000, std::nullopt}, {9001, 0}, {9003, 2}, {9200, 199}, {9201, std::nullopt}};
-    for (const auto& [commandId, row] : commands) {
-        EXPECT_EQ(profileOfMenuCommand(commandId), row) << commandId;
     }
 }
 

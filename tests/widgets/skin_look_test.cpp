@@ -5,10 +5,15 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
 #include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTest>
+#include <memory>
 
 using namespace velkan::widgets;
 
@@ -39,7 +44,7 @@ QColor shownColour(Part part) {
         return list->grab().toImage().pixelColor(list->width() - 4, list->height() * 3 / 4);
     }
     SkinMenu menu;
-    menu.addCommand(1, QStringLiteral("Open"));
+    menu.addAction(QStringLiteral("Open"));
     menu.resize(menu.sizeHint().width() + 60, menu.sizeHint().height());
     return menu.grab().toImage().pixelColor(menu.width() - 10, 8);
 }
@@ -78,6 +83,76 @@ private slots:
         QFETCH(Part, part);
         QFETCH(QColor, expected);
         QCOMPARE(shownColour(part), expected);
+    }
+
+    void dialogsTheProgramDoesNotDrawAreDark_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("message box") << "message box";
+        QTest::newRow("file dialog") << "file dialog";
+        QTest::newRow("colour chooser") << "colour chooser";
+    }
+    // Under a light desktop palette (yellow, here) the boxes Qt draws for the program take the
+    // skin's dark colours and face once the program has asked for it.
+    void dialogsTheProgramDoesNotDrawAreDark() {
+        QFETCH(QString, kind);
+        const QFont savedFont = QApplication::font();
+        applyDarkDialogLook(*qApp);
+        std::unique_ptr<QDialog> dialog;
+        if (kind == "message box") {
+            dialog = std::make_unique<QMessageBox>(QMessageBox::Question, QStringLiteral("Velkan"),
+                                                   QStringLiteral("Delete all actions?"),
+                                                   QMessageBox::Yes | QMessageBox::No);
+        } else if (kind == "file dialog") {
+            auto file = std::make_unique<QFileDialog>();
+            file->setOption(QFileDialog::DontUseNativeDialog, true);
+            dialog = std::move(file);
+        } else {
+            dialog = std::make_unique<QColorDialog>();
+        }
+        const QImage shown = dialog->grab().toImage();
+        double lightness = 0;
+        for (int y = 0; y < shown.height(); y += 2) {
+            for (int x = 0; x < shown.width(); x += 2) {
+                lightness += shown.pixelColor(x, y).lightness();
+            }
+        }
+        lightness /= (shown.height() / 2.0) * (shown.width() / 2.0);
+        const QString family = dialog->font().family();
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
+        QApplication::setPalette(QPalette(Qt::yellow, Qt::magenta));
+        QApplication::setFont(savedFont);
+        QVERIFY2(lightness < 80, qPrintable(QString::number(lightness)));
+        QCOMPARE(family, skinFontFamily());
+    }
+
+    void labelsShrinkTheirTextToFit_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("shrunk");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("one line") << "Choose the function." << false << true;
+        QTest::newRow("two lines")
+            << "Press the key this key should send, or choose a mouse action below." << false
+            << true;
+        QTest::newRow("too long for two lines")
+            << "Drücken Sie die Taste, die diese Taste senden soll, oder wählen Sie eine "
+               "Maustaste aus."
+            << true << true;
+        QTest::newRow("too long for any size") << QString("Taste ").repeated(60) << true << false;
+    }
+    void labelsShrinkTheirTextToFit() {
+        QFETCH(QString, text);
+        QFETCH(bool, shrunk);
+        QFETCH(bool, fits);
+        QLabel label(text);
+        label.resize(300, 36);
+        fitLabelText(label, 10.8, 7);
+        QCOMPARE(label.font().pointSizeF() < 10.8, shrunk);
+        QVERIFY(label.font().pointSizeF() >= 7);
+        QCOMPARE(label.heightForWidth(label.width()) <= label.height(), fits);
+        // A shorter text later grows back to the full size.
+        label.setText(QStringLiteral("OK"));
+        fitLabelText(label, 10.8, 7);
+        QCOMPARE(label.font().pointSizeF(), 10.8);
     }
 
 private:
