@@ -12,9 +12,21 @@ VELKAN_PACKAGES=(
     desktop-file-utils appstream dpkg-dev
 )
 
+# The Windows cross build: MinGW-w64, GoogleTest's sources to build with it, and Wine to run
+# what it builds.
+VELKAN_WINDOWS_PACKAGES=(
+    cmake ninja-build googletest
+    g++-mingw-w64-x86-64-posix wine64 wine
+)
+
+# velkan_install_missing [PACKAGE...]: the packages named, VELKAN_PACKAGES when none are.
 velkan_install_missing() {
+    local wanted=("$@")
+    if [ ${#wanted[@]} -eq 0 ]; then
+        wanted=("${VELKAN_PACKAGES[@]}")
+    fi
     local missing=()
-    for pkg in "${VELKAN_PACKAGES[@]}"; do
+    for pkg in "${wanted[@]}"; do
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$pkg")
         fi

@@ -1,6 +1,7 @@
 #include "app/app_globals.h"
 
 #include "platform/paths.h"
+#include "platform/process.h"
 
 namespace velkan::app {
 
@@ -17,7 +18,7 @@ AppPaths AppPaths::forProgramFolder(const std::filesystem::path& programFolder) 
     paths.compositeSkin = paths.skinFolder / "Composite.ini";
     paths.programColourPrefix = paths.skinFolder / "UserDengColor_";
     paths.packageFolder = programFolder / "Package";
-    paths.companion = programFolder / kCompanionName;
+    paths.companion = programFolder / platform::executableFile(kCompanionName);
     paths.iconFolder = programFolder / "Icons";
     return paths;
 }

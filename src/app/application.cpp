@@ -4,7 +4,7 @@
 #include "app/keyboard_controller.h"
 #include "app/main_window.h"
 #include "lang/language.h"
-#include "platform/hid_backend_linux.h"
+#include "platform/hid_backend.h"
 #include "platform/instance_request.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -73,7 +73,7 @@ void scheduleScreenshot(MainWindow& window, const std::filesystem::path& file, i
 std::unique_ptr<platform::HidBackend> hidBackend(const CommandLine& line,
                                                  std::optional<Simulation>& simulation) {
     if (!line.simulate) {
-        return std::make_unique<platform::LinuxHidBackend>();
+        return platform::makeSystemHidBackend();
     }
     auto simulated = std::make_unique<sim::SimHidBackend>();
     simulation =
@@ -135,7 +135,7 @@ int Application::run(int argc, char** argv) {
 
     std::error_code ignored;
     if (std::filesystem::is_regular_file(globals.paths.companion, ignored)) {
-        platform::startDetached(globals.paths.companion, {});
+        platform::startDetached(globals.paths.companion, {}, true);
     }
 
     lang::Language language(globals.settings, globals.paths.programFolder);

@@ -1,7 +1,7 @@
 #include "ctl/keyboard_access.h"
 
 #include "device/keyboard_scan.h"
-#include "platform/hid_backend_linux.h"
+#include "platform/hid_backend.h"
 #include "sim/sim_hid_backend.h"
 #include "storage/problem_texts.h"
 
@@ -64,7 +64,7 @@ std::unique_ptr<KeyboardAccess> KeyboardAccess::open(const Invocation& invocatio
         }
         hardware = std::move(backend);
     } else {
-        hardware = std::make_unique<platform::LinuxHidBackend>();
+        hardware = platform::makeSystemHidBackend();
     }
 
     std::shared_ptr<WireLog> log;

@@ -470,8 +470,8 @@ bool KeyAssignmentDialog::eventFilter(QObject* watched, QEvent* event) {
 
 bool KeyAssignmentDialog::filterKey(QObject* target, const QKeyEvent& event) {
     const bool release = event.type() == QEvent::KeyRelease;
-    const auto native = platform::translateX11Key(event.nativeScanCode(), event.nativeVirtualKey(),
-                                                  release, event.isAutoRepeat());
+    const auto native = platform::translateNativeKey(
+        event.nativeScanCode(), event.nativeVirtualKey(), release, event.isAutoRepeat());
     if (page_ == AssignmentType::playMacro && macroPage_->recording() && native &&
         macroPage_->recordKey(*native)) {
         return true;

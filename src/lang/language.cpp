@@ -1,6 +1,7 @@
 #include "lang/language.h"
 
 #include "platform/atomic_file.h"
+#include "platform/desktop_language.h"
 #include "platform/ini_file.h"
 
 #include <algorithm>
@@ -137,7 +138,7 @@ std::uint16_t systemLanguageFromEnvironment() {
             return languageOfLocale(value);
         }
     }
-    return kEnglishUs;
+    return platform::desktopLanguageId().value_or(kEnglishUs);
 }
 
 Language::Language(platform::SettingsStore& settings, std::filesystem::path programFolder,

@@ -23,7 +23,8 @@ inline constexpr std::string_view kLanguageValue = "dwLanguageId";
 inline constexpr std::uint16_t kEnglishUs = 1033;
 
 // The system's language identifier from the locale environment (LC_ALL, LC_MESSAGES, LANG),
-// e.g. "en_AU.UTF-8" -> 0x0C09, "zh_CN" -> 0x0804; 1033 when unset or unknown.
+// e.g. "en_AU.UTF-8" -> 0x0C09, "zh_CN" -> 0x0804; 1033 when unknown. When none is set, the
+// desktop's own language where the system keeps one (Windows), else 1033.
 std::uint16_t systemLanguageFromEnvironment();
 
 class Language : public TextLookup {

@@ -1,5 +1,6 @@
 // Starting the program with the desktop session, hidden in the notification area: the user's
-// own XDG autostart entry, $XDG_CONFIG_HOME/autostart/velkan.desktop.
+// own XDG autostart entry, $XDG_CONFIG_HOME/autostart/velkan.desktop, or on Windows the value
+// "Velkan" of the user's Run key.
 #pragma once
 
 #include <filesystem>
@@ -18,7 +19,8 @@ bool autostartEnabled();
 bool setAutostart(bool on);
 
 // The entry's text for `program`; nullopt for a path that the desktops' launchers cannot start
-// from an Exec line (relative, or with control characters, '=' or '%').
+// from an Exec line (relative, or with control characters, '=' or '%'). On Windows the Run
+// value's command line; nullopt for a relative path or one with control characters or '"'.
 std::optional<std::string> autostartEntry(const std::filesystem::path& program);
 
 } // namespace velkan::platform

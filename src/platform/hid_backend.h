@@ -94,6 +94,9 @@ public:
     virtual bool probe(const std::string& path) = 0;
 };
 
+// The backend of the OS the program runs on (hidraw, or the Windows HID class).
+std::unique_ptr<HidBackend> makeSystemHidBackend();
+
 // Builds the path of one collection: "<node>#vid_xxxx&pid_xxxx", with "&colNN" added when the
 // node holds more than one top-level collection (`collectionIndex` counts from 0).
 std::string makeHidInterfacePath(const std::string& node, std::uint16_t vendorId,

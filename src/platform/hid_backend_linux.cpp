@@ -523,6 +523,10 @@ std::optional<HidrawNodeInfo> queryNodeByIoctl(int fd) {
 
 } // namespace
 
+std::unique_ptr<HidBackend> makeSystemHidBackend() {
+    return std::make_unique<LinuxHidBackend>();
+}
+
 LinuxHidBackend::LinuxHidBackend(std::string sysRoot, std::string devRoot,
                                  HidrawNodeQuery queryNode)
     : sysRoot_(std::move(sysRoot)), devRoot_(std::move(devRoot)),

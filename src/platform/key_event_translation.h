@@ -24,6 +24,17 @@ struct NativeKeyEvent {
     friend bool operator==(const NativeKeyEvent&, const NativeKeyEvent&) = default;
 };
 
+// Scan codes the translations work with are 9-bit: the make code, with this bit for the 0xE0
+// prefix.
+inline constexpr std::uint16_t kScanE0 = 0x100;
+
+// The event of a key at `scan` that the translation took for virtual key `vk`: the key data's
+// scan field, extended flag and transition bits filled in as a keyboard hook would see them.
+// nullopt for the presses of keys the key-code rules take on their release alone (Print
+// Screen, Sys Req and the two Korean keys), as they add the press themselves.
+std::optional<NativeKeyEvent> nativeKeyEvent(std::uint8_t vk, std::uint16_t scan, bool release,
+                                             bool autoRepeat);
+
 // One key event as the window system reports it: the xkb key code (evdev code + 8, what Qt
 // gives as the native scan code on X11 and Wayland) and the key symbol of the current
 // modifier state (Qt's native virtual key). The virtual key follows the symbol where the
@@ -35,6 +46,19 @@ struct NativeKeyEvent {
 // are taken on their release alone, and the key-code rules add the press themselves.
 std::optional<NativeKeyEvent> translateX11Key(std::uint32_t x11KeyCode, std::uint32_t keysym,
                                               bool release, bool autoRepeat);
+
+// One key event as Windows reports it: the virtual key (Qt's native virtual key, where Shift,
+// Ctrl and Alt are not told left from right) and the scan code with 0x100 for the 0xE0 prefix
+// (Qt's native scan code, bits 16-24 of the key message's lParam). Left and right modifiers
+// are told apart by their scan codes. nullopt as for translateX11Key.
+std::optional<NativeKeyEvent> translateWindowsKey(std::uint32_t virtualKey, std::uint32_t scanCode,
+                                                  bool release, bool autoRepeat);
+
+// The translation of the window system the program runs on, from Qt's native scan code and
+// native virtual key of a key event: translateX11Key on Linux, translateWindowsKey on Windows.
+std::optional<NativeKeyEvent> translateNativeKey(std::uint32_t nativeScanCode,
+                                                 std::uint32_t nativeVirtualKey, bool release,
+                                                 bool autoRepeat);
 
 // The 18 multimedia keys, which keep working while a dialog captures keys.
 bool isPassThroughKey(const NativeKeyEvent& event);

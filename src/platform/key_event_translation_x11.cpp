@@ -14,9 +14,6 @@ namespace {
 constexpr std::uint32_t kXkbKeyCodeOffset = 8;
 constexpr std::size_t kXkbKeyCodeCount = 256;
 
-// Scan codes below are 9-bit: the make code, with this bit for the 0xE0 prefix.
-constexpr std::uint16_t kE0 = 0x100;
-
 struct KeyPlace {
     std::uint16_t evdevCode = 0;
     std::uint16_t scan = 0; // 0: the program has no name for the key
@@ -94,7 +91,7 @@ constexpr KeyPlace kKeyPlaces[] = {
     {KEY_F8, 0x42, 0x77},
     {KEY_F9, 0x43, 0x78},
     {KEY_F10, 0x44, 0x79},
-    {KEY_NUMLOCK, kE0 | 0x45, 0x90},
+    {KEY_NUMLOCK, kScanE0 | 0x45, 0x90},
     {KEY_SCROLLLOCK, 0x46, 0x91},
     {KEY_KP7, 0x47, 0x67},
     {KEY_KP8, 0x48, 0x68},
@@ -116,55 +113,55 @@ constexpr KeyPlace kKeyPlaces[] = {
     {KEY_HENKAN, 0x79, 0xFF},
     {KEY_KATAKANAHIRAGANA, 0x70, 0xFF},
     {KEY_MUHENKAN, 0x7B, 0xEB},
-    {KEY_KPENTER, kE0 | 0x1C, 0x0D},
-    {KEY_RIGHTCTRL, kE0 | 0x1D, 0xA3},
-    {KEY_KPSLASH, kE0 | 0x35, 0x6F},
-    {KEY_SYSRQ, kE0 | 0x37, 0x2C},
-    {KEY_RIGHTALT, kE0 | 0x38, 0xA5},
-    {KEY_HOME, kE0 | 0x47, 0x24},
-    {KEY_UP, kE0 | 0x48, 0x26},
-    {KEY_PAGEUP, kE0 | 0x49, 0x21},
-    {KEY_LEFT, kE0 | 0x4B, 0x25},
-    {KEY_RIGHT, kE0 | 0x4D, 0x27},
-    {KEY_END, kE0 | 0x4F, 0x23},
-    {KEY_DOWN, kE0 | 0x50, 0x28},
-    {KEY_PAGEDOWN, kE0 | 0x51, 0x22},
-    {KEY_INSERT, kE0 | 0x52, 0x2D},
-    {KEY_DELETE, kE0 | 0x53, 0x2E},
-    {KEY_MUTE, kE0 | 0x20, 0xAD},
-    {KEY_VOLUMEDOWN, kE0 | 0x2E, 0xAE},
-    {KEY_VOLUMEUP, kE0 | 0x30, 0xAF},
+    {KEY_KPENTER, kScanE0 | 0x1C, 0x0D},
+    {KEY_RIGHTCTRL, kScanE0 | 0x1D, 0xA3},
+    {KEY_KPSLASH, kScanE0 | 0x35, 0x6F},
+    {KEY_SYSRQ, kScanE0 | 0x37, 0x2C},
+    {KEY_RIGHTALT, kScanE0 | 0x38, 0xA5},
+    {KEY_HOME, kScanE0 | 0x47, 0x24},
+    {KEY_UP, kScanE0 | 0x48, 0x26},
+    {KEY_PAGEUP, kScanE0 | 0x49, 0x21},
+    {KEY_LEFT, kScanE0 | 0x4B, 0x25},
+    {KEY_RIGHT, kScanE0 | 0x4D, 0x27},
+    {KEY_END, kScanE0 | 0x4F, 0x23},
+    {KEY_DOWN, kScanE0 | 0x50, 0x28},
+    {KEY_PAGEDOWN, kScanE0 | 0x51, 0x22},
+    {KEY_INSERT, kScanE0 | 0x52, 0x2D},
+    {KEY_DELETE, kScanE0 | 0x53, 0x2E},
+    {KEY_MUTE, kScanE0 | 0x20, 0xAD},
+    {KEY_VOLUMEDOWN, kScanE0 | 0x2E, 0xAE},
+    {KEY_VOLUMEUP, kScanE0 | 0x30, 0xAF},
     {KEY_PAUSE, 0x45, 0x13},
     {KEY_KPCOMMA, 0x7E, 0xC2},
     {KEY_HANGEUL, 0x72, 0xFF},
     {KEY_HANJA, 0x71, 0xE9},
     {KEY_YEN, 0x7D, 0xFF},
-    {KEY_LEFTMETA, kE0 | 0x5B, 0x5B},
-    {KEY_RIGHTMETA, kE0 | 0x5C, 0x5C},
-    {KEY_COMPOSE, kE0 | 0x5D, 0x5D},
-    {KEY_STOP, kE0 | 0x68, 0xA9},
-    {KEY_CALC, kE0 | 0x21, 0xB7},
+    {KEY_LEFTMETA, kScanE0 | 0x5B, 0x5B},
+    {KEY_RIGHTMETA, kScanE0 | 0x5C, 0x5C},
+    {KEY_COMPOSE, kScanE0 | 0x5D, 0x5D},
+    {KEY_STOP, kScanE0 | 0x68, 0xA9},
+    {KEY_CALC, kScanE0 | 0x21, 0xB7},
     // USB keyboards report My Computer as the file browser, PS/2 ones as the computer.
-    {KEY_FILE, kE0 | 0x6B, 0xB6},
-    {KEY_MAIL, kE0 | 0x6C, 0xB4},
-    {KEY_BOOKMARKS, kE0 | 0x66, 0xAB},
-    {KEY_COMPUTER, kE0 | 0x6B, 0xB6},
-    {KEY_BACK, kE0 | 0x6A, 0xA6},
-    {KEY_FORWARD, kE0 | 0x69, 0xA7},
-    {KEY_NEXTSONG, kE0 | 0x19, 0xB0},
-    {KEY_PLAYPAUSE, kE0 | 0x22, 0xB3},
-    {KEY_PREVIOUSSONG, kE0 | 0x10, 0xB1},
-    {KEY_STOPCD, kE0 | 0x24, 0xB2},
+    {KEY_FILE, kScanE0 | 0x6B, 0xB6},
+    {KEY_MAIL, kScanE0 | 0x6C, 0xB4},
+    {KEY_BOOKMARKS, kScanE0 | 0x66, 0xAB},
+    {KEY_COMPUTER, kScanE0 | 0x6B, 0xB6},
+    {KEY_BACK, kScanE0 | 0x6A, 0xA6},
+    {KEY_FORWARD, kScanE0 | 0x69, 0xA7},
+    {KEY_NEXTSONG, kScanE0 | 0x19, 0xB0},
+    {KEY_PLAYPAUSE, kScanE0 | 0x22, 0xB3},
+    {KEY_PREVIOUSSONG, kScanE0 | 0x10, 0xB1},
+    {KEY_STOPCD, kScanE0 | 0x24, 0xB2},
     // Likewise the media player key: USB keyboards send the control-panel usage.
-    {KEY_CONFIG, kE0 | 0x6D, 0xB5},
-    {KEY_HOMEPAGE, kE0 | 0x32, 0xAC},
-    {KEY_REFRESH, kE0 | 0x67, 0xA8},
+    {KEY_CONFIG, kScanE0 | 0x6D, 0xB5},
+    {KEY_HOMEPAGE, kScanE0 | 0x32, 0xAC},
+    {KEY_REFRESH, kScanE0 | 0x67, 0xA8},
     {KEY_F13, 0x64, 0x7C},
     // Keyboards with separate play and pause keys.
-    {KEY_PLAYCD, kE0 | 0x22, 0xB3},
-    {KEY_PAUSECD, kE0 | 0x22, 0xB3},
-    {KEY_SEARCH, kE0 | 0x65, 0xAA},
-    {KEY_MEDIA, kE0 | 0x6D, 0xB5},
+    {KEY_PLAYCD, kScanE0 | 0x22, 0xB3},
+    {KEY_PAUSECD, kScanE0 | 0x22, 0xB3},
+    {KEY_SEARCH, kScanE0 | 0x65, 0xAA},
+    {KEY_MEDIA, kScanE0 | 0x6D, 0xB5},
 };
 
 constexpr std::array<KeyPlace, kXkbKeyCodeCount> buildPlacesByKeyCode() {
@@ -304,17 +301,6 @@ std::optional<std::uint8_t> vkFromKeysym(std::uint32_t keysym) {
 
 constexpr std::uint16_t kSysReqScan = 0x54;
 
-// Keys whose presses the key-code rules never expect: they add a press of their own.
-constexpr std::uint16_t kReleaseOnlyScans[] = {kE0 | 0x37, kSysReqScan, 0x71, 0x72};
-
-bool isReleaseOnly(std::uint16_t scan) {
-    return std::find(std::begin(kReleaseOnlyScans), std::end(kReleaseOnlyScans), scan) !=
-           std::end(kReleaseOnlyScans);
-}
-
-constexpr std::uint8_t kFirstMultimediaVk = 0xA6; // browser back
-constexpr std::uint8_t kLastMultimediaVk = 0xB7;  // calculator
-
 } // namespace
 
 std::optional<NativeKeyEvent> translateX11Key(std::uint32_t x11KeyCode, std::uint32_t keysym,
@@ -330,24 +316,13 @@ std::optional<NativeKeyEvent> translateX11Key(std::uint32_t x11KeyCode, std::uin
     // With Alt held, Print Screen answers as the old Sys Req key.
     const std::uint16_t scan =
         place.evdevCode == KEY_SYSRQ && keysym == kSymSysReq ? kSysReqScan : place.scan;
-    if (!release && isReleaseOnly(scan)) {
-        return std::nullopt;
-    }
-    std::uint32_t keyData = static_cast<std::uint32_t>(scan & 0xFF) << kKeyDataScanShift;
-    if ((scan & kE0) != 0) {
-        keyData |= kKeyDataExtended;
-    }
-    if (release || autoRepeat) {
-        keyData |= kKeyDataPreviousDown;
-    }
-    if (release) {
-        keyData |= kKeyDataReleased;
-    }
-    return NativeKeyEvent{vkFromKeysym(keysym).value_or(place.vk), keyData};
+    return nativeKeyEvent(vkFromKeysym(keysym).value_or(place.vk), scan, release, autoRepeat);
 }
 
-bool isPassThroughKey(const NativeKeyEvent& event) {
-    return event.vk >= kFirstMultimediaVk && event.vk <= kLastMultimediaVk;
+std::optional<NativeKeyEvent> translateNativeKey(std::uint32_t nativeScanCode,
+                                                 std::uint32_t nativeVirtualKey, bool release,
+                                                 bool autoRepeat) {
+    return translateX11Key(nativeScanCode, nativeVirtualKey, release, autoRepeat);
 }
 
 } // namespace velkan::platform

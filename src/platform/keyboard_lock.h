@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -33,9 +34,16 @@ public:
     bool held() const;
 
 private:
-    std::string fileName_;
-    int fd_ = -1;
+    static constexpr std::intptr_t kNoHandle = -1;
+    std::string name_;
+    // The backend's lock object: a file descriptor or an OS handle.
+    std::intptr_t handle_ = kNoHandle;
     bool held_ = false;
 };
+
+// The name every process of the user derives for the lock of `interfacePath`: a plain file
+// name whatever the path holds, "velkan-keyboard-" and the path's start with anything but
+// letters, digits, '-', '_' and '.' made '_', then a hash of the whole path.
+std::string keyboardLockName(std::string_view interfacePath);
 
 } // namespace velkan::platform

@@ -3,8 +3,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <thread>
@@ -17,32 +15,6 @@ using Clock = std::chrono::steady_clock;
 
 // flock() cannot wait with a time-out; a waiter with one tries again this often.
 constexpr auto kRetryPause = std::chrono::milliseconds(5);
-// Enough of the path to tell the file apart by eye; the hash keeps long paths distinct.
-constexpr std::size_t kReadablePathBytes = 80;
-
-std::uint64_t fnv1a(std::string_view text) {
-    std::uint64_t hash = 0xCBF29CE484222325;
-    for (const char c : text) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001B3;
-    }
-    return hash;
-}
-
-// A plain file name whatever the path holds, the same in every process: the path's start with
-// anything but letters, digits, '-', '_' and '.' made '_', then a hash of the whole path.
-std::string lockFileName(std::string_view interfacePath) {
-    std::string name = "velkan-keyboard-";
-    for (const char c : interfacePath.substr(0, kReadablePathBytes)) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
-        name += plain ? c : '_';
-    }
-    char hash[24];
-    std::snprintf(hash, sizeof hash, "-%016llx.lock",
-                  static_cast<unsigned long long>(fnv1a(interfacePath)));
-    return name + hash;
-}
-
 int openLockFile(const std::string& fileName) {
     const auto folder = userRuntimeFolder();
     if (!folder) {
@@ -69,12 +41,12 @@ Attempt lockFile(int fd, bool wait) {
 } // namespace
 
 KeyboardLock::KeyboardLock(std::string_view interfacePath)
-    : fileName_(lockFileName(interfacePath)) {}
+    : name_(keyboardLockName(interfacePath) + ".lock") {}
 
 KeyboardLock::~KeyboardLock() {
     // Closing the descriptor lets the lock go with it.
-    if (fd_ >= 0) {
-        ::close(fd_);
+    if (handle_ != kNoHandle) {
+        ::close(static_cast<int>(handle_));
     }
 }
 
@@ -82,16 +54,17 @@ bool KeyboardLock::acquire(std::chrono::milliseconds timeout) {
     if (held_) {
         return true;
     }
-    if (fd_ < 0) {
-        fd_ = openLockFile(fileName_);
-        if (fd_ < 0) {
+    if (handle_ == kNoHandle) {
+        const int fd = openLockFile(name_);
+        if (fd < 0) {
             return true;
         }
+        handle_ = fd;
     }
     const bool forever = timeout < std::chrono::milliseconds::zero();
     const auto deadline = Clock::now() + timeout;
     for (;;) {
-        switch (lockFile(fd_, forever)) {
+        switch (lockFile(static_cast<int>(handle_), forever)) {
         case Attempt::locked:
             held_ = true;
             return true;
@@ -111,7 +84,7 @@ bool KeyboardLock::acquire(std::chrono::milliseconds timeout) {
 
 void KeyboardLock::release() {
     if (held_) {
-        ::flock(fd_, LOCK_UN);
+        ::flock(static_cast<int>(handle_), LOCK_UN);
         held_ = false;
     }
 }

@@ -238,6 +238,10 @@ std::string executableFileName() {
     return programFileName("/proc/self/exe");
 }
 
+std::string executableFile(std::string_view name) {
+    return std::string(name);
+}
+
 std::vector<int> findProcessesByExecutableName(std::string_view fileName, bool excludeSelf) {
     if (fileName.empty()) {
         return {};
@@ -249,7 +253,8 @@ std::vector<int> findProcessesByExecutableName(std::string_view fileName, bool e
         excludeSelf);
 }
 
-bool startDetached(const fs::path& program, const std::vector<std::string>& arguments) {
+bool startDetached(const fs::path& program, const std::vector<std::string>& arguments,
+                   bool /*hidden*/) {
     // execve() takes C strings: an embedded NUL would silently cut an argument short.
     const auto hasNul = [](const std::string& text) {
         return text.find('\0') != std::string::npos;

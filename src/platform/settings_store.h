@@ -1,8 +1,14 @@
-// The per-user settings store, in place of the desktop's registry: typed values (32-bit
-// numbers and texts) under key paths such as "Software\Halvory ". On Linux one file under
-// $XDG_CONFIG_HOME, rewritten atomically on every change. Safe to use from several threads.
+// The per-user settings store: typed values (32-bit numbers and texts) under key paths such as
+// "Software\Halvory ". On Windows the registry under HKEY_CURRENT_USER; on Linux, in its
+// place, one file under $XDG_CONFIG_HOME, rewritten atomically on every change. Safe to use
+// from several threads.
 //
-// The file is UTF-8 text in INI form, like a registry export: one section per key path, one
+// Windows: the user's store is HKEY_CURRENT_USER itself, so "Software\Halvory " is the key
+// HKEY_CURRENT_USER\Software\Halvory . A store given a file keeps its keys apart under
+// HKEY_CURRENT_USER\Software\velkan\Stores\<the file's path, '\' made '/'>, so that stores on
+// different files never see each other's values, as on Linux.
+//
+// Linux: the file is UTF-8 text in INI form, like a registry export: one section per key path, one
 // line per value, the type written before the value:
 //     [Software\Halvory%20]
 //     dwLanguageId=dword:00000409
@@ -30,9 +36,11 @@ namespace velkan::platform {
 class SettingsStore {
 public:
     // A store kept in `file`; the file is read on first use and created on the first write.
+    // (Windows: the registry key of that file, as above.)
     explicit SettingsStore(std::filesystem::path file);
 
-    // The current user's store: "$XDG_CONFIG_HOME/velkan/settings.ini" (~/.config when unset).
+    // The current user's store: "$XDG_CONFIG_HOME/velkan/settings.ini" (~/.config when unset);
+    // on Windows HKEY_CURRENT_USER, with an empty file().
     static SettingsStore& currentUser();
 
     // nullopt when the value is missing or is not of that type.

@@ -3,9 +3,12 @@
 // of the same user can reach the channel.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string_view>
 
 namespace velkan::platform {
@@ -26,12 +29,14 @@ public:
     static InstanceLock acquire(std::string_view name);
 
     bool heldElsewhere() const { return heldElsewhere_; }
-    bool owned() const { return fd_ >= 0; }
+    bool owned() const { return handle_ != kNoHandle; }
     // Lets the lock go (the exit routine's "close the handle").
     void close();
 
 private:
-    int fd_ = -1;
+    // The backend's lock: a file descriptor or an OS handle.
+    static constexpr std::intptr_t kNoHandle = -1;
+    std::intptr_t handle_ = kNoHandle;
     bool heldElsewhere_ = false;
 };
 
@@ -72,5 +77,12 @@ enum class InstanceDelivery {
 // first of the user's processes of that name, other than this one, whose channel handles it.
 InstanceDelivery sendToRunningInstance(std::string_view executableName,
                                        const InstanceMessage& message);
+
+// One message as the channel carries it between processes: magic "VLKN", message, wParam,
+// lParam, all little-endian; the receiver answers kInstanceAck once it has handled it.
+inline constexpr std::size_t kInstanceFrameBytes = 24;
+inline constexpr std::uint8_t kInstanceAck = 0x06;
+std::array<std::uint8_t, kInstanceFrameBytes> encodeInstanceFrame(const InstanceMessage& message);
+std::optional<InstanceMessage> decodeInstanceFrame(std::span<const std::uint8_t> frame);
 
 } // namespace velkan::platform

@@ -1,4 +1,3 @@
-#include "platform/little_endian.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/single_instance.h"
@@ -31,10 +30,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// One message on the wire: magic, message, wParam, lParam, all little-endian.
-constexpr std::size_t kFrameBytes = 24;
-constexpr std::uint32_t kFrameMagic = 0x4E4B4C56; // "VLKN"
-constexpr std::uint8_t kAck = 0x06;
 constexpr auto kSendTimeout = std::chrono::seconds(5);
 // A sender that connects and then stalls holds up the ones behind it for at most this long.
 constexpr auto kFrameTimeout = std::chrono::seconds(1);
@@ -43,32 +38,6 @@ constexpr auto kAcceptErrorPause = std::chrono::milliseconds(100);
 constexpr int kListenBacklog = 16;
 // Lock names become file names; this leaves room for the prefix and suffix under NAME_MAX.
 constexpr std::size_t kMaxLockNameBytes = 200;
-
-std::uint64_t loadLe64(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return loadLe32(bytes, offset) | (std::uint64_t{loadLe32(bytes, offset + 4)} << 32);
-}
-
-void storeLe64(std::span<std::uint8_t> bytes, std::size_t offset, std::uint64_t value) {
-    storeLe32(bytes, offset, static_cast<std::uint32_t>(value & 0xFFFFFFFF));
-    storeLe32(bytes, offset + 4, static_cast<std::uint32_t>(value >> 32));
-}
-
-std::array<std::uint8_t, kFrameBytes> encodeFrame(const InstanceMessage& message) {
-    std::array<std::uint8_t, kFrameBytes> frame{};
-    storeLe32(frame, 0, kFrameMagic);
-    storeLe32(frame, 4, message.message);
-    storeLe64(frame, 8, message.wParam);
-    storeLe64(frame, 16, static_cast<std::uint64_t>(message.lParam));
-    return frame;
-}
-
-std::optional<InstanceMessage> decodeFrame(std::span<const std::uint8_t> frame) {
-    if (frame.size() != kFrameBytes || loadLe32(frame, 0) != kFrameMagic) {
-        return std::nullopt;
-    }
-    return InstanceMessage{loadLe32(frame, 4), loadLe64(frame, 8),
-                           static_cast<std::int64_t>(loadLe64(frame, 16))};
-}
 
 std::optional<fs::path> channelPath(int processId) {
     auto folder = userRuntimeFolder();
@@ -287,17 +256,17 @@ private:
         if (connection.peerUid() != ::geteuid()) {
             return;
         }
-        std::array<std::uint8_t, kFrameBytes> frame{};
+        std::array<std::uint8_t, kInstanceFrameBytes> frame{};
         const auto deadline = Clock::now() + kFrameTimeout;
         if (!connection.receiveExact(frame, deadline, stopFd_)) {
             return;
         }
-        const auto message = decodeFrame(frame);
+        const auto message = decodeInstanceFrame(frame);
         if (!message) {
             return;
         }
         handler_(*message);
-        const std::array<std::uint8_t, 1> ack{kAck};
+        const std::array<std::uint8_t, 1> ack{kInstanceAck};
         connection.sendAll(ack, Clock::now() + kFrameTimeout);
     }
 
@@ -327,22 +296,6 @@ bool isPlainFileName(std::string_view name) {
 
 } // namespace
 
-InstanceLock::~InstanceLock() {
-    close();
-}
-
-InstanceLock::InstanceLock(InstanceLock&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), heldElsewhere_(other.heldElsewhere_) {}
-
-InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
-    if (this != &other) {
-        close();
-        fd_ = std::exchange(other.fd_, -1);
-        heldElsewhere_ = other.heldElsewhere_;
-    }
-    return *this;
-}
-
 InstanceLock InstanceLock::acquire(std::string_view name) {
     InstanceLock lock;
     if (!isPlainFileName(name)) {
@@ -368,13 +321,13 @@ InstanceLock InstanceLock::acquire(std::string_view name) {
         ::close(fd);
         return lock;
     }
-    lock.fd_ = fd;
+    lock.handle_ = fd;
     return lock;
 }
 
 void InstanceLock::close() {
-    if (fd_ >= 0) {
-        ::close(std::exchange(fd_, -1));
+    if (handle_ != kNoHandle) {
+        ::close(static_cast<int>(std::exchange(handle_, kNoHandle)));
     }
 }
 
@@ -403,27 +356,11 @@ bool sendToInstance(int processId, const InstanceMessage& message) {
     // A socket file left by a dead process refuses the connection at once.
     if (!connection.valid() || !connection.connectTo(*address, deadline) ||
         connection.peerUid() != ::geteuid() ||
-        !connection.sendAll(encodeFrame(message), deadline)) {
+        !connection.sendAll(encodeInstanceFrame(message), deadline)) {
         return false;
     }
     std::array<std::uint8_t, 1> ack{};
-    return connection.receiveExact(ack, deadline, -1) && ack[0] == kAck;
-}
-
-InstanceDelivery sendToRunningInstance(std::string_view executableName,
-                                       const InstanceMessage& message) {
-    const auto running = findProcessesByExecutableName(executableName, true);
-    if (running.empty()) {
-        return InstanceDelivery::noneRunning;
-    }
-    // The first one that answers is the instance; a program of the same name that is not one
-    // (still starting, or in another login session) has no channel here.
-    for (const int processId : running) {
-        if (sendToInstance(processId, message)) {
-            return InstanceDelivery::delivered;
-        }
-    }
-    return InstanceDelivery::notAnswered;
+    return connection.receiveExact(ack, deadline, -1) && ack[0] == kInstanceAck;
 }
 
 } // namespace velkan::platform

@@ -1,7 +1,6 @@
 #include "device/input_report_reader.h"
 #include "device/keyboard_scan.h"
 #include "device/presence_monitor.h"
-#include "platform/hid_backend_linux.h"
 #include "platform/keyboard_lock.h"
 #include "protocol/command_set.h"
 #include "protocol/device_mirrors.h"
@@ -9,7 +8,6 @@
 #include "sim/sim_descriptors.h"
 #include "sim/sim_hid_backend.h"
 #include "support/fake_hid.h"
-#include "support/fake_hidraw_tree.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -18,6 +16,11 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <thread>
+
+#ifndef _WIN32
+#include "platform/hid_backend_linux.h"
+#include "support/fake_hidraw_tree.h"
+#endif
 
 namespace velkan::device {
 namespace {
@@ -459,6 +462,7 @@ TEST(PresenceMonitorPace, WatchesAKeyboardTenTimesASecondAndSearchesOnceASecond)
     EXPECT_LT(medianOf(searchGaps), 1500);
 }
 
+#ifndef _WIN32
 // A keyboard whose node this user may not open: the user is told once how to get access, and
 // again only when it is plugged in again still refused.
 TEST(PresenceMonitorPermission, RefusedKeyboardIsToldOncePerPlugging) {
@@ -492,6 +496,7 @@ TEST(PresenceMonitorPermission, RefusedKeyboardIsToldOncePerPlugging) {
     monitor.stop();
     EXPECT_EQ(client.calls(), (std::vector<std::string>{told, told}));
 }
+#endif
 
 } // namespace
 } // namespace velkan::device

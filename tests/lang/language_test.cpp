@@ -1,7 +1,9 @@
 #include "lang/language.h"
 #include "platform/atomic_file.h"
+#include "platform/desktop_language.h"
 #include "platform/ini_file.h"
 #include "platform/settings_store.h"
+#include "support/test_environment.h"
 
 #include <array>
 #include <cstdint>
@@ -22,9 +24,9 @@ namespace fs = std::filesystem;
 class LanguageTest : public testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "velkan-lang-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
+        const auto folder = test::makeTemporaryFolder(fs::temp_directory_path(), "velkan-lang");
+        ASSERT_TRUE(folder);
+        folder_ = *folder;
         // Language files are shipped as UTF-16LE; the tests' files are written the same way.
         for (const auto& [name, text] : {std::pair{"Lang0409.ini", "[TEXT]\nWHICH=US\n"},
                                          std::pair{"Lang0000.ini", "[TEXT]\nWHICH=none\n"},
@@ -151,11 +153,9 @@ TEST(SystemLanguageTest, MapsTheLocaleToALanguageIdentifier) {
     }
     const auto languageWith = [&names](std::array<const char*, 3> values) {
         for (std::size_t i = 0; i < values.size(); ++i) {
-            if (values[i] != nullptr) {
-                setenv(names[i], values[i], 1);
-            } else {
-                unsetenv(names[i]);
-            }
+            test::setEnvironment(names[i], values[i] != nullptr
+                                               ? std::optional<std::string>(values[i])
+                                               : std::nullopt);
         }
         return systemLanguageFromEnvironment();
     };
@@ -176,7 +176,8 @@ TEST(SystemLanguageTest, MapsTheLocaleToALanguageIdentifier) {
         {"C", 1033},
         {"POSIX", 1033},
         {"xx_YY", 1033},
-        {nullptr, 1033}};
+        // Nothing set: the desktop's language where the system keeps one.
+        {nullptr, platform::desktopLanguageId().value_or(1033)}};
     for (const auto& [lang, expected] : cases) {
         EXPECT_EQ(languageWith({nullptr, nullptr, lang}), expected) << (lang ? lang : "unset");
     }

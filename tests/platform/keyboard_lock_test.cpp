@@ -2,17 +2,24 @@
 
 #include <array>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <set>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace velkan::platform {
 namespace {
@@ -23,6 +30,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::string_view kKeyboard = "/dev/hidraw3#vid_0c45&pid_5004&col01";
 
+#ifndef _WIN32
 fs::path runtimeFolder() {
     return std::getenv("XDG_RUNTIME_DIR");
 }
@@ -85,6 +93,19 @@ void tellReady(int fd) {
     [[maybe_unused]] const auto written = ::write(fd, "!", 1);
 }
 
+#endif
+
+// Where no lock can be had there is nobody to share with: every taker goes ahead without
+// holding anything.
+void expectUsableWithoutALock(std::string_view path) {
+    KeyboardLock first(path);
+    KeyboardLock second(path);
+    EXPECT_TRUE(first.acquire(0ms));
+    EXPECT_TRUE(second.acquire(KeyboardLock::kWaitForever));
+    EXPECT_FALSE(first.held());
+    EXPECT_FALSE(second.held());
+}
+
 TEST(KeyboardLockTest, OneHolderPerKeyboardAmongObjectsOfOneProcess) {
     const std::string longPath = "/sys/devices/" + std::string(300, 'x') + "/hidraw/hidraw0";
     // Paths that differ only where a file name could not show it are different keyboards.
@@ -97,8 +118,10 @@ TEST(KeyboardLockTest, OneHolderPerKeyboardAmongObjectsOfOneProcess) {
         longPath + "1",
         "",
     };
+#ifndef _WIN32
     const auto aroundBefore = entriesOf(runtimeFolder().parent_path());
     const auto before = entriesOf(runtimeFolder());
+#endif
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::string& path = paths[i];
         KeyboardLock first(path);
@@ -117,17 +140,36 @@ TEST(KeyboardLockTest, OneHolderPerKeyboardAmongObjectsOfOneProcess) {
         EXPECT_TRUE(second.acquire(0ms)) << path;
         EXPECT_FALSE(first.acquire(0ms)) << path;
     }
+#ifndef _WIN32
     // Every lock file is a plain file of the runtime folder, whatever the path held.
     for (const fs::path& entry : entriesOf(runtimeFolder())) {
         EXPECT_TRUE(before.contains(entry) || fs::is_regular_file(fs::symlink_status(entry)))
             << entry;
     }
     EXPECT_EQ(entriesOf(runtimeFolder().parent_path()), aroundBefore);
+#endif
 }
 
 TEST(KeyboardLockTest, WaitEndsAfterAboutTheTimeAskedOrWhenTheHolderLetsGo) {
-    KeyboardLock holder(kKeyboard);
-    ASSERT_TRUE(holder.acquire(KeyboardLock::kWaitForever));
+    // The holder takes and lets go on a thread of its own, as the program's worker does.
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool taken = false;
+    bool letGo = false;
+    std::thread holderThread([&] {
+        KeyboardLock holder(kKeyboard);
+        std::unique_lock lock(mutex);
+        taken = holder.acquire(KeyboardLock::kWaitForever);
+        changed.notify_all();
+        changed.wait(lock, [&] { return letGo; });
+        lock.unlock();
+        std::this_thread::sleep_for(100ms);
+        holder.release();
+    });
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return taken; });
+    }
     for (const auto timeout : {0ms, 50ms, 400ms}) {
         KeyboardLock waiter(kKeyboard);
         const auto start = Clock::now();
@@ -139,17 +181,44 @@ TEST(KeyboardLockTest, WaitEndsAfterAboutTheTimeAskedOrWhenTheHolderLetsGo) {
     }
 
     // Let go in the middle of a wait: the waiter gets it long before its time is up.
-    std::thread letGo([&holder] {
-        std::this_thread::sleep_for(100ms);
-        holder.release();
-    });
+    {
+        const std::lock_guard lock(mutex);
+        letGo = true;
+        changed.notify_all();
+    }
     KeyboardLock waiter(kKeyboard);
     const auto start = Clock::now();
     EXPECT_TRUE(waiter.acquire(30s));
     EXPECT_LT(Clock::now() - start, 10s);
-    letGo.join();
+    holderThread.join();
 }
 
+#ifdef _WIN32
+TEST(KeyboardLockTest, AHolderThatEndsWithoutLettingGoFreesTheLock) {
+    // A thread that ends while it holds the OS's mutex stands in for a process that is
+    // killed: nothing of its own clean-up runs, yet the next taker gets the lock.
+    const std::string name = "Local\\" + keyboardLockName(kKeyboard);
+    HANDLE mutex = nullptr;
+    std::thread holder([&] { mutex = ::CreateMutexA(nullptr, TRUE, name.c_str()); });
+    holder.join();
+    ASSERT_NE(mutex, nullptr);
+    KeyboardLock lock(kKeyboard);
+    EXPECT_TRUE(lock.acquire(0ms));
+    EXPECT_TRUE(lock.held());
+    lock.release();
+    ::CloseHandle(mutex);
+}
+
+TEST(KeyboardLockTest, WithoutALockObjectTheKeyboardStaysUsable) {
+    // Another kind of object has taken the lock's name.
+    constexpr std::string_view kUnlockable = "\\\\?\\hid#vid_320f&pid_5000#1";
+    const std::string name = "Local\\" + keyboardLockName(kUnlockable);
+    const HANDLE squatter = ::CreateEventA(nullptr, TRUE, FALSE, name.c_str());
+    ASSERT_NE(squatter, nullptr);
+    expectUsableWithoutALock(kUnlockable);
+    ::CloseHandle(squatter);
+}
+#else
 TEST(KeyboardLockTest, OtherProcessesAreHeldBackUntilTheHolderLetsGoOrIsKilled) {
     // Another process holds it, and is killed: nothing of its own clean-up runs, yet the lock
     // is free.
@@ -201,15 +270,11 @@ TEST(KeyboardLockTest, WithoutALockFileTheKeyboardStaysUsable) {
     ASSERT_EQ(created.size(), 1u);
     fs::remove(created.front());
     fs::create_directory(created.front());
-
-    KeyboardLock first(kUnlockable);
-    KeyboardLock second(kUnlockable);
-    EXPECT_TRUE(first.acquire(0ms));
-    EXPECT_TRUE(second.acquire(KeyboardLock::kWaitForever));
-    EXPECT_FALSE(first.held());
-    EXPECT_FALSE(second.held());
+    expectUsableWithoutALock(kUnlockable);
     fs::remove(created.front());
 }
+
+#endif
 
 } // namespace
 } // namespace velkan::platform

@@ -1,6 +1,8 @@
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 #include "platform/settings_store.h"
+#include "support/test_environment.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +12,10 @@
 #include <thread>
 #include <variant>
 #include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace velkan::platform {
 namespace {
@@ -77,6 +83,8 @@ TEST_F(SettingsStoreTest, TypedValuesRoundTripBetweenStores) {
     EXPECT_EQ(writer.readDword("Software\\Halvory", "dwLanguageId"), 2057u);
 }
 
+#ifndef _WIN32
+// The file of the Linux store.
 TEST_F(SettingsStoreTest, DamagedFilesAreReadAroundAndKeptOnRewrite) {
     const std::vector<std::string> lines = {
         "a line that means nothing",
@@ -123,6 +131,8 @@ TEST_F(SettingsStoreTest, DamagedFilesAreReadAroundAndKeptOnRewrite) {
     EXPECT_TRUE(fs::is_directory(file_.parent_path()));
 }
 
+#endif
+
 TEST_F(SettingsStoreTest, WritersOnOneFileLoseNoValue) {
     constexpr int kThreads = 4;
     constexpr int kValues = 25;
@@ -146,6 +156,40 @@ TEST_F(SettingsStoreTest, WritersOnOneFileLoseNoValue) {
     }
 }
 
+#ifdef _WIN32
+TEST_F(SettingsStoreTest, TheUsersStoreIsTheUsersRegistry) {
+    ASSERT_TRUE(
+        SettingsStore::currentUser().writeDword("Software\\Halvory ", "dwLanguageId", 1033));
+    ASSERT_TRUE(SettingsStore::currentUser().writeString("Software\\Halvory ", "Title", "x y"));
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, L"Software\\Halvory ", L"dwLanguageId",
+                             RRF_RT_REG_DWORD, nullptr, &value, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(value, 1033u);
+    wchar_t text[8] = {};
+    size = sizeof text;
+    ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER, L"Software\\Halvory ", L"Title", RRF_RT_REG_SZ,
+                             nullptr, text, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(text), L"x y");
+    // A store on a file of its own does not see the user's values.
+    EXPECT_EQ(SettingsStore(file_).readDword("Software\\Halvory ", "dwLanguageId"), std::nullopt);
+}
+
+TEST(PathsTest, DataFoldersLiveInTheRoamingApplicationData) {
+    const auto base = userDataFolder();
+    ASSERT_TRUE(base);
+    const auto expected = fs::path(std::getenv("APPDATA"));
+    EXPECT_TRUE(fs::equivalent(*base, expected)) << base->string();
+    EXPECT_EQ(userDataFolder("Halvory"), *base / "Halvory");
+    EXPECT_TRUE(fs::is_directory(*base / "Halvory"));
+    for (const char* rooted : {"C:\\Windows", "\\Windows", "C:x"}) {
+        EXPECT_EQ(userDataFolder(rooted), std::nullopt) << rooted;
+    }
+    fs::remove_all(*base / "Halvory");
+}
+#else
 TEST_F(SettingsStoreTest, TheUsersStoreLivesInTheConfigFolder) {
     SettingsStore& store = SettingsStore::currentUser();
     EXPECT_EQ(store.file(), fs::path(std::getenv("XDG_CONFIG_HOME")) / "velkan" / "settings.ini");
@@ -165,13 +209,7 @@ public:
     ~ScopedVariable() { set(saved_); }
 
 private:
-    void set(const std::optional<std::string>& value) {
-        if (value) {
-            ::setenv(name_, value->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
+    void set(const std::optional<std::string>& value) { test::setEnvironment(name_, value); }
     const char* name_;
     std::optional<std::string> saved_;
 };
@@ -211,8 +249,10 @@ TEST(PathsTest, FoldersFollowTheBaseDirectoryVariables) {
     fs::remove_all(home);
 }
 
+#endif
+
 TEST(PathsTest, TheProgramFolderHoldsTheRunningProgram) {
-    EXPECT_TRUE(fs::exists(programFolder() / "platform_tests"));
+    EXPECT_TRUE(fs::exists(programFolder() / executableFile("platform_tests")));
 }
 
 } // namespace

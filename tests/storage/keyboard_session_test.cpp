@@ -5,6 +5,7 @@
 #include "storage/keyboard_session.h"
 #include "storage/profile_file.h"
 #include "support/recording_prompts.h"
+#include "support/test_environment.h"
 
 #include <array>
 #include <filesystem>
@@ -12,7 +13,6 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <span>
-#include <unistd.h>
 
 namespace velkan::storage {
 namespace {
@@ -68,9 +68,9 @@ protected:
 
     int tableFrames() const { return link.tableBytes == 512 ? 10 : 7; }
 
-    const std::filesystem::path workingFile = std::filesystem::temp_directory_path() /
-                                              ("velkan-session-" + std::to_string(::getpid())) /
-                                              "$Profile0";
+    const std::filesystem::path workingFile =
+        std::filesystem::temp_directory_path() /
+        ("velkan-session-" + std::to_string(velkan::test::currentProcessId())) / "$Profile0";
     protocol::DeviceMirrors mirrors{link};
     device::test::RecordingClient client;
     model::KeyConfiguration configuration;

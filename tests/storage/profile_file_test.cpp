@@ -9,7 +9,9 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <numeric>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 namespace velkan::storage {
 namespace {
@@ -203,6 +205,7 @@ TEST(ProfileFileTest, FailedWritesLeaveTheOldFile) {
     const Bytes old = readBytes(file);
     model::KeyConfiguration configuration;
     configuration.edited = richModel();
+#ifndef _WIN32
     // Writes beyond 40000 bytes fail, as on a full disk.
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
@@ -212,6 +215,7 @@ TEST(ProfileFileTest, FailedWritesLeaveTheOldFile) {
     EXPECT_FALSE(saveProfileFile(file, configuration, true));
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, handler);
+#endif
 
     EXPECT_FALSE(newProfileFile(file / "child.fwc"));
     EXPECT_FALSE(saveProfileFile(file / "child.fwc", configuration, false));
@@ -221,7 +225,11 @@ TEST(ProfileFileTest, FailedWritesLeaveTheOldFile) {
 
 TEST(ProfileFileTest, WorkingFileIsSavedOnlyWhenItExists) {
     const fs::path working = workingFilePath();
+#ifdef _WIN32
+    ASSERT_EQ(working, fs::path(std::getenv("APPDATA")) / "Halvory" / "$Profile0");
+#else
     ASSERT_EQ(working, fs::path(std::getenv("XDG_DATA_HOME")) / "Halvory" / "$Profile0");
+#endif
     fs::remove_all(working.parent_path());
     model::KeyConfiguration configuration;
     configuration.edited = richModel();
@@ -243,7 +251,7 @@ struct BackupTest : protocol::test::LinkFixture {
         keyboard->clearWireLog();
         ASSERT_TRUE(newProfileFile(file));
     }
-    long macroReads() const {
+    std::ptrdiff_t macroReads() const {
         const auto frames = sentFrames();
         return std::count_if(frames.begin(), frames.end(),
                              [](const Bytes& f) { return f[3] == 9; });

@@ -1,8 +1,11 @@
 // Points HOME and the XDG folders at a fresh temporary folder for the life of the object, so
 // nothing a test process does reaches the user's real settings, profiles or runtime files.
+// Windows keeps its per-user folders and registry apart from the environment: there the Wine
+// prefix of the test run is what is fresh.
 #pragma once
 
-#include <cstdlib>
+#include "support/test_environment.h"
+
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -13,19 +16,21 @@ class IsolatedUserFolders {
 public:
     IsolatedUserFolders() {
         namespace fs = std::filesystem;
-        std::string pattern = (fs::temp_directory_path() / "velkan-test-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
+        std::error_code error;
+        const auto root = makeTemporaryFolder(fs::temp_directory_path(error), "velkan-test");
+        if (!root) {
             return;
         }
-        root_ = pattern;
+        root_ = *root;
+        fs::permissions(root_, fs::perms::owner_all, fs::perm_options::replace);
         for (const char* sub : {"home", "config", "data", "runtime"}) {
             fs::create_directories(root_ / sub);
         }
         fs::permissions(root_ / "runtime", fs::perms::owner_all, fs::perm_options::replace);
-        setenv("HOME", (root_ / "home").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", (root_ / "runtime").c_str(), 1);
+        setEnvironment("HOME", (root_ / "home").string());
+        setEnvironment("XDG_CONFIG_HOME", (root_ / "config").string());
+        setEnvironment("XDG_DATA_HOME", (root_ / "data").string());
+        setEnvironment("XDG_RUNTIME_DIR", (root_ / "runtime").string());
     }
     ~IsolatedUserFolders() {
         std::error_code ignored;

@@ -1,8 +1,7 @@
-#include "platform/settings_store.h"
-
 #include "platform/atomic_file.h"
 #include "platform/ini_file.h"
 #include "platform/paths.h"
+#include "platform/settings_store.h"
 
 #include <cerrno>
 #include <charconv>
