@@ -37,9 +37,9 @@ void BM_MainWindowApplyWithFullMacroMemory(benchmark::State& state) {
     keyboard->setFaults({.latency = bench::kAnswerLatency});
     keyboard->clearWireLog();
     const auto applyAndWait = [&] {
-        window.setApplyEnabled(true);
-        window.apply();
-        return test::settle(onSimulator.controller(), 60000) && !window.applyEnabled();
+        window.edits().setPending(true);
+        window.edits().apply();
+        return test::settle(onSimulator.controller(), 60000) && !window.edits().pending();
     };
     if (!applyAndWait()) {
         state.SkipWithError("apply failed");

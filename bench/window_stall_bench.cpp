@@ -91,8 +91,8 @@ void BM_WindowStallDuringSequence(benchmark::State& state) {
                 break;
             case Sequence::apply:
                 controller.keys().edited.image.record(0, 0x04).type = 1;
-                window.setApplyEnabled(true);
-                window.apply();
+                window.edits().setPending(true);
+                window.edits().apply();
                 break;
             }
         });

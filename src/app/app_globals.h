@@ -1,20 +1,16 @@
 // What every part of the running program shares: the paths derived from the program folder
-// and the user's data folder, the per-user settings, and the process-wide flags of the main
-// window. Each flag has one writer; the others only read it.
+// and the user's data folder, the per-user settings and the single-instance lock.
 #pragma once
 
 #include "platform/settings_store.h"
 #include "platform/single_instance.h"
 #include "storage/app_profile.h"
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <utility>
 
 namespace velkan::app {
-
-class MainWindow;
 
 // The per-user key of the language settings (with its one trailing blank).
 inline constexpr std::string_view kUserSettingsKey = "Software\\Halvory ";
@@ -55,12 +51,6 @@ struct AppGlobals {
     platform::SettingsStore& settings;
     storage::AppProfile appProfile{settings};
     platform::InstanceLock instanceLock;
-
-    MainWindow* mainWindow = nullptr;
-    // 0 function mode, 1 colour mode of the key picture.
-    std::atomic<int> colourMode{0};
-    // The language index the windows show (0-2).
-    std::atomic<int> languageIndex{0};
 };
 
 } // namespace velkan::app

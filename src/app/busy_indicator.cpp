@@ -1,5 +1,8 @@
 #include "app/busy_indicator.h"
 
+#include "skin/skin_layout.h"
+
+#include <string>
 #include <utility>
 
 namespace velkan::app {
@@ -7,7 +10,20 @@ namespace velkan::app {
 namespace {
 constexpr int kFrameMs = 50;
 constexpr int kLingerMs = 100;
+constexpr int kFrameCount = 10;
 } // namespace
+
+std::vector<QPixmap> BusyIndicator::skinFrames(const std::filesystem::path& skinFolder) {
+    std::vector<QPixmap> frames;
+    for (int frame = 1; frame <= kFrameCount; ++frame) {
+        QPixmap picture = skin::skinPicture(skinFolder / ("jdt" + std::to_string(frame) + ".bmp"));
+        if (picture.isNull()) {
+            return {};
+        }
+        frames.push_back(std::move(picture));
+    }
+    return frames;
+}
 
 BusyIndicator::BusyIndicator(std::vector<QPixmap> frames, QWidget* parent)
     : QLabel(parent), frames_(std::move(frames)) {

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QTimer>
+#include <filesystem>
 #include <vector>
 
 namespace velkan::app {
@@ -14,6 +15,9 @@ class BusyIndicator : public QLabel {
 
 public:
     BusyIndicator(std::vector<QPixmap> frames, QWidget* parent);
+
+    // The skin's strip, "jdt1.bmp" to "jdt10.bmp"; empty when one of them is missing.
+    static std::vector<QPixmap> skinFrames(const std::filesystem::path& skinFolder);
 
     void setBusy(bool busy);
 

@@ -7,6 +7,13 @@ namespace velkan::app {
 
 namespace field = model::lighting_field;
 
+namespace {
+
+constexpr int kFirstPreviewStepMs = 100;
+constexpr int kPreviewStepMs = 50;
+
+} // namespace
+
 LightingPanel::LightingPanel(Parts parts)
     : controls_(parts.window, parts.keyboard, parts.texts), effects_(controls_),
       perKeyToggle_(*controls_.addToggle(LightToggle::Face::check, "CONTROL_UsbStatic",
@@ -18,6 +25,13 @@ LightingPanel::LightingPanel(Parts parts)
     connect(&perKeyView_, &PerKeyView::switched, this, [this] { showFields(); });
     reloadTexts();
     refresh();
+    // Re-armed after each step, so a slow step never queues another behind it.
+    previewTimer_.setSingleShot(true);
+    connect(&previewTimer_, &QTimer::timeout, this, [this] {
+        previewTick();
+        previewTimer_.start(kPreviewStepMs);
+    });
+    previewTimer_.start(kFirstPreviewStepMs);
 }
 
 LightingPanel::~LightingPanel() = default;

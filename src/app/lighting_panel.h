@@ -18,6 +18,7 @@
 #include "model/lighting.h"
 
 #include <QObject>
+#include <QTimer>
 #include <functional>
 #include <optional>
 
@@ -68,7 +69,8 @@ public:
     // False, with nothing done, outside the view and for buttons that are not painted (the
     // extra keys and keys without a light).
     bool paintKey(int keyButton) { return perKeyView_.paintKey(keyButton); }
-    // One step of the preview on the key buttons; nothing while the per-key view is off.
+    // One step of the preview on the key buttons; nothing while the per-key view is off. The
+    // panel's own timer takes a step every 50 ms.
     void previewTick() { perKeyView_.previewTick(); }
 
     // The light a key button shows; nothing when it shows its own picture only.
@@ -90,6 +92,7 @@ private:
     ColourCard colours_;
     DirectionCard directions_;
     PerKeyView perKeyView_;
+    QTimer previewTimer_;
 };
 
 } // namespace velkan::app

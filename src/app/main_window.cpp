@@ -4,8 +4,10 @@
 #include "app/busy_indicator.h"
 #include "app/firmware_update_dialog.h"
 #include "app/key_grid.h"
+#include "app/keyboard_tray.h"
 #include "app/lighting_panel.h"
 #include "app/main_menu.h"
+#include "app/pending_edits.h"
 #include "app/profile_actions.h"
 #include "app/profile_manager_dialog.h"
 #include "app/secondary_windows.h"
@@ -29,12 +31,6 @@ namespace {
 
 using skin::ImageButton;
 
-constexpr std::string_view kDefaultLink = "https://www.example.com/";
-constexpr std::string_view kCommunityPages[] = {"https://www.example.com/community",
-                                                "https://www.example.com/news"};
-constexpr int kBusyFrameCount = 10;
-constexpr int kPreviewStepMs = 50;
-
 QString fromUtf8(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -46,26 +42,19 @@ MainWindow::MainWindow(Services services)
                           services.globals.paths.skinFolder),
       globals_(services.globals), language_(services.language), prompts_(services.prompts),
       keyboard_(services.keyboard), simulation_(std::move(services.simulation)),
-      openDocument_(std::move(services.openDocument)), makeTrayArea_(std::move(services.trayArea)),
-      startHidden_(services.startHidden) {
-    globals_.mainWindow = this;
+      links_({std::move(services.openDocument), prompts_, language_,
+              services.globals.paths.helpFolder}),
+      makeTrayArea_(std::move(services.trayArea)), startHidden_(services.startHidden) {
     // No task-bar button until the window is first shown.
     setWindowFlag(Qt::Tool, true);
-    // Re-armed after each step, so a slow step never queues another behind it.
-    previewTimer_.setSingleShot(true);
-    connect(&previewTimer_, &QTimer::timeout, this, [this] {
-        if (lightingPanel_) {
-            lightingPanel_->previewTick();
-        }
-        previewTimer_.start(kPreviewStepMs);
-    });
 }
 
 MainWindow::~MainWindow() {
     keyboard_.stop();
-    if (globals_.mainWindow == this) {
-        globals_.mainWindow = nullptr;
-    }
+}
+
+TrayIcon* MainWindow::trayIcon() const {
+    return tray_ ? &tray_->icon() : nullptr;
 }
 
 bool MainWindow::onInitDialog() {
@@ -74,12 +63,16 @@ bool MainWindow::onInitDialog() {
     if (!loadSharedPictures()) {
         return false;
     }
-    linkTarget_ = skin::readSkinLink(iniPath(), kDefaultLink);
+    links_.readSkinLink(iniPath());
     createControls();
+    edits_ = new PendingEdits(keyboard_, prompts_, language_, this);
+    connect(edits_, &PendingEdits::pendingChanged, buttons_.apply, &QWidget::setEnabled);
+    connect(edits_, &PendingEdits::readyToExit, this, &MainWindow::exitRoutine);
     profiles_ = new ProfileActions({keyboard_, prompts_, language_, [this] { return keyEditor_; },
-                                    [this] { return applyEnabled_; }},
+                                    [this] { return edits_->pending(); }},
                                    this);
-    connect(profiles_, &ProfileActions::profileMarked, this, &MainWindow::selectProfileButton);
+    connect(profiles_, &ProfileActions::profileMarked, this,
+            [this](int profile) { buttons_.markProfile(profile); });
     connect(profiles_, &ProfileActions::switched, this, &MainWindow::profileSwitched);
     lightingPanel_ = std::make_unique<LightingPanel>(LightingPanel::Parts{
         *this, keyboard_, *keyGrid_, language_,
@@ -88,17 +81,18 @@ bool MainWindow::onInitDialog() {
         },
         [this] { refreshKeyGrid(); }});
     connectControls();
-    setApplyEnabled(false);
+    edits_->setPending(false);
     applyFlip();
     globals_.paths.addUserPaths();
     keyboard_.colourFiles().ensureFolder();
     setWindowTitle(fromUtf8(language_.text("MAIN_CAPTION")));
-    globals_.colourMode = 0;
-    updateSwitchText();
-    createTrayIcon();
+    buttons_.showColourMode(language_, keyGrid_->colourMode());
+    tray_ =
+        std::make_unique<KeyboardTray>(*this, language_, keyboard_, makeTrayArea_(), simulation_);
+    connectTray();
+    createSecondaryWindows();
     connectKeyboard();
     keyboard_.start(startHidden_);
-    previewTimer_.start(100);
     // Initialisation ends hidden: the window shows itself for the keyboard, or on request.
     QMetaObject::invokeMethod(
         this,
@@ -110,8 +104,7 @@ bool MainWindow::onInitDialog() {
         },
         Qt::QueuedConnection);
     const int index = language_.languageIndex();
-    globals_.languageIndex = index >= 0 && index <= 2 ? index : 0;
-    reloadTexts(globals_.languageIndex);
+    reloadTexts(index >= 0 && index <= 2 ? index : 0);
     return true;
 }
 
@@ -123,25 +116,16 @@ bool MainWindow::loadSharedPictures() {
             return false;
         }
     }
-    for (int frame = 1; frame <= kBusyFrameCount; ++frame) {
-        if (skin::skinPicture(iniFolder() / ("jdt" + std::to_string(frame) + ".bmp")).isNull()) {
-            return false;
-        }
-    }
-    return true;
+    return !BusyIndicator::skinFrames(iniFolder()).empty();
 }
 
 void MainWindow::createControls() {
     keyGrid_ = new KeyGrid(*this, language_);
     buttons_ = MainWindowButtons::create(*this);
-    std::vector<QPixmap> frames;
-    for (int frame = 1; frame <= kBusyFrameCount; ++frame) {
-        frames.push_back(skin::skinPicture(iniFolder() / ("jdt" + std::to_string(frame) + ".bmp")));
-    }
-    busyIndicator_ = new BusyIndicator(std::move(frames), this);
+    busyIndicator_ = new BusyIndicator(BusyIndicator::skinFrames(iniFolder()), this);
     busyIndicator_->setObjectName(QStringLiteral("busyIndicator"));
     skin::placeControl(*busyIndicator_, iniPath(), skin::kButtonSection, "CONTROL_JDTStatic");
-    buttons_.link->setToolTipText(fromUtf8(linkTarget_));
+    buttons_.link->setToolTipText(fromUtf8(links_.skinLink()));
 }
 
 void MainWindow::connectControls() {
@@ -153,18 +137,18 @@ void MainWindow::connectControls() {
         });
     };
     onClick(buttons_.ok, [this] {
-        apply();
+        edits_->apply();
         hide();
     });
     onClick(buttons_.cancel, [this] { hide(); });
     onClick(buttons_.apply, [this] {
         if (keyboardFree()) {
-            apply();
+            edits_->apply();
         }
     });
     onClick(buttons_.macro, [this] { editKey(KeyGrid::kMacroKey); });
-    onClick(buttons_.link, [this] { openLink(linkTarget_); });
-    onClick(buttons_.help, [this] { openHelp(); });
+    onClick(buttons_.link, [this] { links_.openSkinLink(); });
+    onClick(buttons_.help, [this] { links_.openHelp(); });
     onClick(buttons_.minimise, [this] { showMinimized(); });
     onClick(buttons_.close, [this] { requestExit(); });
     onClick(buttons_.menu, [this] { showMainMenu(); });
@@ -190,84 +174,43 @@ void MainWindow::connectControls() {
             refreshKeyGrid();
         }
     });
-    onClick(buttons_.community1, [this] { openLink(std::string(kCommunityPages[0])); });
-    onClick(buttons_.community2, [this] { openLink(std::string(kCommunityPages[1])); });
+    onClick(buttons_.community1, [this] { links_.openCommunityPage(0); });
+    onClick(buttons_.community2, [this] { links_.openCommunityPage(1); });
     connect(keyGrid_, &KeyGrid::keyClicked, this, &MainWindow::onKeyClicked);
 }
 
 void MainWindow::connectKeyboard() {
     connect(&keyboard_, &KeyboardController::arrived, this, &MainWindow::arrived);
     connect(&keyboard_, &KeyboardController::removed, this, &MainWindow::removed);
-    connect(&keyboard_, &KeyboardController::busyChanged, this, [this](bool busy) {
-        busyIndicator_->setBusy(busy);
-        if (!busy && std::exchange(applyWhenFree_, false)) {
-            apply();
-        }
-    });
+    connect(&keyboard_, &KeyboardController::busyChanged, busyIndicator_, &BusyIndicator::setBusy);
     connect(&keyboard_, &KeyboardController::keysReplaced, this, &MainWindow::refreshKeyGrid);
     connect(&keyboard_, &KeyboardController::lightingReplaced, lightingPanel_.get(),
             &LightingPanel::refresh);
-    connect(&keyboard_, &KeyboardController::profileShown, this, &MainWindow::selectProfileButton);
-    connect(&keyboard_, &KeyboardController::applyFinished, this,
-            [this](const KeyWriteReport& report) {
-                if (tellKeyWrite(report.outcome) && report.fileSaved) {
-                    setApplyEnabled(false);
-                }
-                if (std::exchange(exitAfterApply_, false) && !applyEnabled_) {
-                    exitRoutine();
-                }
-            });
-    connect(&keyboard_, &KeyboardController::importFinished, this,
-            [this](bool loaded, const KeyWriteReport& report) {
-                if (!loaded) {
-                    prompts_.message(language_.text("MAIN_PROMPT_INPORT"));
-                    return;
-                }
-                // Apply stays on when the keyboard did not take the imported profile.
-                setApplyEnabled(!tellKeyWrite(report.outcome));
-            });
-    connect(&keyboard_, &KeyboardController::defaultsRestored, this,
-            [this](const KeyWriteReport& report) {
-                setApplyEnabled(!(tellKeyWrite(report.outcome) && report.fileSaved));
-                chooseProfile(0);
-            });
-    connect(&keyboard_, &KeyboardController::resetFollowed, this,
-            [this] { setApplyEnabled(true); });
-    connect(&keyboard_, &KeyboardController::trayImageRequested, this,
-            [this](device::TrayImage image) {
-                showTrayPicture(image == device::TrayImage::alternate ? TrayPicture::alternate
-                                : keyboard_.present()                 ? TrayPicture::connected
-                                                                      : TrayPicture::noKeyboard);
-            });
+    connect(&keyboard_, &KeyboardController::profileShown, this,
+            [this](int profile) { buttons_.markProfile(profile); });
+    connect(&keyboard_, &KeyboardController::defaultsRestored, this, [this] { chooseProfile(0); });
     connect(&keyboard_, &KeyboardController::problemReported, this,
             [this](device::KeyboardProblem problem) {
                 prompts_.message(language_.text(storage::problemTextKey(problem)));
             });
 }
 
-void MainWindow::createTrayIcon() {
-    tray_ = std::make_unique<TrayIcon>(*this, language_, makeTrayArea_());
+void MainWindow::connectTray() {
+    TrayIcon& icon = tray_->icon();
     // Queued: each may open a message box, whose event loop must not run inside the signal
     // of the tray menu, which deletes itself once hidden.
-    connect(tray_.get(), &TrayIcon::openRequested, this, &MainWindow::showWindow,
-            Qt::QueuedConnection);
+    connect(&icon, &TrayIcon::openRequested, this, &MainWindow::showWindow, Qt::QueuedConnection);
     connect(
-        tray_.get(), &TrayIcon::aboutRequested, this, [this] { secondary_->about().request(); },
+        &icon, &TrayIcon::aboutRequested, this, [this] { secondary_->about().request(); },
         Qt::QueuedConnection);
-    connect(tray_.get(), &TrayIcon::exitRequested, this, &MainWindow::requestExit,
-            Qt::QueuedConnection);
-    if (simulation_) {
-        tray_->setMenuExtras([simulation = *simulation_](QMenu& menu) {
-            menu.addSeparator();
-            addSimulationMenu(menu, simulation);
-        });
-    }
-    // Without a notification area the program still runs, reached by starting it again.
-    tray_->create(trayTip(), TrayPicture::noKeyboard);
+    connect(&icon, &TrayIcon::exitRequested, this, &MainWindow::requestExit, Qt::QueuedConnection);
+}
 
+void MainWindow::createSecondaryWindows() {
     secondary_ = std::make_unique<SecondaryWindows>(SecondaryWindows::Parts{
         *this, globals_, language_, prompts_, keyboard_,
-        [this](const std::string& document) { return openLink(document); }, [this] { openHelp(); },
+        [this](const std::string& document) { return links_.open(document); },
+        [this] { links_.openHelp(); },
         [this](int profile, std::function<void(bool)> then) {
             profiles_->select(profile, [this, then = std::move(then)](bool switched) {
                 if (switched) {
@@ -284,7 +227,7 @@ void MainWindow::createTrayIcon() {
             }
         },
         [this] {
-            setApplyEnabled(true);
+            edits_->setPending(true);
             refreshKeyGrid();
         },
         [this](int keyButton) { return keyGrid_->screenRect(keyButton); }});
@@ -332,11 +275,7 @@ void MainWindow::deliverInstanceRequest(platform::InstanceRequest request) {
                 exitRoutine();
                 break;
             case platform::InstanceRequest::apply:
-                if (keyboard_.busy()) {
-                    applyWhenFree_ = true;
-                } else {
-                    apply();
-                }
+                edits_->applyWhenFree();
                 break;
             case platform::InstanceRequest::readBack:
                 // Another program changed the keyboard: show what it holds now.
@@ -374,9 +313,9 @@ void MainWindow::exitRoutine() {
     }
     globals_.instanceLock.close();
     if (tray_) {
-        tray_->remove();
+        tray_->icon().remove();
     }
-    setApplyEnabled(false);
+    edits_->setPending(false);
     keyboard_.stop();
     storage::newProfileInMemory(keyboard_.keys().edited);
     QCoreApplication::exit(0);
@@ -385,10 +324,6 @@ void MainWindow::exitRoutine() {
 // ---- the keyboard's comings and goings ----
 
 void MainWindow::arrived(device::Arrival arrival) {
-    showTrayPicture(TrayPicture::connected);
-    if (tray_) {
-        tray_->setToolTip(trayTip());
-    }
     // Only a keyboard that was there at start opens the window, unless started in the tray.
     if (arrival == device::Arrival::atStart && !startHidden_) {
         showWindow();
@@ -406,16 +341,6 @@ void MainWindow::removed() {
         setFocus();
     }
     hide();
-    showTrayPicture(TrayPicture::noKeyboard);
-    if (tray_) {
-        tray_->setToolTip(trayTip());
-    }
-}
-
-void MainWindow::showTrayPicture(TrayPicture picture) {
-    if (!exiting_ && tray_ && tray_->picture() != picture) {
-        tray_->setPicture(picture);
-    }
 }
 
 // ---- keys ----
@@ -433,12 +358,12 @@ void MainWindow::onKeyClicked(int keyButton) {
     if (keyButton == KeyGrid::kFnKey) {
         return;
     }
-    if (globals_.colourMode == 0) {
+    if (!keyGrid_->colourMode()) {
         editKey(keyButton);
         return;
     }
     if (keyGrid_->toggleLightFlag(keyButton)) {
-        setApplyEnabled(true);
+        edits_->setPending(true);
     }
 }
 
@@ -455,14 +380,8 @@ void MainWindow::editKey(int keyButton) {
 }
 
 void MainWindow::switchColourMode() {
-    globals_.colourMode = globals_.colourMode == 0 ? 1 : 0;
-    updateSwitchText();
-    keyGrid_->setColourMode(globals_.colourMode != 0);
-}
-
-void MainWindow::updateSwitchText() {
-    buttons_.colourSwitch->setText(fromUtf8(language_.text(
-        globals_.colourMode != 0 ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT")));
+    keyGrid_->setColourMode(!keyGrid_->colourMode());
+    buttons_.showColourMode(language_, keyGrid_->colourMode());
 }
 
 void MainWindow::refreshKeyGrid() {
@@ -472,13 +391,6 @@ void MainWindow::refreshKeyGrid() {
 
 // ---- profiles ----
 
-void MainWindow::selectProfileButton(int profile) {
-    const auto buttons = buttons_.profileButtons();
-    for (std::size_t i = 0; i < buttons.size(); ++i) {
-        buttons[i]->setSelectedLook(static_cast<int>(i) == profile);
-    }
-}
-
 void MainWindow::chooseProfile(int profile) {
     lightingPanel_->leavePerKeyView();
     profiles_->choose(profile);
@@ -486,11 +398,10 @@ void MainWindow::chooseProfile(int profile) {
 
 void MainWindow::profileSwitched() {
     // The model is now the new profile's, as the keyboard holds it.
-    setApplyEnabled(false);
-    globals_.colourMode = 0;
-    updateSwitchText();
+    edits_->setPending(false);
     refreshKeyGrid();
     keyGrid_->setColourMode(false);
+    buttons_.showColourMode(language_, keyGrid_->colourMode());
 }
 
 // ---- Flip ----
@@ -505,28 +416,6 @@ void MainWindow::invertFlip() {
     const bool flip = globals_.appProfile.readInt("PROFILES", "Flip", 0) != 0;
     globals_.appProfile.writeInt("PROFILES", "Flip", flip ? 0 : 1);
     applyFlip();
-}
-
-// ---- Apply ----
-
-void MainWindow::setApplyEnabled(bool enabled) {
-    applyEnabled_ = enabled;
-    if (buttons_.apply != nullptr) {
-        buttons_.apply->setEnabled(enabled);
-    }
-}
-
-void MainWindow::apply() {
-    if (applyEnabled_ && !exiting_) {
-        keyboard_.apply();
-    }
-}
-
-bool MainWindow::tellKeyWrite(model::KeyWriteOutcome outcome) {
-    if (const std::string_view key = model::keyWriteMessageKey(outcome); !key.empty()) {
-        prompts_.message(language_.text(key), true);
-    }
-    return model::keyTablesWritten(outcome);
 }
 
 // ---- menus, links, texts and events ----
@@ -552,38 +441,18 @@ void MainWindow::showMainMenu() {
     }
 }
 
-void MainWindow::openHelp() {
-    openLink((globals_.paths.helpFolder / "index.html").string());
-}
-
-bool MainWindow::openLink(const std::string& address) {
-    if (openDocument_(address)) {
-        return true;
-    }
-    prompts_.message(language_.text("MAIN_OPEN_FAILED"));
-    return false;
-}
-
-QString MainWindow::trayTip() const {
-    return fromUtf8(
-        language_.text("KEYBOARD_TRAY_DESC") + "\n" +
-        language_.text(keyboard_.present() ? "TRAY_KEYBOARD_CONNECTED" : "TRAY_NO_KEYBOARD"));
-}
-
 void MainWindow::requestExit() {
     if (exiting_) {
         return;
     }
-    if (applyEnabled_) {
+    if (edits_->pending()) {
         const std::optional<bool> applyFirst =
             prompts_.askYesNoCancel(language_.text("MAIN_EXIT_APPLY_PROMPT"));
         if (!applyFirst) {
             return; // Cancel: the window stays
         }
         if (*applyFirst) {
-            // The program ends once the edits are on the keyboard; a failed write keeps it.
-            exitAfterApply_ = true;
-            apply();
+            edits_->applyThenExit();
             return;
         }
     }
@@ -591,9 +460,8 @@ void MainWindow::requestExit() {
 }
 
 void MainWindow::reloadTexts(int languageIndex) {
-    globals_.languageIndex = languageIndex;
     buttons_.showTexts(language_);
-    updateSwitchText();
+    buttons_.showColourMode(language_, keyGrid_->colourMode());
     if (lightingPanel_) {
         lightingPanel_->reloadTexts();
     }
@@ -605,7 +473,7 @@ void MainWindow::reloadTexts(int languageIndex) {
     }
     setWindowTitle(fromUtf8(language_.text("MAIN_CAPTION")));
     if (tray_) {
-        tray_->setToolTip(trayTip());
+        tray_->showTexts();
     }
 }
 
@@ -617,7 +485,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
         event->accept(); // never close or hide the window
         return;
     case Qt::Key_F1:
-        openHelp();
+        links_.openHelp();
         return;
     default:
         skin::SkinnedDialog::keyPressEvent(event);

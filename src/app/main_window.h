@@ -5,9 +5,11 @@
 #pragma once
 
 #include "app/app_globals.h"
+#include "app/desktop_links.h"
 #include "app/keyboard_controller.h"
 #include "app/main_menu.h"
 #include "app/main_window_buttons.h"
+#include "app/pending_edits.h"
 #include "app/tray_icon.h"
 #include "editors/key_editor.h"
 #include "lang/language.h"
@@ -15,7 +17,6 @@
 #include "platform/instance_request.h"
 #include "skin/skinned_dialog.h"
 
-#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -33,6 +34,7 @@ namespace velkan::app {
 
 class BusyIndicator;
 class KeyGrid;
+class KeyboardTray;
 class LightingPanel;
 class ProfileActions;
 class SecondaryWindows;
@@ -73,18 +75,13 @@ public:
     // Shows the window, or says that no keyboard is connected.
     void showWindow();
 
-    // Writes the edits to the working file and the keyboard; nothing while Apply is off. The
-    // outcome comes with the keyboard controller's applyFinished.
-    void apply();
-    bool applyEnabled() const { return applyEnabled_; }
-    void setApplyEnabled(bool enabled);
-
     bool initialised() const { return initialised_; }
     KeyboardController& keyboard() { return keyboard_; }
     KeyGrid& keyGrid() const { return *keyGrid_; }
     LightingPanel* lightingPanel() const { return lightingPanel_.get(); }
     SecondaryWindows& secondaryWindows() const { return *secondary_; }
-    TrayIcon* trayIcon() const { return tray_.get(); }
+    PendingEdits& edits() const { return *edits_; }
+    TrayIcon* trayIcon() const;
     // The editor key clicks go to: the key assignment dialog unless another is set.
     void setKeyEditor(editors::KeyEditor* editor) { keyEditor_ = editor; }
 
@@ -99,22 +96,17 @@ private:
     void createControls();
     void connectControls();
     void connectKeyboard();
-    void createTrayIcon();
+    void connectTray();
+    void createSecondaryWindows();
     void showMainMenu();
-    // Opens a document or web address with the desktop, or says that it cannot.
-    bool openLink(const std::string& address);
-    QString trayTip() const;
     // The close button, the menu's and the tray's Exit: with unapplied edits the user decides
     // whether they go to the keyboard first, or whether to stay.
     void requestExit();
-    void openHelp();
 
     void onKeyClicked(int keyButton);
     void editKey(int keyButton);
     void switchColourMode();
-    void updateSwitchText();
     void refreshKeyGrid();
-    void selectProfileButton(int profile);
     // The profile buttons and the profile list menu.
     void chooseProfile(int profile);
     void profileSwitched();
@@ -122,10 +114,6 @@ private:
     void invertFlip();
     void arrived(device::Arrival arrival);
     void removed();
-    void showTrayPicture(TrayPicture picture);
-    // The message a write of the key configuration ends with, if any. True when the key
-    // tables reached the keyboard.
-    bool tellKeyWrite(model::KeyWriteOutcome outcome);
     // The user's keyboard operations and key edits wait for the running job.
     bool keyboardFree() const;
 
@@ -134,29 +122,23 @@ private:
     lang::Prompts& prompts_;
     KeyboardController& keyboard_;
     std::optional<Simulation> simulation_;
-    std::function<bool(const std::string&)> openDocument_;
+    DesktopLinks links_;
     std::function<std::unique_ptr<TrayArea>()> makeTrayArea_;
     bool startHidden_;
-    std::string linkTarget_;
 
     MainWindowButtons buttons_;
     BusyIndicator* busyIndicator_ = nullptr;
     KeyGrid* keyGrid_ = nullptr;
     ProfileActions* profiles_ = nullptr;
+    PendingEdits* edits_ = nullptr;
     editors::KeyEditor* keyEditor_ = nullptr;
 
-    QTimer previewTimer_;
-    std::unique_ptr<TrayIcon> tray_;
+    std::unique_ptr<KeyboardTray> tray_;
     std::unique_ptr<SecondaryWindows> secondary_;
     // Built once the window's own controls are placed.
     std::unique_ptr<LightingPanel> lightingPanel_;
 
     bool initialised_ = false;
-    bool applyEnabled_ = false;
-    // An Apply another program asked for while a job ran; it runs once the keyboard is free.
-    bool applyWhenFree_ = false;
-    // Exit once the Apply asked for on the way out has reached the keyboard.
-    bool exitAfterApply_ = false;
     bool exiting_ = false;
 };
 

@@ -137,4 +137,16 @@ void MainWindowButtons::showTexts(const lang::TextLookup& texts) const {
     version->setText(QString::fromStdString(texts.text("MAIN_VERSION_TEXT") + " " VELKAN_VERSION));
 }
 
+void MainWindowButtons::showColourMode(const lang::TextLookup& texts, bool colourMode) const {
+    colourSwitch->setText(QString::fromStdString(
+        texts.text(colourMode ? "MAIN_SWITCH_COLOR_TEXT" : "MAIN_SWITCH_FUNCTION_TEXT")));
+}
+
+void MainWindowButtons::markProfile(int profile) const {
+    const auto buttons = profileButtons();
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        buttons[i]->setSelectedLook(static_cast<int>(i) == profile);
+    }
+}
+
 } // namespace velkan::app

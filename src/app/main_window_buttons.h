@@ -49,6 +49,10 @@ struct MainWindowButtons {
     std::array<Button, 3> profileButtons() const { return {profile1, profile2, profile3}; }
     // The captions and tooltips in the current language.
     void showTexts(const lang::TextLookup& texts) const;
+    // The colour switch names the mode the key picture shows.
+    void showColourMode(const lang::TextLookup& texts, bool colourMode) const;
+    // The active profile's button looks selected.
+    void markProfile(int profile) const;
 };
 
 } // namespace velkan::app

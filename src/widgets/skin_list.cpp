@@ -60,20 +60,7 @@ SkinList::SkinList(QWidget* parent)
     header()->setStretchLastSection(false);
     header()->setHighlightSections(false);
 
-    digitsEditor_->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[0-9]*")), digitsEditor_));
-    digitsEditor_->setMaxLength(kMaxDigits);
-    digitsEditor_->hide();
-    digitsEditor_->installEventFilter(this);
-
-    dropDownEditor_->setItemDelegate(new SkinItemDelegate(dropDownEditor_));
-    dropDownEditor_->hide();
-    dropDownEditor_->installEventFilter(this);
-    connect(dropDownEditor_, &QComboBox::activated, this, [this] {
-        if (editKind_ == CellEditor::DropDown) {
-            finishEdit(true);
-        }
-    });
+    setUpCellEditors();
     // A list closed without a pick drops the edit; a pick has already committed it by the
     // time this runs.
     dropDown->onPopupHidden = [this] {
@@ -100,6 +87,23 @@ SkinList::SkinList(QWidget* parent)
     // The drop-down's list window exists only once asked for; it needs the skin too.
     dropDownEditor_->view();
     applySkinLook(*this);
+}
+
+void SkinList::setUpCellEditors() {
+    digitsEditor_->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9]*")), digitsEditor_));
+    digitsEditor_->setMaxLength(kMaxDigits);
+    digitsEditor_->hide();
+    digitsEditor_->installEventFilter(this);
+
+    dropDownEditor_->setItemDelegate(new SkinItemDelegate(dropDownEditor_));
+    dropDownEditor_->hide();
+    dropDownEditor_->installEventFilter(this);
+    connect(dropDownEditor_, &QComboBox::activated, this, [this] {
+        if (editKind_ == CellEditor::DropDown) {
+            finishEdit(true);
+        }
+    });
 }
 
 SkinList::~SkinList() {

@@ -82,6 +82,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The line edit and the drop-down a cell is edited in, hidden until an edit starts.
+    void setUpCellEditors();
     struct ColumnEditor {
         CellEditor kind = CellEditor::None;
         QStringList items;

@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 
 using velkan::test::MainWindowFixture;
@@ -52,7 +53,7 @@ void remapAToB(MainWindowFixture& f, int profile) {
 // Applies and waits for the outcome; true when it reached the keyboard and the file.
 bool applyAndWait(MainWindowFixture& f) {
     QSignalSpy finished(f.controller.get(), &app::KeyboardController::applyFinished);
-    f.window->apply();
+    f.window->edits().apply();
     return finished.wait(kArrivalMs) &&
            finished.takeFirst().at(0).value<app::KeyWriteReport>().applied();
 }
@@ -95,7 +96,7 @@ private slots:
     void applyIsDisabledAfterStart() {
         MainWindowFixture f;
         QVERIFY(f.waitForArrival());
-        QVERIFY(!f.window->applyEnabled());
+        QVERIFY(!f.window->edits().pending());
         QVERIFY(!f.named("applyButton")->isEnabled());
     }
 
@@ -105,7 +106,7 @@ private slots:
         MainWindowFixture f;
         QVERIFY(f.waitForArrival());
         remapAToB(f, 0);
-        f.window->setApplyEnabled(true);
+        f.window->edits().setPending(true);
         f.keyboard->setFaults({.latency = std::chrono::milliseconds(5)});
         QTimer::singleShot(12, [&] { f.keyboard->changeLightingOnKeyboard(); });
         QTimer::singleShot(20, [&] { f.keyboard->sendEvent(0x0402); });
@@ -133,7 +134,7 @@ private slots:
         MainWindowFixture f;
         QVERIFY(f.waitForArrival());
         remapAToB(f, 0);
-        f.window->setApplyEnabled(true);
+        f.window->edits().setPending(true);
         QVERIFY(applyAndWait(f));
         const auto tablesBefore = f.keyboard->memory(sim::SimRegion::keyTables);
 
@@ -150,7 +151,7 @@ private slots:
                 QCOMPARE(int{held->image.record(profile, kAKey).type}, 0);
             }
         }
-        QVERIFY(f.window->applyEnabled());
+        QVERIFY(f.window->edits().pending());
         QVERIFY(applyAndWait(f));
         QCOMPARE(f.keyboard->memory(sim::SimRegion::keyTables), factoryTables);
     }
@@ -224,9 +225,9 @@ private slots:
         QVERIFY(f.waitForArrival());
         remapAToB(f, 0);
         const auto tablesBefore = f.keyboard->memory(sim::SimRegion::keyTables);
-        f.window->setApplyEnabled(true);
+        f.window->edits().setPending(true);
         f.keyboard->setFaults({.latency = std::chrono::milliseconds(3)});
-        QTimer::singleShot(0, [&] { f.window->apply(); });
+        QTimer::singleShot(0, [&] { f.window->edits().apply(); });
         QTimer::singleShot(30, [&] {
             QVERIFY(f.controller->busy());
             f.window->deliverInstanceRequest(velkan::platform::InstanceRequest::kill);

@@ -53,7 +53,7 @@ private slots:
         QVERIFY(f.waitForArrival());
         RecordingEditor editor;
         f.window->setKeyEditor(&editor);
-        QVERIFY(!f.window->applyEnabled());
+        QVERIFY(!f.window->edits().pending());
         f.click("switchButton");
         QVERIFY(f.window->keyGrid().colourMode());
         const int escape = velkan::model::KeyPositionList()[0].controlId;
@@ -62,7 +62,7 @@ private slots:
         QVERIFY(f.window->keyGrid().lightFlag(escape));
         // The G key of the same position keeps its own.
         QVERIFY(!f.window->keyGrid().lightFlag(1000));
-        QVERIFY(f.window->applyEnabled());
+        QVERIFY(f.window->edits().pending());
         f.clickKey(escape);
         QVERIFY(!f.window->keyGrid().lightFlag(escape));
         QCOMPARE(f.hostFrames(), 0);
@@ -128,7 +128,7 @@ private slots:
             const auto tablesBefore = f.keyboard->memory(velkan::sim::SimRegion::keyTables);
             if (c.edited) {
                 f.controller->keys().edited.image.record(0, aKey) = {1, 0, 0x030};
-                f.window->setApplyEnabled(true);
+                f.window->edits().setPending(true);
             }
             f.prompts.answer = c.answer;
             bool switchedWhileAsked = false;
@@ -154,7 +154,7 @@ private slots:
             // it, edits let go are not; a refusal keeps them, and Apply with them.
             const bool editsKept = f.controller->keys().edited.image.record(0, aKey).type != 0;
             QVERIFY2(editsKept == (c.edited && !(c.switched && !c.answer)), c.name);
-            QVERIFY2(f.window->applyEnabled() == (c.edited && !c.switched), c.name);
+            QVERIFY2(f.window->edits().pending() == (c.edited && !c.switched), c.name);
             if (c.editorOpen) {
                 QCOMPARE(f.prompts.shown.back(), f.text("PROFILE_SEELCT_PROMPT2"));
             }
@@ -170,7 +170,7 @@ private slots:
         QCOMPARE(f.prompts.shown.back(), f.text("MAIN_PROMPT_DEFAULT"));
         QVERIFY(f.settle());
         QCOMPARE(f.hostFrames(), 0);
-        QVERIFY(!f.window->applyEnabled());
+        QVERIFY(!f.window->edits().pending());
         QCOMPARE(f.keyboard->memory(velkan::sim::SimRegion::keyTables), tables);
     }
 
@@ -180,27 +180,27 @@ private slots:
         const fs::path working = velkan::storage::workingFilePath();
         QVERIFY(fs::exists(working));
         const auto written = fs::last_write_time(working);
-        f.window->apply(); // nothing changed: neither file nor keyboard
+        f.window->edits().apply(); // nothing changed: neither file nor keyboard
         QVERIFY(f.settle());
         QCOMPARE(f.hostFrames(), 0);
         QCOMPARE(fs::last_write_time(working), written);
 
         // A change with the profile file gone: the keyboard is written, Apply stays enabled.
-        f.window->setApplyEnabled(true);
+        f.window->edits().setPending(true);
         fs::remove(working);
-        f.window->apply();
+        f.window->edits().apply();
         QVERIFY(f.settle());
         QVERIFY(f.framesOf(command::kWriteKeyTable, 0) > 0);
         QCOMPARE(f.framesOf(command::kWriteKeyTable, 1), 0);
-        QVERIFY(f.window->applyEnabled());
+        QVERIFY(f.window->edits().pending());
     }
 
     void anotherProgramCanAskForApply() {
         MainWindowFixture f;
         QVERIFY(f.waitForArrival());
-        f.window->setApplyEnabled(true);
+        f.window->edits().setPending(true);
         f.window->deliverInstanceRequest(velkan::platform::InstanceRequest::apply);
-        QTRY_VERIFY_WITH_TIMEOUT(!f.window->applyEnabled(), kArrivalMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.window->edits().pending(), kArrivalMs);
         QVERIFY(f.framesOf(command::kWriteKeyTable) > 0);
     }
 
@@ -211,30 +211,30 @@ private slots:
         macro.id = 1;
         macro.actionCount = 25; // 122 bytes without its name, 132 with it
         macro.setName("abcde");
-        f.window->setApplyEnabled(true);
-        f.window->apply();
+        f.window->edits().setPending(true);
+        f.window->edits().apply();
         QVERIFY(f.settle());
         QCOMPARE(f.prompts.shown.back(), f.text("EXTRA_PROFILE_SPACE_TIGHT"));
         QCOMPARE(f.keyboard->memory(velkan::sim::SimRegion::macros)[2], 122);
-        QVERIFY(!f.window->applyEnabled());
+        QVERIFY(!f.window->edits().pending());
     }
 
     void keyboardPulledDuringApplyKeepsApplyAndTheFile() {
         MainWindowFixture f;
         QVERIFY(f.waitForArrival());
         const fs::path working = velkan::storage::workingFilePath();
-        f.window->setApplyEnabled(true);
-        f.window->apply();
+        f.window->edits().setPending(true);
+        f.window->edits().apply();
         QVERIFY(f.settle());
-        QVERIFY(!f.window->applyEnabled());
+        QVERIFY(!f.window->edits().pending());
         const auto before = velkan::platform::readWholeFile(working);
-        f.window->setApplyEnabled(true);
+        f.window->edits().setPending(true);
         velkan::sim::SimFaults faults;
         faults.removeAfterFrames = 3;
         f.keyboard->setFaults(faults);
-        f.window->apply();
+        f.window->edits().apply();
         QVERIFY(f.settle());
-        QVERIFY(f.window->applyEnabled());
+        QVERIFY(f.window->edits().pending());
         velkan::model::KeyModel inFile;
         QVERIFY(velkan::storage::loadProfileFile(working, inFile));
         QCOMPARE(velkan::platform::readWholeFile(working), before);
@@ -248,10 +248,10 @@ private slots:
         const velkan::model::KeyAssignment toB{
             static_cast<std::uint16_t>(velkan::model::AssignmentType::singleKey), 0, 0x030};
         f.controller->keys().edited.image.record(0, aKey) = toB;
-        f.window->setApplyEnabled(true);
-        f.window->apply();
+        f.window->edits().setPending(true);
+        f.window->edits().apply();
         QVERIFY(f.settle());
-        QVERIFY(!f.window->applyEnabled());
+        QVERIFY(!f.window->edits().pending());
         const auto tables = f.keyboard->memory(velkan::sim::SimRegion::keyTables);
 
         f.simBackend->unplug(f.keyboard);
@@ -281,7 +281,7 @@ private slots:
         for (int bank = 0; bank < 3; ++bank) {
             QVERIFY(f.framesOf(command::kWriteKeyTable, bank) > 0);
         }
-        QVERIFY(!f.window->applyEnabled());
+        QVERIFY(!f.window->edits().pending());
 
         // A file that is not a profile changes nothing.
         f.keyboard->clearWireLog();

@@ -7,6 +7,7 @@
 #include "support/app_test_main.h"
 
 #include <QSignalSpy>
+#include <QTimer>
 #include <QTest>
 
 using velkan::test::MainWindowFixture;
@@ -146,7 +147,7 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible(), kArrivalMs);
             QVERIFY(f.settle());
             f.controller->keys().edited.image.record(0, 0x04) = {1, 0, 0x030};
-            f.window->setApplyEnabled(true);
+            f.window->edits().setPending(true);
             f.prompts.threeWayAnswer = c.answer;
             const auto tables = f.keyboard->memory(velkan::sim::SimRegion::keyTables);
             QTimer::singleShot(0, [&] { f.click("closeButton"); });

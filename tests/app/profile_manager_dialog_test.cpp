@@ -223,7 +223,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(f.window->isVisible() && !readBack.isEmpty(), kOutcomeMs);
         QVERIFY(f.settle());
         QCOMPARE(int{f.keyboard->activeProfile()}, 0);
-        f.window->setApplyEnabled(true);
+        f.window->edits().setPending(true);
         f.prompts.answer = false; // the unapplied edits are not written first
         ProfileManagerDialog& manager = f.window->secondaryWindows().profileManager();
         bool settled = false;
@@ -245,7 +245,7 @@ private slots:
         }
         QCOMPARE(f.controller->shownPage(), 2);
         QCOMPARE(f.controller->lighting().currentPage(), 2);
-        QVERIFY(!f.window->applyEnabled());
+        QVERIFY(!f.window->edits().pending());
         QCOMPARE(storage::checkProfileFile(storage::workingFilePath()),
                  storage::ProfileCheck::valid);
     }
