@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    SkinnedDialog window(0, nullptr, folder / "Demo.ini", folder);
+    SkinnedDialog window(nullptr, folder / "Demo.ini", folder);
     if (!window.initialise()) {
         return 1;
     }

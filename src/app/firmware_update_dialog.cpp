@@ -48,7 +48,7 @@ skin::ButtonTextStyle captionStyle() {
 } // namespace
 
 FirmwareUpdateDialog::FirmwareUpdateDialog(QWidget* parent, Parts parts)
-    : SkinnedDialog(kTemplateId, parent, parts.iniPath, parts.iniFolder), parts_(std::move(parts)) {
+    : SkinnedDialog(parent, parts.iniPath, parts.iniFolder), parts_(std::move(parts)) {
     createControls();
 }
 

@@ -29,8 +29,6 @@ class FirmwareUpdateDialog : public skin::SkinnedDialog {
     Q_OBJECT
 
 public:
-    static constexpr int kTemplateId = 149;
-
     // True when the program is running.
     using ProgramStarter = std::function<bool(const std::filesystem::path&)>;
 

@@ -10,24 +10,21 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <utility>
 
 namespace velkan::app {
 
 namespace {
 
-// Two keys a skin may place beside the standard ones; they have no place in the key image.
-constexpr std::array<int, 2> kFurtherKeys = {1199, 1200};
-// The two optional key groups of Flip: usable without it, and usable with it.
-constexpr int kFirstFlipFree = 1010;
-constexpr int kFlipFreeCount = 4;
-constexpr int kFirstFlipBound = 1016;
-constexpr int kFlipBoundCount = 6;
+// F1 to F4, usable only without Flip. (The group Flip makes usable instead has no key in
+// either model's picture.)
+constexpr std::array<model::KeyButton, 4> kFlipFreeKeys{{{1010}, {1011}, {1012}, {1013}}};
 
 } // namespace
 
 KeyGrid::KeyGrid(skin::SkinnedDialog& window, const lang::TextLookup& texts)
     : QObject(&window), window_(window), texts_(texts) {
-    const auto& gKeys = model::ExtraKeyControlIds();
+    const auto& gKeys = model::GKeyButtons();
     for (std::size_t g = 0; g < gKeys.size(); ++g) {
         const int place = static_cast<int>(g);
         keys_.push_back({gKeys[g], addButton(gKeys[g], "FUNC_G" + std::to_string(g + 1)),
@@ -37,12 +34,9 @@ KeyGrid::KeyGrid(skin::SkinnedDialog& window, const lang::TextLookup& texts)
         const model::KeyIndex index = model::keyIndexFromCode(position.code);
         char skinKey[16];
         std::snprintf(skinKey, sizeof skinKey, "KEY_%03X", unsigned{index});
-        keys_.push_back({position.controlId, addButton(position.controlId, skinKey), index});
+        keys_.push_back({position.button, addButton(position.button, skinKey), index});
     }
-    otherKeys_.emplace_back(kFnKey, addButton(kFnKey, "KEY_FN"));
-    for (const int further : kFurtherKeys) {
-        otherKeys_.emplace_back(further, addButton(further, ""));
-    }
+    fnKey_ = addButton(model::kFnKey, "KEY_FN");
     const QPixmap lightOff = skin::skinPicture(window_.iniFolder() / "main_color0.jpg");
     const QPixmap lightOn = skin::skinPicture(window_.iniFolder() / "main_color1.jpg");
     for (const Key& key : keys_) {
@@ -50,49 +44,45 @@ KeyGrid::KeyGrid(skin::SkinnedDialog& window, const lang::TextLookup& texts)
     }
 }
 
-skin::ImageButton* KeyGrid::addButton(int keyButton, const std::string& skinKey) {
+skin::ImageButton* KeyGrid::addButton(model::KeyButton key, const std::string& skinKey) {
     skin::ImageButton* button = placeMainButton(window_, skinKey);
     // Tests and accessibility tools find a key by its place in the skin.
-    button->setObjectName(
-        QString::fromStdString(skinKey.empty() ? "KEY_" + std::to_string(keyButton) : skinKey));
-    connect(button, &QAbstractButton::clicked, this,
-            [this, keyButton] { emit keyClicked(keyButton); });
+    button->setObjectName(QString::fromStdString(skinKey));
+    connect(button, &QAbstractButton::clicked, this, [this, key] { emit keyClicked(key); });
     return button;
 }
 
-const KeyGrid::Key* KeyGrid::find(int keyButton) const {
-    const auto found = std::find_if(keys_.begin(), keys_.end(), [keyButton](const Key& key) {
-        return key.button == keyButton;
-    });
+const KeyGrid::Key* KeyGrid::find(model::KeyButton button) const {
+    const auto found = std::find_if(keys_.begin(), keys_.end(),
+                                    [button](const Key& key) { return key.button == button; });
     return found == keys_.end() ? nullptr : &*found;
 }
 
-std::optional<editors::SelectedKey> KeyGrid::keyOf(int keyButton) const {
-    if (const Key* key = find(keyButton)) {
-        return editors::SelectedKey{key->index, keyButton};
+KeyGrid::Key* KeyGrid::find(model::KeyButton button) {
+    return const_cast<Key*>(std::as_const(*this).find(button));
+}
+
+std::optional<editors::SelectedKey> KeyGrid::keyOf(model::KeyButton button) const {
+    if (const Key* key = find(button)) {
+        return editors::SelectedKey{key->index, button};
     }
     return std::nullopt;
 }
 
-bool KeyGrid::isGKey(int keyButton) const {
-    const auto& gKeys = model::ExtraKeyControlIds();
-    return std::find(gKeys.begin(), gKeys.end(), keyButton) != gKeys.end();
+bool KeyGrid::isGKey(model::KeyButton button) const {
+    const auto& gKeys = model::GKeyButtons();
+    return std::find(gKeys.begin(), gKeys.end(), button) != gKeys.end();
 }
 
-skin::ImageButton* KeyGrid::button(int keyButton) const {
-    if (const Key* key = find(keyButton)) {
+skin::ImageButton* KeyGrid::button(model::KeyButton button) const {
+    if (const Key* key = find(button)) {
         return key->widget;
     }
-    for (const auto& [id, widget] : otherKeys_) {
-        if (id == keyButton) {
-            return widget;
-        }
-    }
-    return nullptr;
+    return button == model::kFnKey ? fnKey_ : nullptr;
 }
 
-QRect KeyGrid::screenRect(int keyButton) const {
-    const QWidget* key = button(keyButton);
+QRect KeyGrid::screenRect(model::KeyButton button) const {
+    const QWidget* key = this->button(button);
     return key ? QRect(key->mapToGlobal(QPoint()), key->size()) : QRect();
 }
 
@@ -113,20 +103,18 @@ void KeyGrid::setColourMode(bool on) {
     }
 }
 
-bool KeyGrid::toggleLightFlag(int keyButton) {
-    const auto found = std::find_if(keys_.begin(), keys_.end(), [keyButton](const Key& key) {
-        return key.button == keyButton;
-    });
-    if (found == keys_.end()) {
+bool KeyGrid::toggleLightFlag(model::KeyButton button) {
+    Key* key = find(button);
+    if (key == nullptr) {
         return false;
     }
-    found->lightFlag = !found->lightFlag;
-    draw(*found);
+    key->lightFlag = !key->lightFlag;
+    draw(*key);
     return true;
 }
 
-bool KeyGrid::lightFlag(int keyButton) const {
-    const Key* key = find(keyButton);
+bool KeyGrid::lightFlag(model::KeyButton button) const {
+    const Key* key = find(button);
     return key != nullptr && key->lightFlag;
 }
 
@@ -135,14 +123,9 @@ void KeyGrid::draw(const Key& key) const {
 }
 
 void KeyGrid::setFlip(bool flip) {
-    for (int id = kFirstFlipFree; id < kFirstFlipFree + kFlipFreeCount; ++id) {
-        if (QWidget* key = button(id)) {
+    for (const model::KeyButton flipFree : kFlipFreeKeys) {
+        if (QWidget* key = button(flipFree)) {
             key->setEnabled(!flip);
-        }
-    }
-    for (int id = kFirstFlipBound; id < kFirstFlipBound + kFlipBoundCount; ++id) {
-        if (QWidget* key = button(id)) {
-            key->setEnabled(flip);
         }
     }
 }

@@ -41,10 +41,10 @@ KeyLightLayer::KeyLightLayer(QWidget& window, QPixmap faces, const KeyGrid& keys
     : QWidget(&window), faces_(std::move(faces)) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    const auto& ids = model::previewButtonControlIds();
+    const auto& previewKeys = model::previewButtons();
     QRegion covered;
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        if (const skin::ImageButton* key = keys.button(ids[i])) {
+    for (std::size_t i = 0; i < previewKeys.size(); ++i) {
+        if (const skin::ImageButton* key = keys.button(previewKeys[i])) {
             places_[i] = key->geometry();
             covered += places_[i];
         }

@@ -68,14 +68,14 @@ public:
     // A click on a key button while the per-key view is on: the key takes the tool's colour.
     // False, with nothing done, outside the view and for buttons that are not painted (the
     // extra keys and keys without a light).
-    bool paintKey(int keyButton) { return perKeyView_.paintKey(keyButton); }
+    bool paintKey(model::KeyButton key) { return perKeyView_.paintKey(key); }
     // One step of the preview on the key buttons; nothing while the per-key view is off. The
     // panel's own timer takes a step every 50 ms.
     void previewTick() { perKeyView_.previewTick(); }
 
     // The light a key button shows; nothing when it shows its own picture only.
-    std::optional<model::ColourRef> keyLight(int keyButton) const {
-        return perKeyView_.keyLight(keyButton);
+    std::optional<model::ColourRef> keyLight(model::KeyButton key) const {
+        return perKeyView_.keyLight(key);
     }
     // Replaces the colour dialog, for tests.
     void setColourChooser(ColourChooser chooser) { controls_.setColourChooser(std::move(chooser)); }

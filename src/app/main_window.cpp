@@ -38,7 +38,7 @@ QString fromUtf8(const std::string& text) {
 } // namespace
 
 MainWindow::MainWindow(Services services)
-    : skin::SkinnedDialog(102, nullptr, services.globals.paths.mainSkin,
+    : skin::SkinnedDialog(nullptr, services.globals.paths.mainSkin,
                           services.globals.paths.skinFolder),
       globals_(services.globals), language_(services.language), prompts_(services.prompts),
       keyboard_(services.keyboard), simulation_(std::move(services.simulation)),
@@ -146,7 +146,7 @@ void MainWindow::connectControls() {
             edits_->apply();
         }
     });
-    onClick(buttons_.macro, [this] { editKey(KeyGrid::kMacroKey); });
+    onClick(buttons_.macro, [this] { editKey(model::kMacroKey); });
     onClick(buttons_.link, [this] { links_.openSkinLink(); });
     onClick(buttons_.help, [this] { links_.openHelp(); });
     onClick(buttons_.minimise, [this] { showMinimized(); });
@@ -230,7 +230,7 @@ void MainWindow::createSecondaryWindows() {
             edits_->setPending(true);
             refreshKeyGrid();
         },
-        [this](int keyButton) { return keyGrid_->screenRect(keyButton); }});
+        [this](model::KeyButton key) { return keyGrid_->screenRect(key); }});
     keyEditor_ = &secondary_->keyEditor();
 }
 
@@ -349,13 +349,13 @@ bool MainWindow::keyboardFree() const {
     return !keyboard_.busy() && !exiting_;
 }
 
-void MainWindow::onKeyClicked(int keyButton) {
+void MainWindow::onKeyClicked(model::KeyButton keyButton) {
     // In the per-key view a key is painted; the G keys never are.
     if (!keyGrid_->isGKey(keyButton) && lightingPanel_->perKeyView()) {
         lightingPanel_->paintKey(keyButton);
         return;
     }
-    if (keyButton == KeyGrid::kFnKey) {
+    if (keyButton == model::kFnKey) {
         return;
     }
     if (!keyGrid_->colourMode()) {
@@ -367,14 +367,14 @@ void MainWindow::onKeyClicked(int keyButton) {
     }
 }
 
-void MainWindow::editKey(int keyButton) {
+void MainWindow::editKey(model::KeyButton keyButton) {
     const std::optional<editors::SelectedKey> key = keyGrid_->keyOf(keyButton);
     if (!key || !keyboardFree()) {
         return; // editing waits for the keyboard's contents
     }
     ImageButton* button = keyGrid_->button(keyButton);
     button->setDown(true);
-    keyEditor_->edit(*key, keyButton == KeyGrid::kMacroKey);
+    keyEditor_->edit(*key, keyButton == model::kMacroKey);
     button->setDown(false);
     refreshKeyGrid();
 }

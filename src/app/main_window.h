@@ -103,8 +103,8 @@ private:
     // whether they go to the keyboard first, or whether to stay.
     void requestExit();
 
-    void onKeyClicked(int keyButton);
-    void editKey(int keyButton);
+    void onKeyClicked(model::KeyButton keyButton);
+    void editKey(model::KeyButton keyButton);
     void switchColourMode();
     void refreshKeyGrid();
     // The profile buttons and the profile list menu.

@@ -38,13 +38,13 @@ int colourPositionOfButton(std::size_t button) {
     return model::ColourPositionList()[button - kFirstStandardButton];
 }
 
-std::optional<std::size_t> previewButtonOf(int keyButton) {
-    const auto& ids = model::previewButtonControlIds();
-    const auto found = std::find(ids.begin(), ids.end(), keyButton);
-    if (found == ids.end()) {
+std::optional<std::size_t> previewButtonOf(model::KeyButton key) {
+    const auto& keys = model::previewButtons();
+    const auto found = std::find(keys.begin(), keys.end(), key);
+    if (found == keys.end()) {
         return std::nullopt;
     }
-    return static_cast<std::size_t>(found - ids.begin());
+    return static_cast<std::size_t>(found - keys.begin());
 }
 
 } // namespace
@@ -244,11 +244,11 @@ void PerKeyView::showTools() {
 
 // ---- the key picture ----
 
-bool PerKeyView::paintKey(int keyButton) {
+bool PerKeyView::paintKey(model::KeyButton key) {
     if (!on_) {
         return false;
     }
-    const std::optional<std::size_t> button = previewButtonOf(keyButton);
+    const std::optional<std::size_t> button = previewButtonOf(key);
     if (!button || *button < kFirstStandardButton) {
         return false;
     }
@@ -297,8 +297,8 @@ void PerKeyView::clearKeyLights() {
     }
 }
 
-std::optional<ColourRef> PerKeyView::keyLight(int keyButton) const {
-    const std::optional<std::size_t> button = previewButtonOf(keyButton);
+std::optional<ColourRef> PerKeyView::keyLight(model::KeyButton key) const {
+    const std::optional<std::size_t> button = previewButtonOf(key);
     return button ? lightLayer_->light(*button) : std::nullopt;
 }
 

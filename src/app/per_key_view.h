@@ -40,9 +40,9 @@ public:
 
     bool on() const { return on_; }
     void leave();
-    bool paintKey(int keyButton);
+    bool paintKey(model::KeyButton key);
     void previewTick();
-    std::optional<model::ColourRef> keyLight(int keyButton) const;
+    std::optional<model::ColourRef> keyLight(model::KeyButton key) const;
     // The preview starts the chosen effect from its beginning.
     void modeChosen() { preview_.modeChosen(); }
 

@@ -38,8 +38,7 @@ skin::ButtonTextStyle captionStyle() {
 
 ProfileManagerDialog::ProfileManagerDialog(QWidget* parent, std::filesystem::path iniPath,
                                            std::filesystem::path iniFolder, Parts parts)
-    : SkinnedDialog(kTemplateId, parent, std::move(iniPath), std::move(iniFolder)),
-      parts_(std::move(parts)) {}
+    : SkinnedDialog(parent, std::move(iniPath), std::move(iniFolder)), parts_(std::move(parts)) {}
 
 int ProfileManagerDialog::openProfileManager() {
     if (!initialise()) {

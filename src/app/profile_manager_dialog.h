@@ -28,8 +28,6 @@ class ProfileManagerDialog : public skin::SkinnedDialog {
     Q_OBJECT
 
 public:
-    static constexpr int kTemplateId = 131;
-
     struct Parts {
         lang::Prompts& prompts;
         const lang::TextLookup& texts;

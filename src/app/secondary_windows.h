@@ -42,7 +42,7 @@ public:
         std::function<void(const std::filesystem::path& file)> importProfile;
         // A key assignment was stored in the model.
         std::function<void()> keyEdited;
-        std::function<QRect(int keyButton)> keyButtonRect;
+        std::function<QRect(model::KeyButton)> keyButtonRect;
     };
 
     explicit SecondaryWindows(Parts parts);

@@ -72,23 +72,6 @@ QString fromUtf8(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-// The record a key button stands for: a G key's by its place, a main key's by its key code.
-std::optional<model::KeyIndex> keyIndexOfButton(int controlId) {
-    const auto& extraKeys = model::ExtraKeyControlIds();
-    if (const auto extra = std::find(extraKeys.begin(), extraKeys.end(), controlId);
-        extra != extraKeys.end()) {
-        return model::shownExtraKeyIndex(static_cast<int>(extra - extraKeys.begin()));
-    }
-    const auto& positions = model::KeyPositionList();
-    const auto found =
-        std::find_if(positions.begin(), positions.end(),
-                     [controlId](const model::KeyPosition& p) { return p.controlId == controlId; });
-    if (found == positions.end()) {
-        return std::nullopt;
-    }
-    return model::keyIndexFromCode(found->code);
-}
-
 // The kinds of assignment the pages make. Others (a program to start, a text to type) come
 // from files, and the dialog keeps them until the user chooses something else for the key.
 bool isPageOfDialog(AssignmentType type) {
@@ -125,7 +108,7 @@ QPoint dialogPlaceBesideKey(const QRect& button, QSize dialog, QSize screen) {
 }
 
 KeyAssignmentDialog::KeyAssignmentDialog(QWidget* parent, Parts parts)
-    : SkinnedDialog(kTemplateId, parent, parts.iniPath, parts.iniFolder), parts_(std::move(parts)) {
+    : SkinnedDialog(parent, parts.iniPath, parts.iniFolder), parts_(std::move(parts)) {
     macroPage_ = std::make_unique<MacroPage>(MacroPage::Parts{
         *this, parts_.iniPath, parts_.iniFolder, parts_.configuration, parts_.prompts, parts_.texts,
         parts_.appProfile, [this] { setModified(true); }});
@@ -149,11 +132,10 @@ bool KeyAssignmentDialog::beginEditing(const SelectedKey& key, bool openedForMac
     if (open_) {
         return false;
     }
-    const auto index = keyIndexOfButton(key.controlId);
-    if (!index || !initialise()) {
+    if (!model::isKeyImageIndex(key.keyIndex) || !initialise()) {
         return false;
     }
-    keyIndex_ = *index;
+    keyIndex_ = key.keyIndex;
     macroOnly_ = openedForMacro;
     // Before the keyboard has been read the main window shows the first profile.
     profile_ = std::clamp(parts_.currentProfile ? parts_.currentProfile() : 0, 0,
@@ -174,7 +156,7 @@ bool KeyAssignmentDialog::beginEditing(const SelectedKey& key, bool openedForMac
     }
     showPage(true);
     setModified(false);
-    placeWindow(key.controlId);
+    placeWindow(key.button);
     changeLanguage(languageIndex_);
     return true;
 }
@@ -358,14 +340,14 @@ void KeyAssignmentDialog::clearKey() {
     setModified(true);
 }
 
-void KeyAssignmentDialog::placeWindow(int controlId) {
+void KeyAssignmentDialog::placeWindow(model::KeyButton key) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen != nullptr ? screen->geometry().size() : QSize();
     if (macroOnly_) {
         move((screenSize.width() - width()) / 2, (screenSize.height() - height()) / 2);
         return;
     }
-    const QRect keyButton = parts_.keyButtonRect ? parts_.keyButtonRect(controlId) : QRect();
+    const QRect keyButton = parts_.keyButtonRect ? parts_.keyButtonRect(key) : QRect();
     move(dialogPlaceBesideKey(keyButton, size(), screenSize));
 }
 

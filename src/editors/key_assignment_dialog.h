@@ -44,10 +44,6 @@ class KeyAssignmentDialog : public skin::SkinnedDialog, public KeyEditor {
     Q_OBJECT
 
 public:
-    static constexpr int kTemplateId = 134;
-    // The last G key, and with it the main window's macro button, opens the macro page alone.
-    static constexpr int kMacroOnlyKeyId = 1143;
-
     // The frame's controls, each named after its member, so tests find it by name. The page
     // chooser's and the pages' controls are theirs.
     struct Controls {
@@ -70,7 +66,7 @@ public:
         // The key profile the main window shows (0-2).
         std::function<int()> currentProfile;
         // The clicked key button's rectangle on the screen, which the dialog opens beside.
-        std::function<QRect(int controlId)> keyButtonRect;
+        std::function<QRect(model::KeyButton)> keyButtonRect;
         lang::Prompts& prompts;
         const lang::TextLookup& texts;
         storage::AppProfile& appProfile;
@@ -120,7 +116,7 @@ private:
     void setPageVisibility();
     void choosePage(model::AssignmentType page);
     void clearKey();
-    void placeWindow(int controlId);
+    void placeWindow(model::KeyButton key);
     void setModified(bool modified);
     void apply();
     model::KeyAssignment builtRecord() const;

@@ -3,13 +3,14 @@
 #pragma once
 
 #include "model/key_assignment.h"
+#include "model/key_codes.h"
 
 namespace velkan::editors {
 
 // The key a click chose: its index in the key image (256 + bank for a G key) and its button.
 struct SelectedKey {
     model::KeyIndex keyIndex = 0;
-    int controlId = 0;
+    model::KeyButton button;
 };
 
 class KeyEditor {

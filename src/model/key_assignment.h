@@ -52,6 +52,10 @@ inline constexpr KeyIndex kFirstExtraKeyIndex = 256;
 constexpr KeyIndex shownExtraKeyIndex(int place) {
     return static_cast<KeyIndex>(kFirstExtraKeyIndex + place);
 }
+// A key the key image keeps a record of: a row of the key table or one of the extra keys.
+constexpr bool isKeyImageIndex(KeyIndex index) {
+    return index < kFirstExtraKeyIndex + kExtraKeyCount;
+}
 
 // The whole key configuration as a profile file stores it: file header, device block, then
 // four banks of 512 records (bank p is profile p; bank 3 stays zero).

@@ -69,10 +69,24 @@ struct DeviceKeyEntry {
     friend bool operator==(const DeviceKeyEntry&, const DeviceKeyEntry&) = default;
 };
 
+// A key of the keyboard picture: one of the nine G keys, a standard position or Fn. Its number
+// is the key's name in the layout tables (the backlight grid, the spiral, the keys off the
+// grid) and seeds the preview's still scatter, so it is kept as data; code passes keys as
+// this type, never as a bare int.
+struct KeyButton {
+    int number = 0;
+    friend bool operator==(const KeyButton&, const KeyButton&) = default;
+};
+
+// Fn: never assigned, only painted in the per-key view.
+inline constexpr KeyButton kFnKey{1174};
+// The last G key, which opens the macro page only.
+inline constexpr KeyButton kMacroKey{1143};
+
 struct KeyPosition {
     KeyCode code;
     std::string_view name;
-    int controlId; // the key button in the main window
+    KeyButton button;
 };
 
 struct MediaKey {
@@ -85,8 +99,8 @@ struct MediaKey {
 const std::array<KeyInfo, kKeyInfoRows>& KeyInfoTable();
 // The keyboard's standard keys in the order the main window numbers its key buttons.
 const std::array<KeyPosition, kStandardKeyCount>& KeyPositionList();
-// The main window's nine extra-key buttons.
-const std::array<int, 9>& ExtraKeyControlIds();
+// The nine G keys, in bank order.
+const std::array<KeyButton, 9>& GKeyButtons();
 // Consumer usage of device codes 0xC0 + i (entries 18-31 are 0).
 const std::array<std::uint16_t, 32>& ConsumerByDeviceCode();
 const std::array<MediaKey, 18>& MediaKeyTable();

@@ -232,7 +232,7 @@ struct ButtonPlace {
 };
 
 struct PreviewLayout {
-    std::array<int, kPreviewButtonCount> controlIds{};
+    std::array<KeyButton, kPreviewButtonCount> keys{};
     std::array<ButtonPlace, kPreviewButtonCount> places{};
     std::array<std::size_t, kKeyRingLength> ringButtons{};
     // Buttons of kOffGridNeighbours: the key off the grid, the key whose light it shows.
@@ -241,21 +241,21 @@ struct PreviewLayout {
 
 PreviewLayout buildLayout() {
     PreviewLayout layout;
-    auto next = std::copy(ExtraKeyControlIds().begin(), ExtraKeyControlIds().end(),
-                          layout.controlIds.begin());
+    auto next = std::copy(GKeyButtons().begin(), GKeyButtons().end(), layout.keys.begin());
     for (const KeyPosition& position : KeyPositionList()) {
-        *next++ = position.controlId;
+        *next++ = position.button;
     }
-    *next = kFnControlId;
+    *next = kFnKey;
 
-    const auto buttonOf = [&layout](int id) {
+    // The layout tables name keys by their numbers.
+    const auto buttonOf = [&layout](int number) {
         return static_cast<std::size_t>(
-            std::find(layout.controlIds.begin(), layout.controlIds.end(), id) -
-            layout.controlIds.begin());
+            std::find(layout.keys.begin(), layout.keys.end(), KeyButton{number}) -
+            layout.keys.begin());
     };
     for (std::size_t button = 0; button < kPreviewButtonCount; ++button) {
         layout.places[button].scatter =
-            mixBits(static_cast<std::uint32_t>(layout.controlIds[button]));
+            mixBits(static_cast<std::uint32_t>(layout.keys[button].number));
     }
     // Later places overwrite earlier ones, so a wide key follows its right-hand half.
     for (std::size_t column = 0; column < kColumns; ++column) {
@@ -318,18 +318,18 @@ constexpr auto kRaindropGone = static_cast<std::uint8_t>(kRows + kRaindropTrail.
 
 } // namespace
 
-const std::array<int, kPreviewButtonCount>& previewButtonControlIds() {
-    return previewLayout().controlIds;
+const std::array<KeyButton, kPreviewButtonCount>& previewButtons() {
+    return previewLayout().keys;
 }
 
-std::optional<int> keyGridControlId(GridCell cell) {
+std::optional<KeyButton> keyGridButton(GridCell cell) {
     if (cell.column < 0 || cell.column >= kKeyGridColumns || cell.row < 0 ||
         cell.row >= kKeyGridRows) {
         return std::nullopt;
     }
     const int id =
         kKeyGrid[static_cast<std::size_t>(cell.column)][static_cast<std::size_t>(cell.row)];
-    return id == kNoKey ? std::nullopt : std::optional<int>(id);
+    return id == kNoKey ? std::nullopt : std::optional<KeyButton>(KeyButton{id});
 }
 
 std::optional<GridCell> gridCellOfButton(std::size_t button) {
@@ -338,10 +338,6 @@ std::optional<GridCell> gridCellOfButton(std::size_t button) {
     }
     const ButtonPlace& place = previewLayout().places[button];
     return GridCell{static_cast<int>(place.column), static_cast<int>(place.row)};
-}
-
-const std::array<int, kKeyRingLength>& keyRing() {
-    return kKeyRing;
 }
 
 const std::array<ColourRef, kColourWheelSize>& colourWheel() {

@@ -25,12 +25,10 @@ inline constexpr std::size_t kLevels96Size = 96;
 inline constexpr std::size_t kLevels128Size = 128;
 inline constexpr std::size_t kCometLevelsSize = 129;
 
-inline constexpr int kFnControlId = 1174;
-
-// The key buttons a frame covers, in this order: the nine extra keys in bank order, the
-// standard keys in the order of KeyPositionList, then Fn.
+// The key buttons a frame covers, in this order: the nine G keys in bank order, the standard
+// keys in the order of KeyPositionList, then Fn.
 inline constexpr std::size_t kPreviewButtonCount = 9 + kStandardKeyCount + 1;
-const std::array<int, kPreviewButtonCount>& previewButtonControlIds();
+const std::array<KeyButton, kPreviewButtonCount>& previewButtons();
 
 struct GridCell {
     int column = 0;
@@ -38,13 +36,11 @@ struct GridCell {
     friend bool operator==(const GridCell&, const GridCell&) = default;
 };
 
-// The key button at a place of the grid; nothing for an empty place or one outside the grid.
-std::optional<int> keyGridControlId(GridCell cell);
+// The key at a place of the grid; nothing for an empty place or one outside the grid.
+std::optional<KeyButton> keyGridButton(GridCell cell);
 // The place whose colour preview button `button` shows. A key spanning two places shows the
 // later one in column order; keys off the grid (the extra keys among them) have none.
 std::optional<GridCell> gridCellOfButton(std::size_t button);
-// Control ids in walking order.
-const std::array<int, kKeyRingLength>& keyRing();
 
 // Red, yellow, green, cyan, blue, magenta and back to red, 32 steps between each pair.
 const std::array<ColourRef, kColourWheelSize>& colourWheel();
@@ -66,7 +62,7 @@ struct PreviewKey {
     friend bool operator==(const PreviewKey&, const PreviewKey&) = default;
 };
 
-// Indexed like previewButtonControlIds().
+// Indexed like previewButtons().
 using PreviewFrame = std::array<PreviewKey, kPreviewButtonCount>;
 
 // The running effect: one phase per mode plus the scattered state of the random effects.

@@ -71,12 +71,6 @@ using MissingPictureHandler = std::function<void(const std::filesystem::path&)>;
 // Installs `handler` (an empty one restores the program's own) and returns the previous one.
 MissingPictureHandler setMissingSkinPictureHandler(MissingPictureHandler handler);
 
-// A window's button and the key of its rectangle in the skin's button section.
-struct ButtonPlace {
-    int controlId;
-    const char* skinKey;
-};
-
 // Moves and sizes the button to its rectangle, sets the picture origin to the rectangle's
 // top-left and the five pictures. A button the skin does not place (left at (1, 1)) is
 // disabled, which is how a skin hides buttons it does not need.

@@ -79,10 +79,10 @@ QImage renderWithShape(QWidget& window) {
     return image;
 }
 
-SkinnedDialog::SkinnedDialog(int templateId, QWidget* parent, std::filesystem::path iniPath,
+SkinnedDialog::SkinnedDialog(QWidget* parent, std::filesystem::path iniPath,
                              std::filesystem::path iniFolder)
-    : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog), templateId_(templateId),
-      iniPath_(std::move(iniPath)), iniFolder_(std::move(iniFolder)) {
+    : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog), iniPath_(std::move(iniPath)),
+      iniFolder_(std::move(iniFolder)) {
     // The background picture covers every pixel; erasing first would only flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
 }

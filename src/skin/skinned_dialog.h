@@ -24,10 +24,8 @@ class SkinnedDialog : public QDialog {
     Q_OBJECT
 
 public:
-    SkinnedDialog(int templateId, QWidget* parent, std::filesystem::path iniPath,
-                  std::filesystem::path iniFolder);
+    SkinnedDialog(QWidget* parent, std::filesystem::path iniPath, std::filesystem::path iniFolder);
 
-    int templateId() const { return templateId_; }
     const std::filesystem::path& iniPath() const { return iniPath_; }
     const std::filesystem::path& iniFolder() const { return iniFolder_; }
 
@@ -58,7 +56,6 @@ protected:
 private:
     bool loadSkin();
 
-    int templateId_;
     std::filesystem::path iniPath_;
     std::filesystem::path iniFolder_;
     QImage background_;

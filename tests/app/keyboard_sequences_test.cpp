@@ -209,12 +209,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(f.controller->busy(), kArrivalMs);
         QVERIFY(f.named("busyIndicator")->isVisible());
         QVERIFY(f.framesOf(command::kEndConfig) == 0);
-        f.clickKey(1000);
+        f.clickKey(velkan::model::GKeyButtons()[0]);
         QVERIFY(editor.calls.empty());
         QVERIFY(f.settle());
         QVERIFY(f.framesOf(command::kEndConfig) > 0);
         QTRY_VERIFY(!f.named("busyIndicator")->isVisible());
-        f.clickKey(1000);
+        f.clickKey(velkan::model::GKeyButtons()[0]);
         QCOMPARE(editor.calls.size(), std::size_t{1});
     }
 

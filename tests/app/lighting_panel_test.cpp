@@ -37,6 +37,8 @@ namespace model = velkan::model;
 namespace sim = velkan::sim;
 namespace command = velkan::protocol::command;
 
+Q_DECLARE_METATYPE(velkan::model::KeyButton)
+
 namespace {
 
 constexpr int kArrivalMs = 5000;
@@ -174,7 +176,7 @@ public:
 private:
     QTemporaryDir dir_;
     std::filesystem::path folder_{dir_.path().toStdString()};
-    velkan::skin::SkinnedDialog window_{102, nullptr, folder_ / "Main.ini", folder_};
+    velkan::skin::SkinnedDialog window_{nullptr, folder_ / "Main.ini", folder_};
     velkan::test::TableTexts texts_;
     // No keyboard: the lighting copy changes, nothing reaches a keyboard.
     app::KeyboardController controller_{std::make_unique<sim::SimHidBackend>(), texts_,
@@ -184,8 +186,8 @@ private:
 };
 
 bool everyKeyLight(MainWindowFixture& f, std::optional<model::ColourRef> light) {
-    for (const int id : model::previewButtonControlIds()) {
-        if (panel(f).keyLight(id) != light) {
+    for (const model::KeyButton key : model::previewButtons()) {
+        if (panel(f).keyLight(key) != light) {
             return false;
         }
     }
@@ -491,7 +493,7 @@ private slots:
         const auto files = velkan::storage::ColourFiles::forProgram();
         QCOMPARE(modes->count(), 3);
         QCOMPARE(modes->itemText(2).toStdString(), files.readModeName(0, 2));
-        const int a = model::KeyPositionList()[0].controlId;
+        const model::KeyButton a = model::KeyPositionList()[0].button;
         const int position = model::ColourPositionList()[0];
         const model::ColourRef colour = files.readKeyColour(0, 2, position).colour;
         QVERIFY(colour != files.readKeyColour(0, files.readPresentMode(0), position).colour);
@@ -602,20 +604,20 @@ private slots:
     }
 
     void paintedKeySendsItsColourAndIsSaved_data() {
-        QTest::addColumn<int>("keyButton");
+        QTest::addColumn<model::KeyButton>("key");
         QTest::addColumn<int>("position");
         // The tool the key is painted with, and the button that gives it its colour.
         QTest::addColumn<QString>("tool");
         QTest::addColumn<QString>("toolColour");
-        QTest::newRow("A, first tool") << model::KeyPositionList()[0].controlId
+        QTest::newRow("A, first tool") << model::KeyPositionList()[0].button
                                        << int{model::ColourPositionList()[0]} << "firstToolToggle"
                                        << "toolColourButton";
         QTest::newRow("Fn, second tool")
-            << app::KeyGrid::kFnKey << model::kLogoColourPosition << "secondToolToggle"
+            << model::kFnKey << model::kLogoColourPosition << "secondToolToggle"
             << "toolSecondColourButton";
     }
     void paintedKeySendsItsColourAndIsSaved() {
-        QFETCH(int, keyButton);
+        QFETCH(model::KeyButton, key);
         QFETCH(int, position);
         QFETCH(QString, tool);
         QFETCH(QString, toolColour);
@@ -634,7 +636,7 @@ private slots:
         press(f, toolColour.toLatin1().constData());
         f.keyboard->clearWireLog();
 
-        f.clickKey(keyButton);
+        f.clickKey(key);
         QVERIFY(f.settle());
         QCOMPARE(f.framesOf(command::kWriteKeyColours), 1);
         const auto colours = f.keyboard->memory(sim::SimRegion::keyColours);
@@ -643,17 +645,17 @@ private slots:
         QCOMPARE(int{colours[at + 1]}, 34);
         QCOMPARE(int{colours[at + 2]}, 56);
         QCOMPARE(files.readKeyColour(0, files.readPresentMode(0), position).colour, colour);
-        QVERIFY(panel(f).keyLight(keyButton) == colour);
+        QVERIFY(panel(f).keyLight(key) == colour);
 
         QVERIFY(editor.calls.empty());
 
         // The G keys keep their own way, and leaving the view forgets the painted picture.
         f.keyboard->clearWireLog();
-        f.clickKey(1000);
+        f.clickKey(model::GKeyButtons()[0]);
         QVERIFY(f.settle());
         QCOMPARE(f.framesOf(command::kWriteKeyColours), 0);
         QCOMPARE(editor.calls.size(), std::size_t{1});
-        QCOMPARE(editor.calls.front().controlId, 1000);
+        QVERIFY(editor.calls.front().button == model::GKeyButtons()[0]);
         press(f, "perKeyToggle");
         QVERIFY(!files.readPerKeyViewSwitch());
         QVERIFY(everyKeyLight(f, std::nullopt));

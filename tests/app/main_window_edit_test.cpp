@@ -35,15 +35,15 @@ private slots:
         QVERIFY(f.waitForArrival());
         RecordingEditor editor;
         f.window->setKeyEditor(&editor);
-        f.clickKey(1143);
+        f.clickKey(velkan::model::kMacroKey);
         f.click("macroButton");
         QCOMPARE(editor.calls.size(), std::size_t{2});
         for (const auto& call : editor.calls) {
             QCOMPARE(call.keyIndex, velkan::model::KeyIndex{264});
-            QCOMPARE(call.controlId, 1143);
+            QVERIFY(call.button == velkan::model::kMacroKey);
             QVERIFY(call.forMacro);
         }
-        f.clickKey(1000);
+        f.clickKey(velkan::model::GKeyButtons()[0]);
         QCOMPARE(editor.calls.back().keyIndex, velkan::model::KeyIndex{256});
         QVERIFY(!editor.calls.back().forMacro);
     }
@@ -56,16 +56,31 @@ private slots:
         QVERIFY(!f.window->edits().pending());
         f.click("switchButton");
         QVERIFY(f.window->keyGrid().colourMode());
-        const int escape = velkan::model::KeyPositionList()[0].controlId;
+        const velkan::model::KeyButton escape = velkan::model::KeyPositionList()[0].button;
         f.clickKey(escape);
         QVERIFY(editor.calls.empty());
         QVERIFY(f.window->keyGrid().lightFlag(escape));
         // The G key of the same position keeps its own.
-        QVERIFY(!f.window->keyGrid().lightFlag(1000));
+        QVERIFY(!f.window->keyGrid().lightFlag(velkan::model::GKeyButtons()[0]));
         QVERIFY(f.window->edits().pending());
         f.clickKey(escape);
         QVERIFY(!f.window->keyGrid().lightFlag(escape));
         QCOMPARE(f.hostFrames(), 0);
+    }
+
+    // Flip takes F1 to F4 out of use and gives them back; the settings keep the choice.
+    void flipTurnsTheFirstFunctionKeysOffAndIsKept() {
+        MainWindowFixture f;
+        QVERIFY(f.waitForArrival());
+        const auto f1 = [&f] { return f.named("KEY_03B")->isEnabled(); };
+        const auto f5 = [&f] { return f.named("KEY_03F")->isEnabled(); };
+        QVERIFY(f1() && f5());
+        f.click("flipButton1");
+        QVERIFY(!f1() && f5());
+        QCOMPARE(f.globals.appProfile.readInt("PROFILES", "Flip", 0), 1);
+        f.click("flipButton2");
+        QVERIFY(f1() && f5());
+        QCOMPARE(f.globals.appProfile.readInt("PROFILES", "Flip", 0), 0);
     }
 
     void colourBoxesStopAt255() {

@@ -71,7 +71,7 @@ public:
         return found;
     }
     void click(const char* name) const { named<QAbstractButton>(name)->click(); }
-    void clickKey(int keyButton) const { window->keyGrid().button(keyButton)->click(); }
+    void clickKey(model::KeyButton key) const { window->keyGrid().button(key)->click(); }
 
     // Waits until every job asked of the keyboard controller so far is over and its outcome
     // has reached the window.

@@ -7,8 +7,8 @@
 #include "support/app_test_main.h"
 
 #include <QSignalSpy>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
 using velkan::test::MainWindowFixture;
 namespace app = velkan::app;

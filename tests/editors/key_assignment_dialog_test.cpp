@@ -47,11 +47,11 @@ constexpr X11Key kPrint{KEY_SYSRQ + 8, 0xFF61, Qt::Key_Print};
 constexpr X11Key kLeftWin{KEY_LEFTMETA + 8, 0xFFEB, Qt::Key_Meta};
 constexpr X11Key kMute{KEY_MUTE + 8, 0x1008FF12, Qt::Key_VolumeMute};
 
-// Buttons of the main window: keys A and B, the first and third G key.
-constexpr int kButtonA = 1058;
-constexpr int kButtonB = 1075;
-constexpr int kThirdGKey = 1002;
+// Keys of the main window's picture: A, B and the third G key, with their records.
 constexpr model::KeyIndex kIndexB = 0x30;
+constexpr editors::SelectedKey kButtonA{0x1E, {1058}};
+constexpr editors::SelectedKey kButtonB{kIndexB, {1075}};
+constexpr editors::SelectedKey kThirdGKey{258, {1002}};
 
 // Counts the key events that get past the dialog to a control.
 class KeySpy : public QObject {
@@ -77,7 +77,7 @@ struct Bench {
     KeySpy spy;
     Dlg dialog{nullptr,
                {skin / "Composite.ini", skin, configuration, [this] { return profile; },
-                [this](int) { return keyButton; }, prompts, texts, appProfile,
+                [this](model::KeyButton) { return keyButton; }, prompts, texts, appProfile,
                 [this] { ++recordsWritten; }, [] { return true; },
                 [this](const std::string& document) {
                     documents.push_back(document);
@@ -88,8 +88,8 @@ struct Bench {
     model::KeyAssignment& record(model::KeyIndex index) {
         return configuration.edited.image.record(profile, index);
     }
-    bool open(int controlId, bool forMacro = false) {
-        if (!dialog.beginEditing({0, controlId}, forMacro)) {
+    bool open(const editors::SelectedKey& key, bool forMacro = false) {
+        if (!dialog.beginEditing(key, forMacro)) {
             return false;
         }
         dialog.show();
@@ -160,6 +160,7 @@ template <typename Editor> Editor* shownEditor(const widgets::SkinList& list) {
 } // namespace velkan::editors
 
 Q_DECLARE_METATYPE(velkan::editors::Script)
+Q_DECLARE_METATYPE(velkan::editors::SelectedKey)
 
 namespace velkan::editors {
 
@@ -208,8 +209,7 @@ private slots:
     }
 
     void storedRecord_data() {
-        QTest::addColumn<int>("controlId");
-        QTest::addColumn<int>("index");
+        QTest::addColumn<editors::SelectedKey>("key");
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("value");
         QTest::addColumn<Script>("edit");
@@ -218,43 +218,42 @@ private slots:
         QTest::addColumn<int>("storedAux");
         const Script nothing = [](Bench&) {};
         const Script pressA = [](Bench& b) { b.tap(kKeyA); };
-        const auto row = [](const char* name, int controlId, int index, int type,
+        const auto row = [](const char* name, editors::SelectedKey key, int type,
                             int value) -> QTestData& {
-            return QTest::newRow(name) << controlId << index << type << value;
+            return QTest::newRow(name) << key << type << value;
         };
-        row("another key", kButtonB, kIndexB, 0, 0) << pressA << 2 << 0x1E << 0;
-        row("the key itself", kButtonA, 0x1E, 0, 0) << pressA << 0 << 0x1E << 0;
-        row("print screen", kButtonB, kIndexB, 0, 0)
+        row("another key", kButtonB, 0, 0) << pressA << 2 << 0x1E << 0;
+        row("the key itself", kButtonA, 0, 0) << pressA << 0 << 0x1E << 0;
+        row("print screen", kButtonB, 0, 0)
             << Script([](Bench& b) { b.tap(kPrint); }) << 2 << 0x137 << 0;
-        row("wheel down", kButtonB, kIndexB, 0, 0) << Script([](Bench& b) {
+        row("wheel down", kButtonB, 0, 0) << Script([](Bench& b) {
             b.click("mouseRadio");
             b.choose("mouseList", 4);
         }) << 2 << 0x162 << 0;
-        row("mute", kButtonB, kIndexB, 0, 0) << Script([](Bench& b) {
+        row("mute", kButtonB, 0, 0) << Script([](Bench& b) {
             b.click("mediaPageButton");
             b.choose("mediaList", 7);
         }) << 7 << 7 << 0;
-        row("function on a G key", kThirdGKey, 258, 0, 0) << Script([](Bench& b) {
+        row("function on a G key", kThirdGKey, 0, 0) << Script([](Bench& b) {
             b.click("functionPageButton");
             b.choose("functionList", 3);
         }) << 8 << 3 << 0x0303;
-        row("clear over a macro", kButtonB, kIndexB, 4, 5)
+        row("clear over a macro", kButtonB, 4, 5)
             << Script([](Bench& b) { b.click("clearButton"); }) << 0 << 0 << 0;
-        row("clear after a key", kButtonB, kIndexB, 0, 0) << Script([](Bench& b) {
+        row("clear after a key", kButtonB, 0, 0) << Script([](Bench& b) {
             b.tap(kKeyA);
             b.click("clearButton");
         }) << 0 << 0 << 0;
-        row("unchanged key", kButtonB, kIndexB, 2, 0x1E) << nothing << 2 << 0x1E << 0;
-        row("unchanged mouse", kButtonB, kIndexB, 2, 0x172) << nothing << 2 << 0x172 << 0;
-        row("unchanged media", kButtonB, kIndexB, 7, 17) << nothing << 7 << 17 << 0;
-        row("media value of a damaged file", kButtonB, kIndexB, 7, 99) << nothing << 7 << 0 << 0;
-        row("macro page without macros", kButtonB, kIndexB, 0, 0)
+        row("unchanged key", kButtonB, 2, 0x1E) << nothing << 2 << 0x1E << 0;
+        row("unchanged mouse", kButtonB, 2, 0x172) << nothing << 2 << 0x172 << 0;
+        row("unchanged media", kButtonB, 7, 17) << nothing << 7 << 17 << 0;
+        row("media value of a damaged file", kButtonB, 7, 99) << nothing << 7 << 0 << 0;
+        row("macro page without macros", kButtonB, 0, 0)
             << Script([](Bench& b) { b.click("macroPageButton"); }) << 0 << 0 << 0;
     }
     // OK writes the page's choice into the current profile's record, and nothing else of it.
     void storedRecord() {
-        QFETCH(int, controlId);
-        QFETCH(int, index);
+        QFETCH(editors::SelectedKey, key);
         QFETCH(int, type);
         QFETCH(int, value);
         QFETCH(Script, edit);
@@ -262,9 +261,9 @@ private slots:
         QFETCH(int, storedValue);
         QFETCH(int, storedAux);
         Bench bench;
-        const auto keyIndex = static_cast<model::KeyIndex>(index);
+        const model::KeyIndex keyIndex = key.keyIndex;
         bench.record(keyIndex) = {static_cast<std::uint16_t>(type), 0, value, 7, 0};
-        QVERIFY(bench.open(controlId));
+        QVERIFY(bench.open(key));
         edit(bench);
         bench.click("okButton");
         const model::KeyAssignment& stored = bench.record(keyIndex);
@@ -378,7 +377,7 @@ private slots:
             bench.tap(kKeyA);
             bench.click("okButton");
         });
-        bench.dialog.edit({0, kButtonB}, false);
+        bench.dialog.edit(kButtonB, false);
         QCOMPARE(openWhileRunning, 1);
         QCOMPARE(bench.dialog.openCount(), 0);
         QCOMPARE(bench.record(kIndexB).value, 0x1E);
@@ -423,13 +422,14 @@ private slots:
                                             bench.keyButton.top() - bench.dialog.height()));
     }
 
+    // A key without a record in the key image (past the extra keys) is never edited.
     void opensOnlyForKeys() {
         Bench bench;
-        QVERIFY(!bench.dialog.beginEditing({0, 1174}, false));
+        QVERIFY(!bench.dialog.beginEditing({model::KeyIndex{274}, model::kFnKey}, false));
         QCOMPARE(bench.dialog.openCount(), 0);
         QVERIFY(bench.open(kButtonB));
         QCOMPARE(bench.dialog.openCount(), 1);
-        QVERIFY(!bench.dialog.beginEditing({0, kButtonA}, false));
+        QVERIFY(!bench.dialog.beginEditing(kButtonA, false));
     }
 
     void reloadsItsTexts() {
@@ -493,7 +493,7 @@ private slots:
         const int index = 264;
         Bench bench;
         bench.configuration.edited.macros = {macro(3, "Run"), macro(9, "Jump")};
-        QVERIFY(bench.open(Dlg::kMacroOnlyKeyId, true));
+        QVERIFY(bench.open({model::shownExtraKeyIndex(8), model::kMacroKey}, true));
         for (const char* other :
              {"keyPageButton", "mediaPageButton", "functionPageButton", "clearButton"}) {
             QVERIFY(!bench.control(other)->isEnabled());

@@ -69,14 +69,18 @@ TEST(KeyInfoTable, FilledRowsAndChooserIdsAreComplete) {
 
 TEST(KeyTables, PositionsMediaAndFunctionsAgreeWithTheKeyTable) {
     std::set<KeyCode> codes;
-    std::set<int> controls(ExtraKeyControlIds().begin(), ExtraKeyControlIds().end());
+    // Every key of the picture is one key: no two share a button.
+    std::set<int> buttons{kFnKey.number};
+    for (const KeyButton gKey : GKeyButtons()) {
+        buttons.insert(gKey.number);
+    }
     for (const KeyPosition& position : KeyPositionList()) {
         EXPECT_EQ(KeyInfoTable()[keyIndexFromCode(position.code)].name, position.name);
         codes.insert(position.code);
-        controls.insert(position.controlId);
+        buttons.insert(position.button.number);
     }
     EXPECT_EQ(codes.size(), kStandardKeyCount);
-    EXPECT_EQ(controls.size(), kStandardKeyCount + 9);
+    EXPECT_EQ(buttons.size(), kStandardKeyCount + 9 + 1);
     for (const MediaKey& media : MediaKeyTable()) {
         const KeyInfo& row = KeyInfoTable()[keyIndexFromCode(media.code)];
         EXPECT_EQ(row.languageKey, media.languageKey);

@@ -26,9 +26,11 @@ LightingPanelState panelFor(std::uint8_t mode, bool cycling, std::uint8_t direct
     return panel;
 }
 
-std::size_t buttonOf(int controlId) {
-    const auto& ids = previewButtonControlIds();
-    return static_cast<std::size_t>(std::find(ids.begin(), ids.end(), controlId) - ids.begin());
+// The preview button of a key, by the key's number in the layout tables.
+std::size_t buttonOf(int number) {
+    const auto& keys = previewButtons();
+    return static_cast<std::size_t>(std::find(keys.begin(), keys.end(), KeyButton{number}) -
+                                    keys.begin());
 }
 
 PreviewFrame nextFrame(LightingPreview& preview, const LightingPanelState& panel) {
@@ -69,25 +71,19 @@ TEST(LightingPreviewTables, HoldTheirValuesAtTheEndsAndRiseThenFall) {
     riseAndFall(levels128());
 }
 
-TEST(LightingPreviewGrid, KeyRingWalksEveryKeyOfTheGridOnce) {
-    const auto& ring = keyRing();
-    const std::vector<int> start = {1093, 1092, 1091, 1028, 1027, 1026, 1025,
-                                    1024, 1023, 1015, 1014, 1013, 1012};
-    EXPECT_TRUE(std::equal(start.begin(), start.end(), ring.begin()));
-
+// Every key the grid lights is a button of the frame and finds its way back to a place.
+TEST(LightingPreviewGrid, EveryKeyOfTheGridIsAButtonOfTheFrame) {
     std::set<int> gridKeys;
     for (int column = -1; column <= kKeyGridColumns; ++column) {
         for (int row = -1; row <= kKeyGridRows; ++row) {
-            if (const auto id = keyGridControlId({column, row})) {
-                gridKeys.insert(*id);
+            if (const auto key = keyGridButton({column, row})) {
+                gridKeys.insert(key->number);
             }
         }
     }
-    const std::set<int> ringKeys(ring.begin(), ring.end());
-    EXPECT_EQ(ringKeys.size(), ring.size()) << "a key appears twice";
-    EXPECT_EQ(ringKeys, gridKeys);
-    for (int id : ring) {
-        EXPECT_TRUE(gridCellOfButton(buttonOf(id)).has_value()) << id;
+    EXPECT_EQ(gridKeys.size(), kKeyRingLength);
+    for (int number : gridKeys) {
+        EXPECT_TRUE(gridCellOfButton(buttonOf(number)).has_value()) << number;
     }
 }
 
@@ -109,7 +105,7 @@ TEST(LightingPreviewGrid, ButtonsFindTheirPlace) {
     }
     EXPECT_EQ(gridCellOfButton(kPreviewButtonCount), std::nullopt);
     for (GridCell outside : {GridCell{-1, 0}, GridCell{23, 0}, GridCell{0, 6}, GridCell{0, 0}}) {
-        EXPECT_EQ(keyGridControlId(outside), std::nullopt);
+        EXPECT_EQ(keyGridButton(outside), std::nullopt);
     }
 }
 
@@ -208,7 +204,7 @@ TEST(LightingPreview, WhatTheKeysShowOfWavesCycleAndBreathing) {
     struct Case {
         const char* what;
         LightingPanelState panel;
-        int controlId;
+        int key; // its number in the layout tables
         ColourRef expected;
         int ticksBefore = 0;
     };
@@ -243,7 +239,7 @@ TEST(LightingPreview, WhatTheKeysShowOfWavesCycleAndBreathing) {
         for (int n = 0; n < c.ticksBefore; ++n) {
             nextFrame(preview, c.panel);
         }
-        EXPECT_EQ(nextFrame(preview, c.panel)[buttonOf(c.controlId)],
+        EXPECT_EQ(nextFrame(preview, c.panel)[buttonOf(c.key)],
                   (PreviewKey{PreviewLook::colour, c.expected}))
             << c.what;
     }

@@ -83,7 +83,7 @@ private:
 class ProbeDialog : public SkinnedDialog {
 public:
     ProbeDialog(const fs::path& ini, const fs::path& folder)
-        : SkinnedDialog(102, nullptr, ini, folder) {}
+        : SkinnedDialog(nullptr, ini, folder) {}
     std::vector<int> reloads;
 
 protected:

@@ -12,14 +12,14 @@ class RecordingEditor final : public editors::KeyEditor {
 public:
     struct Call {
         model::KeyIndex keyIndex;
-        int controlId;
+        model::KeyButton button;
         bool forMacro;
     };
 
     explicit RecordingEditor(bool open = false) : open_(open) {}
 
     void edit(const editors::SelectedKey& key, bool openedForMacro) override {
-        calls.push_back({key.keyIndex, key.controlId, openedForMacro});
+        calls.push_back({key.keyIndex, key.button, openedForMacro});
     }
     int openCount() const override { return open_ ? 1 : 0; }
     void cancelIfOpen() override {}
