@@ -34,13 +34,12 @@ struct DemoButton {
     QRect rect;
 };
 
-constexpr std::array<DemoButton, 6> kButtons = {{
+constexpr std::array<DemoButton, 5> kButtons = {{
     {"DEMO_NORMAL", "Normal", {20, 100, 56, 30}},
     {"DEMO_OVER", "Over", {86, 100, 56, 30}},
     {"DEMO_DOWN", "Down", {152, 100, 56, 30}},
     {"DEMO_DISABLED", "Disabled", {218, 100, 56, 30}},
     {"DEMO_SELECTED", "Selected", {284, 100, 56, 30}},
-    {"DEMO_BORDER", "Border", {350, 100, 56, 30}},
 }};
 
 QImage background() {
@@ -151,7 +150,6 @@ int main(int argc, char** argv) {
     buttons[2]->setDown(true);
     buttons[3]->setEnabled(false);
     buttons[4]->setSelectedLook(true);
-    buttons[5]->setBorderMode(QColor(230, 200, 60), true);
 
     if (!velkan::skin::renderWithShape(window).save(QString::fromLocal8Bit(argv[1]), "PNG")) {
         std::fprintf(stderr, "skin_demo: cannot write %s\n", argv[1]);

@@ -224,14 +224,6 @@ KeyConfiguration::KeyConfiguration() {
     initKeyImage(applied.image);
 }
 
-void KeyConfiguration::setAssignment(int profile, KeyIndex index, const KeyAssignment& record) {
-    if (profile < 0 || profile >= kProfileCount || index >= kRecordsPerBank) {
-        return;
-    }
-    std::lock_guard lock(modelLock);
-    edited.image.record(profile, index) = record;
-}
-
 void KeyConfiguration::resetProfileToDefaults(int profile) {
     if (profile < 0 || profile >= kProfileCount) {
         return;

@@ -145,8 +145,6 @@ public:
     KeyModel edited;
     KeyModel applied;
 
-    // Stores a record of the edited model under the model lock.
-    void setAssignment(int profile, KeyIndex index, const KeyAssignment& record);
     // Every record of the profile back to its default (the extra keys keep their tags).
     void resetProfileToDefaults(int profile);
     // Copies the edited model into the applied copy, taking both locks in order. The

@@ -593,10 +593,6 @@ DeviceKeyEntry mouseEntryFromKeyCode(KeyCode code) {
     return {kEntryMouse, found->b1, found->b2};
 }
 
-std::uint16_t keyIdFromCode(KeyCode code) {
-    return rowOfCode(code).keyId;
-}
-
 KeyCode keyCodeFromKeyId(std::uint16_t keyId) {
     const auto row = std::find_if(kKeyInfoTable.begin(), kKeyInfoTable.end(),
                                   [keyId](const KeyInfo& info) { return info.keyId == keyId; });

@@ -121,7 +121,6 @@ KeyCode keyCodeFromEntry(DeviceKeyEntry entry);
 // The entry of a mouse button (0x171-0x173) or wheel step (0x161, 0x162); all zero for any
 // other code.
 DeviceKeyEntry mouseEntryFromKeyCode(KeyCode code);
-std::uint16_t keyIdFromCode(KeyCode code);
 KeyCode keyCodeFromKeyId(std::uint16_t keyId);
 // The displayed name, with the "UNKNOWN_KEY" format as fallback, cut to `capacity` - 1
 // UTF-16 units (every caller passes 260).

@@ -401,13 +401,6 @@ bool Lighting::storeKeyColour(int position, ColourRef colour) {
     return keyColourPages_[pageIndex(currentPage_)].setColour(position, colour);
 }
 
-void Lighting::setKeyColours(DeviceLink& link, std::span<const int> positions, ColourRef colour) {
-    for (const int position : positions) {
-        storeKeyColour(position, colour);
-    }
-    writeKeyColours(link, currentPage_);
-}
-
 bool Lighting::setKeyColour(DeviceLink& link, int position, ColourRef colour) {
     if (!storeKeyColour(position, colour)) {
         return false;

@@ -221,9 +221,6 @@ public:
 
     // Stores one colour position of the current page without sending it; false outside it.
     bool storeKeyColour(int position, ColourRef colour);
-    // Colours a set of keys in the current page, then sends the whole page. Positions outside
-    // the page are skipped.
-    void setKeyColours(DeviceLink& link, std::span<const int> positions, ColourRef colour);
     // One key of the current page, sent alone; false for a position outside the page.
     bool setKeyColour(DeviceLink& link, int position, ColourRef colour);
 

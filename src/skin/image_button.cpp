@@ -13,7 +13,6 @@ namespace velkan::skin {
 namespace {
 
 constexpr int kToolTipDelayMs = 300;
-constexpr int kBorderWidth = 2;
 // Below this a caption is no longer legible; it is cut instead.
 constexpr int kSmallestCaptionPixels = 8;
 
@@ -52,12 +51,6 @@ void ImageButton::setSelectedLook(bool on, bool redraw) {
     }
 }
 
-void ImageButton::setBorderMode(const QColor& colour, bool on) {
-    borderColour_ = colour;
-    borderMode_ = on;
-    update();
-}
-
 void ImageButton::setTextStyle(const ButtonTextStyle& style) {
     textStyle_ = style;
     update();
@@ -80,11 +73,6 @@ void ImageButton::setToolTipText(const QString& text) {
     if (hovering_) {
         toolTipTimer_->start();
     }
-}
-
-void ImageButton::setAfterDraw(AfterDraw afterDraw) {
-    afterDraw_ = std::move(afterDraw);
-    update();
 }
 
 ImageButton::Look ImageButton::currentLook() const {
@@ -143,33 +131,12 @@ QColor ImageButton::textColourOf(Look look) const {
 
 void ImageButton::paintEvent(QPaintEvent*) {
     const Look look = currentLook();
-    {
-        QPainter painter(this);
-        if (borderMode_) {
-            drawBorder(painter);
-        } else {
-            // The pictures cover the whole window; the skin's origin counts from 1.
-            painter.drawPixmap(QPoint(0, 0), pictureOf(look),
-                               QRect(origin_ - QPoint(1, 1), size()));
-        }
-        if (textStyle_.on) {
-            drawText(painter, textColourOf(look));
-        }
+    QPainter painter(this);
+    // The pictures cover the whole window; the skin's origin counts from 1.
+    painter.drawPixmap(QPoint(0, 0), pictureOf(look), QRect(origin_ - QPoint(1, 1), size()));
+    if (textStyle_.on) {
+        drawText(painter, textColourOf(look));
     }
-    if (afterDraw_) {
-        afterDraw_(this, look == Look::normal);
-    }
-}
-
-void ImageButton::drawBorder(QPainter& painter) const {
-    const int w = width();
-    const int h = height();
-    const int side = std::min(kBorderWidth, w);
-    const int band = std::min(kBorderWidth, h);
-    painter.fillRect(0, 0, w, band, borderColour_);
-    painter.fillRect(0, h - band, w, band, borderColour_);
-    painter.fillRect(0, 0, side, h, borderColour_);
-    painter.fillRect(w - side, 0, side, h, borderColour_);
 }
 
 void ImageButton::drawText(QPainter& painter, const QColor& colour) const {

@@ -11,7 +11,6 @@
 #include <QPoint>
 #include <QString>
 #include <array>
-#include <functional>
 
 class QTimer;
 
@@ -51,10 +50,6 @@ class ImageButton : public QAbstractButton {
     Q_OBJECT
 
 public:
-    // Called at the end of every paint with the button and whether its normal picture was
-    // chosen; it runs inside the paint event, so it may paint on the button.
-    using AfterDraw = std::function<void(QWidget*, bool normalPictureUsed)>;
-
     explicit ImageButton(QWidget* parent = nullptr);
 
     // `origin` is where the button's rectangle lies in the pictures. Replacing the pictures
@@ -69,12 +64,9 @@ public:
     // The look of a toggled or current-page button.
     void setSelectedLook(bool on, bool redraw = true);
     bool selectedLook() const { return selectedLook_; }
-    // A 2-pixel frame in `colour` in place of any picture.
-    void setBorderMode(const QColor& colour, bool on);
     void setTextStyle(const ButtonTextStyle& style);
     // Shown 300 ms after the mouse comes over the button; empty text shows none.
     void setToolTipText(const QString& text);
-    void setAfterDraw(AfterDraw afterDraw);
 
     bool isHovering() const { return hovering_; }
 
@@ -92,7 +84,6 @@ private:
     Look currentLook() const;
     const QPixmap& pictureOf(Look look) const;
     QColor textColourOf(Look look) const;
-    void drawBorder(QPainter& painter) const;
     void drawText(QPainter& painter, const QColor& colour) const;
     void startHover();
     void showToolTip();
@@ -102,14 +93,11 @@ private:
     std::array<QPixmap, 2> alternate_;
     bool alternateMode_ = false;
     bool alternateSecond_ = false;
-    bool borderMode_ = false;
-    QColor borderColour_;
     bool hovering_ = false;
     bool selectedLook_ = false;
     ButtonTextStyle textStyle_;
     QString toolTipText_;
     QTimer* toolTipTimer_ = nullptr; // created on first use
-    AfterDraw afterDraw_;
 };
 
 } // namespace velkan::skin

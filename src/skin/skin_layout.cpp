@@ -183,11 +183,6 @@ void placeControl(QWidget& control, const std::filesystem::path& ini, std::strin
     control.setGeometry(readSkinRect(ini, section, key));
 }
 
-void moveControl(QWidget& control, const std::filesystem::path& ini, std::string_view section,
-                 std::string_view key) {
-    control.move(readSkinRect(ini, section, key).topLeft());
-}
-
 void placeSpriteButton(ImageButton& button, const std::filesystem::path& ini,
                        std::string_view rectKey, std::string_view originKey,
                        const QPixmap& picture) {

@@ -80,9 +80,6 @@ void placeImageButton(ImageButton& button, const std::filesystem::path& ini,
 // Moves and sizes the control to its rectangle.
 void placeControl(QWidget& control, const std::filesystem::path& ini, std::string_view section,
                   std::string_view key);
-// Moves the control to its rectangle's top-left, keeping its size.
-void moveControl(QWidget& control, const std::filesystem::path& ini, std::string_view section,
-                 std::string_view key);
 // Sizes the button by `rectKey` in "BUTTONINFO" and takes its picture origin from `originKey`
 // in "BUTTONINFO2"; the one picture serves every state.
 void placeSpriteButton(ImageButton& button, const std::filesystem::path& ini,

@@ -10,7 +10,6 @@ namespace velkan::widgets {
 
 namespace {
 
-constexpr int kCaptionGap = 6;
 // Between the frame and the colour, so a colour close to the frame's stays distinct.
 constexpr int kSwatchInset = 2;
 
@@ -27,31 +26,14 @@ void ColourStatic::setColour(const QColor& colour) {
     update();
 }
 
-void ColourStatic::setCaption(const QString& caption) {
-    caption_ = caption;
-    updateGeometry();
-    update();
-}
-
 QSize ColourStatic::sizeHint() const {
     const int side = fontMetrics().height() + 2 * (kSwatchInset + 1);
-    if (caption_.isEmpty()) {
-        return {side, side};
-    }
-    return {side + kCaptionGap + fontMetrics().horizontalAdvance(caption_), side};
-}
-
-QRect ColourStatic::swatchRect() const {
-    // With a caption the swatch is a square at the left; alone it fills the widget.
-    if (caption_.isEmpty()) {
-        return rect();
-    }
-    return {0, 0, height(), height()};
+    return {side, side};
 }
 
 void ColourStatic::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    const QRect swatch = swatchRect();
+    const QRect swatch = rect();
     const bool lit = isEnabled() && (hasFocus() || underMouse());
     painter.fillRect(swatch, QColor(kSkinWindow));
     painter.setPen(QColor(lit ? kSkinAccent : kSkinFrame));
@@ -62,11 +44,6 @@ void ColourStatic::paintEvent(QPaintEvent* /*event*/) {
         painter.fillRect(face, colour_);
     } else {
         painter.fillRect(face, QBrush(QColor(kSkinDimText), Qt::BDiagPattern));
-    }
-    if (!caption_.isEmpty()) {
-        const QRect text = rect().adjusted(swatch.width() + kCaptionGap, 0, 0, 0);
-        painter.setPen(QColor(isEnabled() ? kSkinText : kSkinDisabledText));
-        painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, caption_);
     }
 }
 

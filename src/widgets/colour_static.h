@@ -1,9 +1,7 @@
-// A colour swatch in a frame, with an optional caption beside it, that the user clicks to
-// choose a colour.
+// A colour swatch in a frame that the user clicks to choose a colour.
 #pragma once
 
 #include <QColor>
-#include <QString>
 #include <QWidget>
 
 namespace velkan::widgets {
@@ -17,8 +15,6 @@ public:
     QColor colour() const { return colour_; }
     // An invalid colour shows a hatched swatch: no colour chosen.
     void setColour(const QColor& colour);
-    QString caption() const { return caption_; }
-    void setCaption(const QString& caption);
 
     QSize sizeHint() const override;
 
@@ -34,10 +30,7 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
-    QRect swatchRect() const;
-
     QColor colour_;
-    QString caption_;
     bool pressed_ = false;
 };
 

@@ -43,20 +43,7 @@ void SkinSlider::setPictures(const QPixmap& track, const QPixmap& thumb) {
     update();
 }
 
-bool SkinSlider::setPositionPictures(const QList<QPixmap>& pictures) {
-    if (!pictures.isEmpty() && pictures.size() != count_) {
-        return false;
-    }
-    positionPictures_ = pictures;
-    updateGeometry();
-    update();
-    return true;
-}
-
 QSize SkinSlider::sizeHint() const {
-    if (!positionPictures_.isEmpty()) {
-        return positionPictures_.first().size();
-    }
     if (!track_.isNull()) {
         return track_.size();
     }
@@ -64,11 +51,7 @@ QSize SkinSlider::sizeHint() const {
 }
 
 int SkinSlider::thumbWidth() const {
-    if (!thumb_.isNull()) {
-        return thumb_.width();
-    }
-    // Pictures per position show the position themselves and need no thumb.
-    return positionPictures_.isEmpty() ? kFallbackThumbWidth : 0;
+    return thumb_.isNull() ? kFallbackThumbWidth : thumb_.width();
 }
 
 int SkinSlider::thumbLeft() const {
@@ -101,16 +84,14 @@ void SkinSlider::moveTo(int position) {
 
 void SkinSlider::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    if (!positionPictures_.isEmpty()) {
-        painter.drawPixmap(rect(), positionPictures_.at(position_));
-    } else if (!track_.isNull()) {
+    if (!track_.isNull()) {
         painter.drawPixmap(rect(), track_);
     } else {
         drawFallbackTrack(painter);
     }
     if (!thumb_.isNull()) {
         painter.drawPixmap(thumbLeft(), (height() - thumb_.height()) / 2, thumb_);
-    } else if (thumbWidth() > 0) {
+    } else {
         drawFallbackThumb(painter);
     }
 }

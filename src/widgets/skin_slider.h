@@ -1,9 +1,8 @@
-// A slider of a fixed number of positions drawn from the skin's pictures: a track and a thumb,
-// or one whole picture per position. Without pictures it draws a plain track of its own. The
+// A slider of a fixed number of positions drawn from the skin's pictures: a track and a thumb.
+// Without pictures it draws a plain track of its own. The
 // window hears of every move while the user drags or steps it, and of the release that ends it.
 #pragma once
 
-#include <QList>
 #include <QPixmap>
 #include <QWidget>
 #include <functional>
@@ -30,8 +29,6 @@ public:
 
     // A null picture falls back to the drawn look for that part.
     void setPictures(const QPixmap& track, const QPixmap& thumb);
-    // One picture per position, drawn in place of the track; an empty list removes them.
-    bool setPositionPictures(const QList<QPixmap>& pictures);
 
     QSize sizeHint() const override;
 
@@ -58,7 +55,6 @@ private:
     PositionHandler handler_;
     QPixmap track_;
     QPixmap thumb_;
-    QList<QPixmap> positionPictures_;
 };
 
 } // namespace velkan::widgets

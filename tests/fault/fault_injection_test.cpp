@@ -159,8 +159,8 @@ sim::SimFaults faultsAt(Fault fault, unsigned frame) {
 // The main window's Apply of an edit: the working file is saved, then the active profile's
 // table goes out.
 bool applyEdit(Rig& rig) {
-    rig.configuration.setAssignment(0, 5,
-                                    {static_cast<std::uint16_t>(model::AssignmentType::disabled)});
+    rig.configuration.edited.image.record(0, 5) =
+        model::KeyAssignment{static_cast<std::uint16_t>(model::AssignmentType::disabled)};
     if (!storage::saveProfileFile(rig.workingFile(), rig.configuration, true)) {
         return false;
     }
@@ -216,7 +216,8 @@ protected:
         fs::create_directories(root_);
         model::KeyConfiguration imported;
         storage::newProfileInMemory(imported.edited);
-        imported.setAssignment(1, 7, {static_cast<std::uint16_t>(model::AssignmentType::disabled)});
+        imported.edited.image.record(1, 7) =
+            model::KeyAssignment{static_cast<std::uint16_t>(model::AssignmentType::disabled)};
         model::MacroRecord& macro = imported.edited.macros.emplace_back();
         macro.id = 1;
         macro.setName("imported");

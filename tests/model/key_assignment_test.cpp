@@ -388,8 +388,8 @@ TEST_F(WriteKeyConfiguration, AppliedTableReachesTheActiveBank) {
     link.activeProfileCache = -1;
     std::array<std::uint8_t, 1> profileTwo = {2};
     ASSERT_TRUE(keyboard->setMemory(sim::SimRegion::deviceInfo, 10, profileTwo));
-    configuration.setAssignment(2, keyIndexFromCode(0x01E),
-                                assignment(AssignmentType::singleKey, 0x030));
+    configuration.edited.image.record(2, keyIndexFromCode(0x01E)) =
+        assignment(AssignmentType::singleKey, 0x030);
     configuration.copyEditedToApplied();
     ASSERT_EQ(configuration.writeKeyConfiguration(false, link, mirrors), KeyWriteOutcome::written);
     EXPECT_EQ(link.activeProfileCache, 2);
@@ -417,13 +417,6 @@ TEST_F(WriteKeyConfiguration, ActiveProfileIsReadOnceAndSwitchedByWriteBack) {
     keyboard->setFaults({.forcedStatus = 0xFE});
     setActiveProfile(link, 2);
     EXPECT_EQ(link.activeProfileCache, 1) << "an unreadable block changes nothing";
-}
-
-TEST(KeyConfigurationEdits, AssignmentsStayInsideTheThreeProfiles) {
-    KeyConfiguration configuration;
-    configuration.setAssignment(3, 1, assignment(AssignmentType::disabled));
-    configuration.setAssignment(0, 600, assignment(AssignmentType::disabled));
-    EXPECT_EQ(configuration.edited.image.record(3, 1).type, 0) << "bank 3 is never used";
 }
 
 } // namespace

@@ -203,7 +203,7 @@ TEST_F(LightingTest, WholeColourPagesGoOutInEightFrames) {
     struct Case {
         const char* name;
         sim::KeyboardModel model;
-        std::uint8_t mode; // 0: paint keys instead
+        std::uint8_t mode; // 0: store colours of keys and send the page instead
         std::size_t modeFrames;
     };
     const Case cases[] = {
@@ -224,7 +224,11 @@ TEST_F(LightingTest, WholeColourPagesGoOutInEightFrames) {
         if (c.mode != 0) {
             lighting.chooseMode(link, c.mode);
         } else {
-            lighting.setKeyColours(link, painted, cyan);
+            for (const int position : painted) {
+                // Positions outside the page are refused and change nothing.
+                EXPECT_EQ(lighting.storeKeyColour(position, cyan), position != 300);
+            }
+            ASSERT_TRUE(lighting.writeKeyColours(link, 1));
             for (const int position : {0, 64, kLogoColourPosition, kExtraKeyColourPosition}) {
                 expected.setColour(position, cyan);
             }

@@ -142,9 +142,6 @@ private slots:
         QVERIFY(!unplaced.isEnabled());
 
         QWidget control;
-        control.resize(33, 44);
-        moveControl(control, ini, kButtonSection, "MOVED");
-        QCOMPARE(control.geometry(), QRect(7, 8, 33, 44));
         placeControl(control, ini, kButtonSection, "MOVED");
         QCOMPARE(control.geometry(), QRect(7, 8, 500, 500));
 
@@ -274,30 +271,11 @@ private slots:
             hover(button);
         }
         button.setEnabled(!states.contains('X'));
-        std::optional<bool> normalUsed;
-        button.setAfterDraw([&](QWidget*, bool normal) { normalUsed = normal; });
         QCOMPARE(pixelOf(button, {4, 4}), expected);
-        QCOMPARE(normalUsed, std::optional(expected == QColor(Qt::red)));
 
         // New pictures start from rest.
         button.setPictures({1, 1}, ButtonPictures::allAs(solid(Qt::black)));
         QVERIFY(!button.isDown() && !button.isHovering());
-    }
-
-    void borderModeDrawsOnlyATwoPixelFrame() {
-        ImageButton button;
-        button.resize(20, 12);
-        button.setPictures({1, 1}, ButtonPictures::allAs(solid(Qt::red)));
-        button.setBorderMode(Qt::magenta, true);
-        const QImage shown = button.grab().toImage();
-        for (const QPoint frame :
-             {QPoint(0, 0), QPoint(1, 1), QPoint(10, 1), QPoint(18, 10), QPoint(1, 6)}) {
-            QCOMPARE(shown.pixelColor(frame), QColor(Qt::magenta));
-        }
-        for (const QPoint inside : {QPoint(2, 2), QPoint(17, 9), QPoint(10, 6)}) {
-            QVERIFY(shown.pixelColor(inside) != QColor(Qt::magenta));
-            QVERIFY(shown.pixelColor(inside) != QColor(Qt::red));
-        }
     }
 
     void drawsItsTextInTheStateColourInsideTheInsets() {

@@ -331,8 +331,7 @@ std::string closingArguments(const std::string& source, std::size_t open) {
 }
 
 SkinUses skinUsesIn(const std::string& source) {
-    static const std::regex kCall(
-        R"(\b(?:place[A-Z]\w*|moveControl|readSkinRect|readSkinOrigin)\s*\()");
+    static const std::regex kCall(R"(\b(?:place[A-Z]\w*|readSkinRect|readSkinOrigin)\s*\()");
     static const std::regex kLiteral(R"re("((?:[^"\\]|\\.)*)")re");
     static const std::regex kKey(R"([A-Za-z][A-Za-z0-9_%]*)");
     static const std::regex kPicture(R"((?:^|[\\/])([^\\/]+\.(?:jpg|bmp|png))$)",
@@ -377,7 +376,7 @@ TEST(SkinUseScanTest, FindsKeysAndPicturesByTheConvention) {
         {R"(placeSpriteButton(b, ini, "LEFT_ARROW", name("UP_ARROW_LEFT%d", 1), sheet);)",
          {"LEFT_ARROW", "UP_ARROW_LEFT%d"},
          {}},
-        {R"(moveControl(w, f(x), kButtonSection, "CONTROL_BLFXStatic2");)",
+        {R"(placeControl(w, f(x), kButtonSection, "CONTROL_BLFXStatic2");)",
          {"CONTROL_BLFXStatic2"},
          {}},
         {R"(load(dir / "Skins\\main_normal.jpg"); frame = fmt("jdt%d.bmp", n);)",

@@ -252,8 +252,8 @@ TEST_F(KeyboardSessionTest, ProfileButtonOfTheActiveProfileOnlyReadsTheLightingB
 
 TEST_F(KeyboardSessionTest, RestoreDefaultsPutsEveryProfileBackToTheFactoryState) {
     start(sim::KeyboardModel::keys126);
-    configuration.setAssignment(1, model::keyIndexFromCode(0x01E),
-                                {static_cast<std::uint16_t>(model::AssignmentType::disabled)});
+    configuration.edited.image.record(1, model::keyIndexFromCode(0x01E)) =
+        model::KeyAssignment{static_cast<std::uint16_t>(model::AssignmentType::disabled)};
     std::array<std::uint8_t, protocol::kMaxTableBytes> scrambled{};
     ASSERT_EQ(protocol::writeKeyTable(link, scrambled, 1), protocol::CommandResult::success);
     keyboard->clearWireLog();
@@ -278,8 +278,8 @@ TEST_F(KeyboardSessionTest, RestoreDefaultsPutsEveryProfileBackToTheFactoryState
 
 TEST_F(KeyboardSessionTest, KeyboardResetSelectsItsProfileAgainAndReadsTheLighting) {
     start(sim::KeyboardModel::keys126);
-    configuration.setAssignment(0, 5,
-                                {static_cast<std::uint16_t>(model::AssignmentType::disabled)});
+    configuration.edited.image.record(0, 5) =
+        model::KeyAssignment{static_cast<std::uint16_t>(model::AssignmentType::disabled)};
     keyboard->factoryReset();
     keyboard->clearWireLog();
     session.onKeyboardReset();
