@@ -9,6 +9,9 @@ namespace {
 
 constexpr std::size_t kColumns = kKeyGridColumns;
 constexpr std::size_t kRows = kKeyGridRows;
+constexpr std::size_t kLevels96Size = 96;
+constexpr std::size_t kLevels128Size = 128;
+constexpr std::size_t kCometLevelsSize = 129;
 constexpr int kNoKey = 0;
 
 // Column by column, keyboard row 0 at the top. Wide keys fill two places.
@@ -342,18 +345,6 @@ std::optional<GridCell> gridCellOfButton(std::size_t button) {
 
 const std::array<ColourRef, kColourWheelSize>& colourWheel() {
     return kWheel;
-}
-
-const std::array<std::uint8_t, kLevels96Size>& levels96() {
-    return kLevels96;
-}
-
-const std::array<std::uint8_t, kLevels128Size>& levels128() {
-    return kLevels128;
-}
-
-const std::array<std::uint8_t, kCometLevelsSize>& cometLevels() {
-    return kComet;
 }
 
 bool LightingPreview::tick(const LightingPanelState& panel, bool perKeyView, PreviewFrame& frame) {

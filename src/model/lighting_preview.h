@@ -21,9 +21,6 @@ inline constexpr int kKeyGridRows = 6;
 inline constexpr std::size_t kKeyRingLength = 104;
 
 inline constexpr std::size_t kColourWheelSize = 192;
-inline constexpr std::size_t kLevels96Size = 96;
-inline constexpr std::size_t kLevels128Size = 128;
-inline constexpr std::size_t kCometLevelsSize = 129;
 
 // The key buttons a frame covers, in this order: the nine G keys in bank order, the standard
 // keys in the order of KeyPositionList, then Fn.
@@ -44,11 +41,6 @@ std::optional<GridCell> gridCellOfButton(std::size_t button);
 
 // Red, yellow, green, cyan, blue, magenta and back to red, 32 steps between each pair.
 const std::array<ColourRef, kColourWheelSize>& colourWheel();
-// Brightness factors (0-255) of one rise and fall.
-const std::array<std::uint8_t, kLevels96Size>& levels96();
-const std::array<std::uint8_t, kLevels128Size>& levels128();
-// A quick rise, a long fall, then dark.
-const std::array<std::uint8_t, kCometLevelsSize>& cometLevels();
 
 enum class PreviewLook : std::uint8_t {
     keep,         // the button stays as it is drawn

@@ -39,38 +39,6 @@ PreviewFrame nextFrame(LightingPreview& preview, const LightingPanelState& panel
     return frame;
 }
 
-TEST(LightingPreviewTables, HoldTheirValuesAtTheEndsAndRiseThenFall) {
-    const auto& wheel = colourWheel();
-    const std::pair<ColourRef, ColourRef> colours[] = {
-        {wheel[0], colourRef(255, 1, 0)},    {wheel[31], colourRef(255, 255, 0)},
-        {wheel[32], colourRef(248, 255, 0)}, {wheel[63], colourRef(0, 255, 0)},
-        {wheel[64], colourRef(0, 255, 1)},   {wheel[127], colourRef(0, 0, 255)},
-        {wheel[128], colourRef(1, 0, 255)},  {wheel[160], colourRef(255, 0, 248)},
-        {wheel[191], colourRef(255, 0, 0)}};
-    for (const auto& [actual, expected] : colours) {
-        EXPECT_EQ(actual, expected);
-    }
-    const std::pair<int, int> levels[] = {
-        {levels96()[0], 22},     {levels96()[47], 255},    {levels96()[48], 255},
-        {levels96()[95], 22},    {levels128()[0], 3},      {levels128()[1], 3},
-        {levels128()[2], 4},     {levels128()[3], 5},      {levels128()[63], 255},
-        {levels128()[64], 255},  {levels128()[126], 3},    {levels128()[127], 3},
-        {cometLevels()[0], 0},   {cometLevels()[16], 255}, {cometLevels()[17], 248},
-        {cometLevels()[63], 22}, {cometLevels()[64], 20},  {cometLevels()[79], 1},
-        {cometLevels()[80], 0},  {cometLevels()[128], 0}};
-    for (const auto& [actual, expected] : levels) {
-        EXPECT_EQ(actual, expected);
-    }
-    // Both level tables rise, then fall back the same way.
-    const auto riseAndFall = [](const auto& table) {
-        const auto half = table.begin() + static_cast<std::ptrdiff_t>(table.size() / 2);
-        EXPECT_TRUE(std::is_sorted(table.begin(), half));
-        EXPECT_TRUE(std::equal(table.begin(), half, table.rbegin()));
-    };
-    riseAndFall(levels96());
-    riseAndFall(levels128());
-}
-
 // Every key the grid lights is a button of the frame and finds its way back to a place.
 TEST(LightingPreviewGrid, EveryKeyOfTheGridIsAButtonOfTheFrame) {
     std::set<int> gridKeys;
