@@ -31,16 +31,17 @@ private slots:
         // A later arrival does not show it again.
         f.simBackend->unplug(f.keyboard);
         QTRY_VERIFY_WITH_TIMEOUT(!f.present(), kArrivalMs);
+        QSignalSpy arrived(f.controller.get(), &app::KeyboardController::arrived);
         f.simBackend->plug(f.keyboard);
-        QTRY_VERIFY_WITH_TIMEOUT(f.present(), kArrivalMs);
-        QTest::qWait(300);
+        // The window heard of the arrival before the spy did.
+        QVERIFY(arrived.wait(kArrivalMs));
         QVERIFY(!f.window->isVisible());
     }
 
     void startSwitchKeepsTheWindowHidden() {
         MainWindowFixture f(true, true);
-        QTRY_VERIFY_WITH_TIMEOUT(f.present(), kArrivalMs);
-        QTest::qWait(300);
+        QSignalSpy arrived(f.controller.get(), &app::KeyboardController::arrived);
+        QVERIFY(arrived.wait(kArrivalMs));
         QVERIFY(!f.window->isVisible());
         // It lives in the notification area; the tray's first item opens it.
         f.tray->activate(QSystemTrayIcon::DoubleClick);
@@ -55,9 +56,9 @@ private slots:
         QCOMPARE(f.prompts.shown.size(), std::size_t{1});
         QCOMPARE(f.prompts.shown.back(), f.text("MAIN_NO_DEVICE_PROMPT"));
 
+        QSignalSpy arrived(f.controller.get(), &app::KeyboardController::arrived);
         f.simBackend->plug(f.keyboard);
-        QTRY_VERIFY_WITH_TIMEOUT(f.present(), kArrivalMs);
-        QTest::qWait(300);
+        QVERIFY(arrived.wait(kArrivalMs));
         QVERIFY(!f.window->isVisible());
         f.window->showWindow();
         QVERIFY(f.window->isVisible());
